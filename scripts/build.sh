@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Configures and builds one build tree: scripts/build.sh [plain|asan|tsan|release] [targets...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+kind=${1:-plain}
+shift || true
+case "$kind" in
+    plain)   dir=build;         opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+    release) dir=build-release; opts=(-DCMAKE_BUILD_TYPE=Release -DZUMBREL_BUILD_TESTS=OFF) ;;
+    asan)    dir=build-asan;    opts=(-DCMAKE_BUILD_TYPE=Debug -DZUMBREL_SANITIZE=ON -DZUMBREL_BUILD_BENCH=OFF) ;;
+    tsan)    dir=build-tsan;    opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUMBREL_TSAN=ON -DZUMBREL_BUILD_BENCH=OFF) ;;
+    *) echo "usage: $0 [plain|asan|tsan|release] [targets...]" >&2; exit 2 ;;
+esac
+if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "${opts[@]}" >/dev/null
+fi
+jobs=$(nproc)
+if [ $# -gt 0 ]; then
+    cmake --build "$dir" -j"$jobs" --target "$@"
+else
+    cmake --build "$dir" -j"$jobs"
+fi

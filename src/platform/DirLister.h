@@ -1,0 +1,84 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Windows attribute bits synthesized from what the file system reports.
+namespace FileAttr {
+inline constexpr std::uint16_t ReadOnly = 0x0001;
+inline constexpr std::uint16_t Hidden = 0x0002;
+inline constexpr std::uint16_t System = 0x0004;
+inline constexpr std::uint16_t Directory = 0x0010;
+inline constexpr std::uint16_t Archive = 0x0020;
+inline constexpr std::uint16_t Normal = 0x0080;
+inline constexpr std::uint16_t ReparsePoint = 0x0400;
+inline constexpr std::uint16_t Compressed = 0x0800;
+} // namespace FileAttr
+
+// One entry of a directory listing. The name lives in the listing's name buffer.
+struct TRawDirEntry
+{
+    std::uint32_t NameOffset = 0;
+    std::uint32_t NameLength = 0;
+    std::uint16_t Attributes = 0; // FileAttr bits
+    std::int64_t Size = 0;        // logical size; 0 for directories, links and special files
+    double Timestamp = 0;         // local last-write time, days since 1899-12-30
+};
+
+// All entries of one directory except "." and "..", in the order the file system returns them.
+class TDirListing
+{
+public:
+    std::vector<TRawDirEntry> Entries;
+    std::string Names;
+
+    void Clear()
+    {
+        Entries.clear();
+        Names.clear();
+    }
+    [[nodiscard]] std::string_view Name(const TRawDirEntry &e) const { return {Names.data() + e.NameOffset, e.NameLength}; }
+    void Add(std::string_view name, std::uint16_t attributes, std::int64_t size, double timestamp)
+    {
+        Entries.push_back({static_cast<std::uint32_t>(Names.size()), static_cast<std::uint32_t>(name.size()), attributes,
+            size, timestamp});
+        Names.append(name);
+    }
+};
+
+// An open directory. Not shared between threads.
+class IDirHandle
+{
+public:
+    virtual ~IDirHandle() = default;
+
+    // Reads every entry into `out` (cleared first). Returns 0, or the errno that ended the
+    // listing; entries read before an error stay in `out`. Gives up early, returning 0,
+    // once `stop` is set.
+    virtual int ReadAll(TDirListing &out, const std::atomic<bool> &stop) = 0;
+
+    // Opens the subdirectory `name` relative to this directory. On failure returns null and
+    // sets `err` to the errno.
+    virtual std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err) = 0;
+
+    // Gives the operating-system resource back while the handle is not needed (deep trees
+    // would otherwise hold one descriptor per level). The handle remembers which directory
+    // it was.
+    virtual void Park() = 0;
+    // Reopens a parked handle through its still open `child` (its "..") and checks that it is
+    // the same directory as before. Returns 0 or an errno. Does nothing on an open handle.
+    virtual int Unpark(IDirHandle &child) = 0;
+};
+
+// Directory listing service.
+class IDirLister
+{
+public:
+    virtual ~IDirLister() = default;
+    // Opens the directory at `path` (raw bytes). On failure returns null and sets `err`.
+    virtual std::unique_ptr<IDirHandle> Open(const std::string &path, int &err) = 0;
+};
