@@ -1,0 +1,238 @@
+#include "platform/linux/LinuxDirLister.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr double SecondsPerDay = 86400.0;
+constexpr double UnixEpochDay = 25569.0; // 1970-01-01 as days since 1899-12-30
+
+// localtime_r takes a global lock and walks the zone rules; a scan converts millions of
+// times, mostly from the same few hours. The offset is cached per quarter hour (zone
+// changes happen on such boundaries), one cache per thread.
+long LocalOffset(std::int64_t seconds)
+{
+    thread_local std::int64_t cachedSlot = INT64_MIN;
+    thread_local long cachedOffset = 0;
+    const std::int64_t slot = seconds >= 0 ? seconds / 900 : (seconds - 899) / 900;
+    if (slot != cachedSlot) {
+        const time_t t = static_cast<time_t>(seconds);
+        tm local {};
+        cachedOffset = localtime_r(&t, &local) ? local.tm_gmtoff : 0;
+        cachedSlot = slot;
+    }
+    return cachedOffset;
+}
+
+struct linux_dirent64
+{
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1]; // really as long as the record says
+};
+
+class TFd
+{
+public:
+    TFd() = default;
+    explicit TFd(int fd)
+        : FFd(fd)
+    {
+    }
+    ~TFd() { Reset(); }
+    TFd(const TFd &) = delete;
+    TFd &operator=(const TFd &) = delete;
+    TFd(TFd &&other) noexcept
+        : FFd(other.Release())
+    {
+    }
+    TFd &operator=(TFd &&other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            FFd = other.Release();
+        }
+        return *this;
+    }
+    [[nodiscard]] int Get() const { return FFd; }
+    int Release()
+    {
+        const int fd = FFd;
+        FFd = -1;
+        return fd;
+    }
+    void Reset(int fd = -1)
+    {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = fd;
+    }
+
+private:
+    int FFd = -1;
+};
+
+int OpenDirAt(int dirFd, const char *name, int &err)
+{
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    err = fd < 0 ? errno : 0;
+    return fd;
+}
+
+class TLinuxDirHandle final : public IDirHandle
+{
+public:
+    TLinuxDirHandle(TFd fd, dev_t dev, ino_t ino)
+        : FFd(std::move(fd))
+        , FDev(dev)
+        , FIno(ino)
+    {
+    }
+
+    static std::unique_ptr<IDirHandle> Make(TFd fd, int &err)
+    {
+        struct stat st {};
+        if (::fstat(fd.Get(), &st) != 0) {
+            err = errno;
+            return nullptr;
+        }
+        err = 0;
+        return std::make_unique<TLinuxDirHandle>(std::move(fd), st.st_dev, st.st_ino);
+    }
+
+    int ReadAll(TDirListing &out, const std::atomic<bool> &stop) override
+    {
+        out.Clear();
+        if (FFd.Get() < 0)
+            return EBADF;
+        if (::lseek(FFd.Get(), 0, SEEK_SET) < 0)
+            return errno;
+        std::vector<char> &buffer = Buffer();
+        for (;;) {
+            const long n = ::syscall(SYS_getdents64, FFd.Get(), buffer.data(), buffer.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            if (n == 0)
+                return 0;
+            for (long pos = 0; pos < n;) {
+                const auto *d = reinterpret_cast<const linux_dirent64 *>(buffer.data() + pos);
+                pos += d->d_reclen;
+                const char *name = d->d_name;
+                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                    continue;
+                if (stop.load(std::memory_order_relaxed))
+                    return 0;
+                AddEntry(out, name);
+            }
+        }
+    }
+
+    std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err) override
+    {
+        if (FFd.Get() < 0) {
+            err = EBADF;
+            return nullptr;
+        }
+        const std::string n(name);
+        TFd fd(OpenDirAt(FFd.Get(), n.c_str(), err));
+        if (fd.Get() < 0)
+            return nullptr;
+        return Make(std::move(fd), err);
+    }
+
+    void Park() override { FFd.Reset(); }
+
+    int Unpark(IDirHandle &child) override
+    {
+        if (FFd.Get() >= 0)
+            return 0;
+        auto &c = static_cast<TLinuxDirHandle &>(child);
+        if (c.FFd.Get() < 0)
+            return EBADF;
+        int err = 0;
+        TFd fd(OpenDirAt(c.FFd.Get(), "..", err));
+        if (fd.Get() < 0)
+            return err;
+        struct stat st {};
+        if (::fstat(fd.Get(), &st) != 0)
+            return errno;
+        // The folder may have been moved away meanwhile; never continue in another one.
+        if (st.st_dev != FDev || st.st_ino != FIno)
+            return ESTALE;
+        FFd = std::move(fd);
+        return 0;
+    }
+
+private:
+    static std::vector<char> &Buffer()
+    {
+        thread_local std::vector<char> buffer(64 * 1024);
+        return buffer;
+    }
+
+    void AddEntry(TDirListing &out, const char *name)
+    {
+        struct statx sx {};
+        const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME;
+        std::uint16_t attributes = 0;
+        std::int64_t size = 0;
+        double timestamp = 0;
+        if (::statx(FFd.Get(), name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, mask, &sx) == 0) {
+            const mode_t mode = sx.stx_mode;
+            if (S_ISDIR(mode)) {
+                attributes |= FileAttr::Directory;
+                // A folder on another device is a mount point: shown, never descended.
+                if (makedev(sx.stx_dev_major, sx.stx_dev_minor) != FDev)
+                    attributes |= FileAttr::ReparsePoint;
+            } else if (S_ISLNK(mode)) {
+                attributes |= FileAttr::ReparsePoint;
+            } else if (S_ISREG(mode)) {
+                size = static_cast<std::int64_t>(sx.stx_size);
+            }
+            if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+                attributes |= FileAttr::ReadOnly;
+            if (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_COMPRESSED)
+                attributes |= FileAttr::Compressed;
+            timestamp = UnixTimeToDateTime(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+        }
+        // An entry that vanished between listing and statx is still reported, as a file of
+        // 0 bytes: the listing said it was there.
+        if (name[0] == '.')
+            attributes |= FileAttr::Hidden;
+        out.Add(name, attributes, size, timestamp);
+    }
+
+    TFd FFd;
+    dev_t FDev;
+    ino_t FIno;
+};
+
+} // namespace
+
+double UnixTimeToDateTime(std::int64_t seconds, std::uint32_t nanoseconds)
+{
+    const std::int64_t local = seconds + LocalOffset(seconds);
+    return UnixEpochDay + (static_cast<double>(local) + nanoseconds / 1e9) / SecondsPerDay;
+}
+
+std::unique_ptr<IDirHandle> TLinuxDirLister::Open(const std::string &path, int &err)
+{
+    TFd fd(OpenDirAt(AT_FDCWD, path.empty() ? "." : path.c_str(), err));
+    if (fd.Get() < 0)
+        return nullptr;
+    return TLinuxDirHandle::Make(std::move(fd), err);
+}
