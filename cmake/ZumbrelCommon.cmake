@@ -3,7 +3,9 @@ add_library(zumbrel_common_cfg INTERFACE)
 target_compile_features(zumbrel_common_cfg INTERFACE cxx_std_20)
 target_compile_options(zumbrel_common_cfg INTERFACE
     -Wall -Wextra -Wpedantic -Werror
-    -Wnon-virtual-dtor -Woverloaded-virtual)
+    -Wnon-virtual-dtor -Woverloaded-virtual
+    # GCC 12 reports std::string concatenations falsely (its bug 105329).
+    $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
 target_compile_definitions(zumbrel_common_cfg INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
