@@ -25,8 +25,8 @@ struct TRawDirEntry
     std::uint32_t NameOffset = 0;
     std::uint32_t NameLength = 0;
     std::uint16_t Attributes = 0; // FileAttr bits
-    std::int64_t Size = 0;        // logical size; 0 for directories, links and special files
-    double Timestamp = 0;         // local last-write time, days since 1899-12-30
+    std::int64_t Size = 0; // logical size; 0 for directories, links and special files
+    double Timestamp = 0; // local last-write time, days since 1899-12-30
 };
 
 // All entries of one directory except "." and "..", in the order the file system returns them.
@@ -41,11 +41,14 @@ public:
         Entries.clear();
         Names.clear();
     }
-    [[nodiscard]] std::string_view Name(const TRawDirEntry &e) const { return {Names.data() + e.NameOffset, e.NameLength}; }
+    [[nodiscard]] std::string_view Name(const TRawDirEntry &e) const
+    {
+        return {Names.data() + e.NameOffset, e.NameLength};
+    }
     void Add(std::string_view name, std::uint16_t attributes, std::int64_t size, double timestamp)
     {
-        Entries.push_back({static_cast<std::uint32_t>(Names.size()), static_cast<std::uint32_t>(name.size()), attributes,
-            size, timestamp});
+        Entries.push_back({static_cast<std::uint32_t>(Names.size()), static_cast<std::uint32_t>(name.size()),
+            attributes, size, timestamp});
         Names.append(name);
     }
 };

@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

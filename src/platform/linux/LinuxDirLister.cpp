@@ -3,13 +3,14 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <vector>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -48,15 +49,13 @@ public:
     TFd() = default;
     explicit TFd(int fd)
         : FFd(fd)
-    {
-    }
+    { }
     ~TFd() { Reset(); }
     TFd(const TFd &) = delete;
     TFd &operator=(const TFd &) = delete;
     TFd(TFd &&other) noexcept
         : FFd(other.Release())
-    {
-    }
+    { }
     TFd &operator=(TFd &&other) noexcept
     {
         if (this != &other) {
@@ -83,9 +82,10 @@ private:
     int FFd = -1;
 };
 
-int OpenDirAt(int dirFd, const char *name, int &err)
+int OpenDirAt(int dirFd, const char *name, int &err, bool followLink = false)
 {
-    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (followLink ? 0 : O_NOFOLLOW);
+    const int fd = ::openat(dirFd, name, flags);
     err = fd < 0 ? errno : 0;
     return fd;
 }
@@ -97,12 +97,12 @@ public:
         : FFd(std::move(fd))
         , FDev(dev)
         , FIno(ino)
-    {
-    }
+    { }
 
     static std::unique_ptr<IDirHandle> Make(TFd fd, int &err)
     {
-        struct stat st {};
+        struct stat st
+        { };
         if (::fstat(fd.Get(), &st) != 0) {
             err = errno;
             return nullptr;
@@ -167,7 +167,8 @@ public:
         TFd fd(OpenDirAt(c.FFd.Get(), "..", err));
         if (fd.Get() < 0)
             return err;
-        struct stat st {};
+        struct stat st
+        { };
         if (::fstat(fd.Get(), &st) != 0)
             return errno;
         // The folder may have been moved away meanwhile; never continue in another one.
@@ -186,7 +187,8 @@ private:
 
     void AddEntry(TDirListing &out, const char *name)
     {
-        struct statx sx {};
+        struct statx sx
+        { };
         const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME;
         std::uint16_t attributes = 0;
         std::int64_t size = 0;
@@ -231,7 +233,8 @@ double UnixTimeToDateTime(std::int64_t seconds, std::uint32_t nanoseconds)
 
 std::unique_ptr<IDirHandle> TLinuxDirLister::Open(const std::string &path, int &err)
 {
-    TFd fd(OpenDirAt(AT_FDCWD, path.empty() ? "." : path.c_str(), err));
+    // The folder the user named may itself be a link; below it nothing is followed.
+    TFd fd(OpenDirAt(AT_FDCWD, path.empty() ? "." : path.c_str(), err, true));
     if (fd.Get() < 0)
         return nullptr;
     return TLinuxDirHandle::Make(std::move(fd), err);

@@ -6,8 +6,9 @@
 #include <ctime>
 #include <fstream>
 #include <mutex>
-#include <pwd.h>
 #include <sstream>
+
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +33,8 @@ std::string ConfigHome()
 
 bool IsDirectory(const std::string &path)
 {
-    struct stat st {};
+    struct stat st
+    { };
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

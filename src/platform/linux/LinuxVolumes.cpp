@@ -1,14 +1,15 @@
 #include "platform/linux/LinuxVolumes.h"
 
-#include <blkid/blkid.h>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
-#include <libmount/libmount.h>
 #include <memory>
 #include <set>
 #include <string_view>
+
+#include <blkid/blkid.h>
+#include <libmount/libmount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -67,15 +68,15 @@ bool DiskIsRemovable(dev_t devno)
 
 } // namespace
 
-TDriveType ClassifyMount(const std::string &fsType, const std::string &source, const std::string &mountPoint,
-    bool removableDisk)
+TDriveType ClassifyMount(
+    const std::string &fsType, const std::string &source, const std::string &mountPoint, bool removableDisk)
 {
     if (mountPoint == "/")
         return dtFixed;
     if (IsOneOf(fsType, {"iso9660", "udf"}) || StartsWith(source, "/dev/sr"))
         return dtCDROM;
-    if (IsOneOf(fsType, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p", "ceph", "glusterfs",
-            "fuse.glusterfs"}))
+    if (IsOneOf(fsType,
+            {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p", "ceph", "glusterfs", "fuse.glusterfs"}))
         return dtRemote;
     if (IsOneOf(fsType, {"tmpfs", "ramfs"}))
         return dtRAMDisk;
@@ -130,7 +131,8 @@ std::vector<TMountEntry> TLinuxVolumes::Mounts()
 
 int TLinuxVolumes::DiskFreeSpace(const std::string &path, std::int64_t &freeForUser, std::int64_t &total)
 {
-    struct statvfs st {};
+    struct statvfs st
+    { };
     if (::statvfs(path.c_str(), &st) != 0)
         return errno;
     freeForUser = static_cast<std::int64_t>(st.f_bavail) * static_cast<std::int64_t>(st.f_frsize);
@@ -140,7 +142,8 @@ int TLinuxVolumes::DiskFreeSpace(const std::string &path, std::int64_t &freeForU
 
 int TLinuxVolumes::VolumeInformation(const std::string &path, TVolumeInfo &info)
 {
-    struct statvfs vst {};
+    struct statvfs vst
+    { };
     if (::statvfs(path.c_str(), &vst) != 0)
         return errno;
     TablePtr table = ReadMountTable();
@@ -171,8 +174,10 @@ int TLinuxVolumes::VolumeInformation(const std::string &path, TVolumeInfo &info)
 
 bool TLinuxVolumes::IsVolumeRoot(const std::string &path)
 {
-    struct stat self {};
-    struct stat parent {};
+    struct stat self
+    { };
+    struct stat parent
+    { };
     if (::stat(path.c_str(), &self) != 0 || !S_ISDIR(self.st_mode))
         return false;
     const std::string up = path + (path.empty() || path.back() != '/' ? "/.." : "..");

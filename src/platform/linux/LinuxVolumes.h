@@ -14,5 +14,5 @@ public:
 
 // The drive kind of one mount, from its file system type, source device and mount point.
 // `removableDisk` tells whether the block device's disk reports itself removable.
-TDriveType ClassifyMount(const std::string &fsType, const std::string &source, const std::string &mountPoint,
-    bool removableDisk);
+TDriveType ClassifyMount(
+    const std::string &fsType, const std::string &source, const std::string &mountPoint, bool removableDisk);

@@ -1,0 +1,45 @@
+#include "CliScan.h"
+
+#include <atomic>
+#include <vector>
+
+#include "model/Paths.h"
+#include "scan/QueueDispatcher.h"
+#include "scan/ScanThread.h"
+
+TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &options)
+{
+    TCliScanResult result;
+    result.Root = std::make_unique<TRootDirNode>();
+    result.Root->SetName(ExcludeTrailingPathDelimiter(path));
+    result.Root->SetGroupFileSize(options.GroupFileSize);
+
+    TQueueDispatcher dispatcher;
+    TDirScanThreadList threads(9, dispatcher);
+    std::atomic<bool> finished {false};
+    TDirScanThread *thread = threads.Add(result.Root.get(), options);
+    thread->SetOnTerminate([&](TDirScanThread &t) {
+        result.Seconds = t.DirScanner().ScanSeconds();
+        finished = true;
+    });
+    thread->Start();
+    dispatcher.ProcessUntil([&] { return finished.load() && threads.IsEmpty(); });
+    return result;
+}
+
+std::int64_t CountErrorNodes(const TGroupNode &root)
+{
+    std::int64_t errors = 0;
+    std::vector<const TGroupNode *> pending {&root};
+    while (!pending.empty()) {
+        const TGroupNode *node = pending.back();
+        pending.pop_back();
+        if (node->ErrorCode() != 0)
+            ++errors;
+        std::scoped_lock guard(node->ChildLock());
+        for (std::int32_t i = 0; i < node->InterlockedChildCount(); ++i)
+            if (TFileSystemNode *child = node->GetUnlockedChildNode(i); child->IsGroup())
+                pending.push_back(static_cast<const TGroupNode *>(child));
+    }
+    return errors;
+}

@@ -1,0 +1,113 @@
+// zumbrel-cli: the analysis engine without a window, for servers and scripts.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "CliScan.h"
+#include "log/Logger.h"
+#include "platform/linux/LinuxPlatform.h"
+
+namespace {
+
+constexpr std::int64_t DefaultGroupFileSize = 1048576;
+
+int Usage()
+{
+    std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] PATH\n";
+    return 2;
+}
+
+bool ParseSize(const std::string &text, std::int64_t &value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != 0)
+        return false;
+    value = v;
+    return true;
+}
+
+int CommandScan(const std::vector<std::string> &args)
+{
+    TDirScanOptions options;
+    options.GroupFileSize = DefaultGroupFileSize;
+    std::string path;
+    bool havePath = false;
+    bool groupingSet = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--no-grouping" && !groupingSet) {
+            options.GroupFileSize = 0;
+            groupingSet = true;
+        } else if (a == "--group-size" && !groupingSet && i + 1 < args.size()) {
+            if (!ParseSize(args[++i], options.GroupFileSize))
+                return Usage();
+            groupingSet = true;
+        } else if (a == "--") {
+            if (havePath || i + 2 != args.size())
+                return Usage();
+            path = args[++i];
+            havePath = true;
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return Usage();
+        } else if (!havePath) {
+            path = a;
+            havePath = true;
+        } else {
+            return Usage();
+        }
+    }
+    if (!havePath || path.empty())
+        return Usage();
+
+    struct stat st
+    { };
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        const int err = errno ? errno : ENOTDIR;
+        std::cerr << "zumbrel-cli: " << path << ": "
+                  << Platform().System->ErrorMessage(S_ISDIR(st.st_mode) ? err : (errno ? err : ENOTDIR)) << "\n";
+        return 1;
+    }
+
+    TCliScanResult result = RunCliScan(path, options);
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, "%.3f", result.Seconds);
+    std::cout << "path=" << path << "\n"
+              << "files=" << result.Root->FileCount() << "\n"
+              << "directories=" << result.Root->GetDirCount() << "\n"
+              << "bytes=" << result.Root->GetSize() << "\n"
+              << "errors=" << CountErrorNodes(*result.Root) << "\n"
+              << "seconds=" << seconds << "\n";
+    std::cout.flush();
+    // Freeing millions of nodes is pointless work right before exit.
+    (void)result.Root.release();
+    return std::cout ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    InstallPlatform(LinuxPlatform());
+    std::string commandLine;
+    for (int i = 0; i < argc; ++i)
+        commandLine += (i ? " " : "") + std::string(argv[i]);
+    ZU_LOG_INFO("CmdLine: " + commandLine);
+
+    if (argc < 2)
+        return Usage();
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "scan")
+        return CommandScan(args);
+    return Usage();
+}

@@ -1,0 +1,176 @@
+#include "model/MemNodeList.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "model/TreeTypes.h"
+
+// Storage of one generation of the list; the elements follow the header.
+struct TMemNodeList::TBlock
+{
+    TBlock *Previous;
+    std::uint32_t Capacity;
+
+    TFileSystemNode **Items() { return reinterpret_cast<TFileSystemNode **>(this + 1); }
+
+    static TBlock *Make(std::uint32_t capacity, TBlock *previous)
+    {
+        void *raw = ::operator new(sizeof(TBlock) + sizeof(TFileSystemNode *) * capacity);
+        return new (raw) TBlock {previous, capacity};
+    }
+    static void Free(TBlock *block) { ::operator delete(block); }
+};
+
+static_assert(sizeof(TMemNodeList) == 16, "the child list stays two words");
+
+TMemNodeList::~TMemNodeList()
+{
+    Clear();
+}
+
+TFileSystemNode **TMemNodeList::Slots() const
+{
+    TBlock *block = FBlock.load(std::memory_order_acquire);
+    return block ? block->Items() : nullptr;
+}
+
+TFileSystemNode *TMemNodeList::Items(std::int32_t index) const
+{
+    // The count is published after the element, so an index below it is always filled.
+    if (index < 0 || static_cast<std::uint32_t>(index) >= FCount.load(std::memory_order_acquire))
+        throw std::out_of_range("list index out of bounds (" + std::to_string(index) + ")");
+    return Slots()[index];
+}
+
+void TMemNodeList::Grow(std::uint32_t capacity)
+{
+    TBlock *old = FBlock.load(std::memory_order_relaxed);
+    TBlock *block = TBlock::Make(capacity, old);
+    const std::uint32_t count = FCount.load(std::memory_order_relaxed);
+    if (count)
+        std::memcpy(block->Items(), old->Items(), sizeof(TFileSystemNode *) * count);
+    FBlock.store(block, std::memory_order_release);
+}
+
+void TMemNodeList::Reserve(std::int32_t extra)
+{
+    if (extra <= 0)
+        return;
+    const std::uint64_t needed = static_cast<std::uint64_t>(FCount.load(std::memory_order_relaxed)) + extra;
+    if (needed > INT32_MAX)
+        throw std::length_error("too many children");
+    TBlock *block = FBlock.load(std::memory_order_relaxed);
+    if (!block || block->Capacity < needed)
+        Grow(static_cast<std::uint32_t>(needed));
+}
+
+std::int32_t TMemNodeList::Add(TFileSystemNode *node)
+{
+    const std::uint32_t count = FCount.load(std::memory_order_relaxed);
+    if (count >= INT32_MAX)
+        throw std::length_error("too many children");
+    TBlock *block = FBlock.load(std::memory_order_relaxed);
+    if (!block || block->Capacity == count)
+        Grow(std::max<std::uint32_t>(4, count + count / 2 + 1));
+    Slots()[count] = node;
+    FCount.store(count + 1, std::memory_order_release);
+    return static_cast<std::int32_t>(count);
+}
+
+void TMemNodeList::Insert(std::int32_t index, TFileSystemNode *node)
+{
+    const std::int32_t count = Count();
+    if (index < 0 || index > count)
+        throw std::out_of_range("list index out of bounds (" + std::to_string(index) + ")");
+    Add(node);
+    TFileSystemNode **items = Slots();
+    std::memmove(items + index + 1, items + index, sizeof(TFileSystemNode *) * (count - index));
+    items[index] = node;
+}
+
+TFileSystemNode *TMemNodeList::Extract(std::int32_t index)
+{
+    TFileSystemNode *node = Items(index);
+    TFileSystemNode **items = Slots();
+    const std::int32_t count = Count();
+    std::memmove(items + index, items + index + 1, sizeof(TFileSystemNode *) * (count - index - 1));
+    FCount.store(count - 1, std::memory_order_release);
+    return node;
+}
+
+void TMemNodeList::Delete(std::int32_t index)
+{
+    DestroyNodeTree(Extract(index));
+}
+
+std::int32_t TMemNodeList::IndexOf(const TFileSystemNode *node) const
+{
+    const std::int32_t count = Count();
+    TFileSystemNode **items = Slots();
+    for (std::int32_t i = 0; i < count; ++i)
+        if (items[i] == node)
+            return i;
+    return -1;
+}
+
+void TMemNodeList::DetachInto(std::vector<TFileSystemNode *> &out)
+{
+    const std::int32_t count = Count();
+    TFileSystemNode **items = Slots();
+    out.insert(out.end(), items, items + count);
+    FCount.store(0, std::memory_order_release);
+    FreeBlocks();
+}
+
+void TMemNodeList::Clear()
+{
+    std::vector<TFileSystemNode *> nodes;
+    DetachInto(nodes);
+    for (TFileSystemNode *node : nodes)
+        DestroyNodeTree(node);
+}
+
+void TMemNodeList::FreeBlocks()
+{
+    TBlock *block = FBlock.exchange(nullptr, std::memory_order_acq_rel);
+    while (block) {
+        TBlock *previous = block->Previous;
+        TBlock::Free(block);
+        block = previous;
+    }
+}
+
+void TMemNodeList::CustomSort(const std::function<bool(const TFileSystemNode *, const TFileSystemNode *)> &less)
+{
+    TFileSystemNode **items = Slots();
+    if (items)
+        std::stable_sort(items, items + Count(), less);
+}
+
+void TMemNodeList::Sort()
+{
+    CustomSort([](const TFileSystemNode *a, const TFileSystemNode *b) {
+        return std::strcoll(a->Name().data(), b->Name().data()) < 0;
+    });
+}
+
+void DestroyNodeTree(TFileSystemNode *node)
+{
+    if (!node)
+        return;
+    if (!node->IsGroup()) {
+        delete node;
+        return;
+    }
+    std::vector<TFileSystemNode *> pending {node};
+    while (!pending.empty()) {
+        TFileSystemNode *current = pending.back();
+        pending.pop_back();
+        if (current->IsGroup())
+            static_cast<TGroupNode *>(current)->DetachChildrenInto(pending);
+        delete current;
+    }
+}

@@ -1,0 +1,675 @@
+#include "model/TreeTypes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "log/Logger.h"
+#include "model/Paths.h"
+#include "model/common/Drives.h"
+#include "model/common/Translate.h"
+#include "platform/Platform.h"
+
+namespace {
+
+std::int32_t CheckedAdd32(std::int32_t a, std::int32_t b)
+{
+    std::int32_t r;
+    if (__builtin_add_overflow(a, b, &r))
+        throw std::overflow_error("file count overflow");
+    return r;
+}
+
+std::int64_t CheckedAdd64(std::int64_t a, std::int64_t b)
+{
+    std::int64_t r;
+    if (__builtin_add_overflow(a, b, &r))
+        throw std::overflow_error("size overflow");
+    return r;
+}
+
+// Adds with an overflow check; retries when another thread changed the value meanwhile.
+template <class T, class Add> void AtomicCheckedAdd(std::atomic<T> &target, T value, Add add)
+{
+    T current = target.load(std::memory_order_relaxed);
+    while (!target.compare_exchange_weak(current, add(current, value), std::memory_order_relaxed))
+        ;
+}
+
+// RAII for the children lock when a list is needed, not only the lock.
+class TChildLock
+{
+public:
+    explicit TChildLock(const TGroupNode &node)
+        : FNode(node)
+        , FChildren(node.LockChildren())
+    { }
+    ~TChildLock() { FNode.UnlockChildren(); }
+    TChildLock(const TChildLock &) = delete;
+    TChildLock &operator=(const TChildLock &) = delete;
+    TMemNodeList &Children() const { return FChildren; }
+
+private:
+    const TGroupNode &FNode;
+    TMemNodeList &FChildren;
+};
+
+} // namespace
+
+// ---- TFileSystemNode ----
+
+void TFileSystemNode::SetFullPathName(std::string_view value)
+{
+    SetName(LastPathComponent(ExcludeTrailingPathDelimiter(value)));
+}
+
+void TFileSystemNode::Clear()
+{
+    SetName({});
+    FSize.store(0, std::memory_order_relaxed);
+    FAttributes.store(0, std::memory_order_relaxed);
+    FErrorCode.store(0, std::memory_order_relaxed);
+    FImageIndex.store(-1, std::memory_order_relaxed);
+}
+
+std::unique_ptr<TFileSystemNode> TFileSystemNode::Clone() const
+{
+    throw std::logic_error(std::string("Clone is not offered for ") + ClassName());
+}
+
+void TFileSystemNode::IncSize(std::int64_t value)
+{
+    AtomicCheckedAdd(FSize, value, CheckedAdd64);
+}
+
+void TFileSystemNode::Delete()
+{
+    TGroupNode *parent = FParent;
+    if (!parent)
+        return;
+    parent->RemoveChildNode(this);
+    parent->RecalcSizeAndFileCountUpToRoot();
+}
+
+std::string TFileSystemNode::GetFullPathName() const
+{
+    // Collect the names first and join once: deep trees would make prepending quadratic.
+    std::vector<std::string_view> parts {Name()};
+    for (const TFileSystemNode *node = this; node->FParent && node->FParent->FileType() != fstComputer;
+         node = node->FParent) {
+        if (node->FParent->FileType() != fstFileGroup)
+            parts.push_back(node->FParent->Name());
+    }
+    std::string path;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+        path = it == parts.rbegin() ? std::string(*it) : JoinPath(path, *it);
+    return path;
+}
+
+TRootNode *TFileSystemNode::GetRootNode() const
+{
+    const TFileSystemNode *node = this;
+    while (node->FParent)
+        node = node->FParent;
+    if (auto *root = dynamic_cast<const TRootNode *>(node))
+        return const_cast<TRootNode *>(root);
+    std::string message = _("The root element has an invalid type: %s");
+    const auto pos = message.find("%s");
+    if (pos != std::string::npos)
+        message.replace(pos, 2, node->ClassName());
+    throw std::runtime_error(message);
+}
+
+void TFileSystemNode::SetErrorCode(std::int32_t value)
+{
+    if (value < INT16_MIN || value > INT16_MAX)
+        value = 1;
+    FErrorCode.store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
+}
+
+void TFileSystemNode::SetImageIndex(std::int32_t value)
+{
+    if (value < INT16_MIN || value > INT16_MAX)
+        throw std::out_of_range("image index out of range (" + std::to_string(value) + ")");
+    FImageIndex.store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
+}
+
+// ---- TFileNode ----
+
+void *TFileNode::operator new(std::size_t size, TNameRoom room)
+{
+    return ::operator new(size + room.Bytes);
+}
+
+void TFileNode::operator delete(void *p, TNameRoom)
+{
+    ::operator delete(p);
+}
+
+void TFileNode::operator delete(void *p)
+{
+    ::operator delete(p);
+}
+
+std::unique_ptr<TFileNode> TFileNode::Create(std::string_view name)
+{
+    if (name.size() > 255)
+        throw std::length_error("file name longer than 255 bytes");
+    const auto capacity = static_cast<std::uint8_t>(name.size());
+    std::unique_ptr<TFileNode> node(new (TNameRoom {capacity + 1u}) TFileNode(capacity));
+    node->SetName(name);
+    return node;
+}
+
+void TFileNode::SetName(std::string_view name)
+{
+    if (name.size() > FNameCapacity)
+        throw std::length_error("file name longer than the node holds");
+    char *bytes = NameBytes();
+    std::memcpy(bytes, name.data(), name.size());
+    bytes[name.size()] = 0;
+    FNameLength = static_cast<std::uint8_t>(name.size());
+}
+
+std::unique_ptr<TFileSystemNode> TFileNode::Clone() const
+{
+    auto copy = Create(Name());
+    copy->FParent = FParent;
+    copy->FSize.store(GetSize(), std::memory_order_relaxed);
+    copy->FTimestamp = FTimestamp;
+    copy->FAttributes.store(Attributes(), std::memory_order_relaxed);
+    copy->FErrorCode.store(FErrorCode.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    copy->FImageIndex.store(FImageIndex.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    return copy;
+}
+
+// ---- TNodeName ----
+
+struct TNodeName::TBlock
+{
+    TBlock *Previous;
+    std::size_t Length;
+    char *Bytes() { return reinterpret_cast<char *>(this + 1); }
+};
+
+TNodeName::~TNodeName()
+{
+    TBlock *block = FBlock.load(std::memory_order_relaxed);
+    while (block) {
+        TBlock *previous = block->Previous;
+        ::operator delete(block);
+        block = previous;
+    }
+}
+
+std::string_view TNodeName::View() const
+{
+    TBlock *block = FBlock.load(std::memory_order_acquire);
+    return block ? std::string_view(block->Bytes(), block->Length) : std::string_view("", 0);
+}
+
+void TNodeName::Set(std::string_view value)
+{
+    TBlock *old = FBlock.load(std::memory_order_relaxed);
+    if (old ? std::string_view(old->Bytes(), old->Length) == value : value.empty())
+        return;
+    void *raw = ::operator new(sizeof(TBlock) + value.size() + 1);
+    auto *block = new (raw) TBlock {old, value.size()};
+    std::memcpy(block->Bytes(), value.data(), value.size());
+    block->Bytes()[value.size()] = 0;
+    FBlock.store(block, std::memory_order_release);
+}
+
+// ---- TGroupNode ----
+
+TGroupNode::~TGroupNode()
+{
+    std::vector<TFileSystemNode *> pending;
+    DetachChildrenInto(pending);
+    for (TFileSystemNode *node : pending)
+        DestroyNodeTree(node);
+}
+
+void TGroupNode::DetachChildrenInto(std::vector<TFileSystemNode *> &out)
+{
+    std::scoped_lock guard(FLock);
+    FChildren.DetachInto(out);
+}
+
+std::int32_t TGroupNode::FileCount() const
+{
+    return Scanning() ? SumChildFileCounts() : FFileCount.load(std::memory_order_relaxed);
+}
+
+std::int64_t TGroupNode::GetSize() const
+{
+    return Scanning() ? SumChildSizes() : FSize.load(std::memory_order_relaxed);
+}
+
+void TGroupNode::Clear()
+{
+    TFileSystemNode::Clear();
+    {
+        std::scoped_lock guard(FLock);
+        FChildren.Clear();
+    }
+    FFileCount.store(0, std::memory_order_relaxed);
+    FGroupNodeAttributes.store(0, std::memory_order_relaxed);
+}
+
+void TGroupNode::IncFileCount(std::int32_t value)
+{
+    AtomicCheckedAdd(FFileCount, value, CheckedAdd32);
+}
+
+void TGroupNode::SetFlag(TFlag flag, bool value)
+{
+    if (value)
+        FGroupNodeAttributes.fetch_or(flag, std::memory_order_relaxed);
+    else
+        FGroupNodeAttributes.fetch_and(static_cast<std::uint8_t>(~flag), std::memory_order_relaxed);
+}
+
+void TGroupNode::RecalcSizeAndFileCount()
+{
+    if (Scanning())
+        return;
+    TChildLock lock(*this);
+    std::int64_t size = 0;
+    std::int32_t count = 0;
+    for (std::int32_t i = 0; i < lock.Children().Count(); ++i) {
+        const TFileSystemNode *child = lock.Children().Items(i);
+        size = CheckedAdd64(size, child->GetSize());
+        count = CheckedAdd32(count, child->FileCount());
+    }
+    FSize.store(size, std::memory_order_relaxed);
+    FFileCount.store(count, std::memory_order_relaxed);
+}
+
+TDirNode *TGroupNode::AddChildDir(std::string_view name, double timestamp, std::uint16_t attributes)
+{
+    auto dir = std::make_unique<TDirNode>();
+    dir->SetName(name);
+    dir->FTimestamp = timestamp;
+    dir->FAttributes.store(attributes, std::memory_order_relaxed);
+    TDirNode *result = dir.get();
+    AddChildNode(std::move(dir));
+    return result;
+}
+
+std::int32_t TGroupNode::AddChildNode(std::unique_ptr<TFileSystemNode> node)
+{
+    if (node)
+        node->FParent = this;
+    std::scoped_lock guard(FLock);
+    if (!CanAddChild(node.get(), FChildren))
+        return -1;
+    const std::int32_t index = FChildren.Add(node.get());
+    node.release(); // the list owns it now
+    ChildAdded(FChildren);
+    return index;
+}
+
+void TGroupNode::RemoveChildNode(TFileSystemNode *node)
+{
+    std::scoped_lock guard(FLock);
+    const std::int32_t index = FChildren.IndexOf(node);
+    if (index >= 0)
+        FChildren.Delete(index);
+}
+
+TFileSystemNode *TGroupNode::FindChildNode(std::string_view name) const
+{
+    std::scoped_lock guard(FLock);
+    for (std::int32_t i = 0; i < FChildren.Count(); ++i)
+        if (FChildren.Items(i)->Name() == name)
+            return FChildren.Items(i);
+    return nullptr;
+}
+
+TFileSystemNode *TGroupNode::FindChildNodePath(std::string_view path) const
+{
+    const std::string key = IncludeTrailingPathDelimiter(path);
+    const std::string exact = ExcludeTrailingPathDelimiter(path);
+    // Walks down one level at a time, holding the locks of the path taken (ancestor first).
+    std::vector<std::unique_lock<std::recursive_mutex>> held;
+    const TGroupNode *node = this;
+    for (;;) {
+        held.emplace_back(node->FLock);
+        const TGroupNode *next = nullptr;
+        for (std::int32_t i = 0; i < node->FChildren.Count(); ++i) {
+            TFileSystemNode *child = node->FChildren.Items(i);
+            const std::string full = child->GetFullPathName();
+            if (!PathStartsWith(key, IncludeTrailingPathDelimiter(full)))
+                continue;
+            if (full == exact)
+                return child;
+            if (!child->IsGroup())
+                return nullptr;
+            next = static_cast<const TGroupNode *>(child);
+            break;
+        }
+        if (!next)
+            return nullptr;
+        node = next;
+    }
+}
+
+std::int32_t TGroupNode::GetDirCount() const
+{
+    std::int32_t count = 0;
+    std::vector<const TGroupNode *> pending {this};
+    while (!pending.empty()) {
+        const TGroupNode *node = pending.back();
+        pending.pop_back();
+        std::scoped_lock guard(node->FLock);
+        for (std::int32_t i = 0; i < node->FChildren.Count(); ++i) {
+            TFileSystemNode *child = node->FChildren.Items(i);
+            if (child->FileType() == fstDirectory) {
+                count = CheckedAdd32(count, 1);
+                pending.push_back(static_cast<const TGroupNode *>(child));
+            }
+        }
+    }
+    return count;
+}
+
+std::int32_t TGroupNode::InterlockedChildCount() const
+{
+    std::scoped_lock guard(FLock);
+    return FChildren.Count();
+}
+
+void TGroupNode::ReserveChildren(std::int32_t extra)
+{
+    std::scoped_lock guard(FLock);
+    FChildren.Reserve(extra);
+}
+
+TMemNodeList &TGroupNode::LockChildren() const
+{
+    FLock.lock();
+    return const_cast<TMemNodeList &>(FChildren);
+}
+
+bool TGroupNode::TryLockChildren(TMemNodeList *&children) const
+{
+    if (!FLock.try_lock()) {
+        children = nullptr;
+        return false;
+    }
+    children = const_cast<TMemNodeList *>(&FChildren);
+    return true;
+}
+
+void TGroupNode::UnlockChildren() const
+{
+    FLock.unlock();
+}
+
+void TGroupNode::RecalcSizeAndFileCountUpToRoot()
+{
+    for (TGroupNode *node = this; node; node = node->FParent)
+        node->RecalcSizeAndFileCount();
+}
+
+std::int64_t TGroupNode::SumChildSizes() const
+{
+    TMemNodeList *children = nullptr;
+    if (!HasChildren() || !TryLockChildren(children))
+        return 0;
+    std::unique_lock guard(FLock, std::adopt_lock);
+    std::int64_t sum = 0;
+    for (std::int32_t i = 0; i < children->Count(); ++i)
+        sum = CheckedAdd64(sum, children->Items(i)->GetSize());
+    return sum;
+}
+
+std::int32_t TGroupNode::SumChildFileCounts() const
+{
+    TMemNodeList *children = nullptr;
+    if (!HasChildren() || !TryLockChildren(children))
+        return 0;
+    std::unique_lock guard(FLock, std::adopt_lock);
+    std::int32_t sum = 0;
+    for (std::int32_t i = 0; i < children->Count(); ++i)
+        sum = CheckedAdd32(sum, children->Items(i)->FileCount());
+    return sum;
+}
+
+void TGroupNode::Sort(TTreeSortType sortType, TSortDirection direction)
+{
+    if (sortType != tsFileName && sortType != tsFileSize)
+        return;
+    const bool descending = direction == sdDescending;
+    const auto less = [sortType, descending](const TFileSystemNode *a, const TFileSystemNode *b) {
+        if (descending)
+            std::swap(a, b);
+        if (sortType == tsFileName)
+            return std::strcoll(a->Name().data(), b->Name().data()) < 0;
+        return a->GetSize() < b->GetSize();
+    };
+    // The top node's lock is held throughout; every nested group is sorted under its own lock.
+    std::scoped_lock top(FLock);
+    std::vector<TGroupNode *> pending {this};
+    while (!pending.empty()) {
+        TGroupNode *node = pending.back();
+        pending.pop_back();
+        std::scoped_lock guard(node->FLock);
+        node->FChildren.CustomSort(less);
+        for (std::int32_t i = 0; i < node->FChildren.Count(); ++i)
+            if (TFileSystemNode *child = node->FChildren.Items(i); child->IsGroup())
+                pending.push_back(static_cast<TGroupNode *>(child));
+    }
+}
+
+// ---- TDirNode ----
+
+TDirNode::~TDirNode()
+{
+    FSmallFilesGroup.store(nullptr, std::memory_order_relaxed);
+}
+
+void TDirNode::Clear()
+{
+    TGroupNode::Clear();
+    FSmallFilesGroup.store(nullptr, std::memory_order_release);
+    SetFlags(Empty);
+}
+
+bool TDirNode::AcceptsFileSize(std::int64_t size) const
+{
+    if (IsIgnoreGroupFileSize())
+        return true;
+    return size >= GetRootNode()->GroupFileSize();
+}
+
+void TDirNode::SetScanning(bool value)
+{
+    TGroupNode::SetScanning(value);
+    TFileGroupNode *group = FSmallFilesGroup.load(std::memory_order_acquire);
+    if (value || !group || group->FileCount() != 1)
+        return;
+    std::unique_ptr<TFileSystemNode> copy;
+    {
+        TChildLock lock(*group);
+        if (lock.Children().Count() > 0)
+            copy = lock.Children().Items(0)->Clone();
+    } // the group's lock is released before this directory's lock is taken
+    if (copy)
+        AddChildNode(std::move(copy));
+    FSmallFilesGroup.store(nullptr, std::memory_order_release);
+    RemoveChildNode(group);
+    SetIgnoreGroupFileSize(true);
+}
+
+TFileGroupNode *TDirNode::GetSmallFilesGroup()
+{
+    TFileGroupNode *group = FSmallFilesGroup.load(std::memory_order_acquire);
+    if (group)
+        return group;
+    auto made = std::make_unique<TFileGroupNode>();
+    made->SetName("<" + _("Grouped Files") + ">");
+    group = made.get();
+    FSmallFilesGroup.store(group, std::memory_order_release);
+    AddChildNode(std::move(made));
+    return group;
+}
+
+// ---- TRootDirNode ----
+
+void TRootDirNode::SetFullPathName(std::string_view value)
+{
+    SetName(value);
+    const TVolumeInfo info = GetVolumeInfo(std::string(value));
+    if (!info.Name.empty())
+        FVolumeName.Set(info.Name);
+    UpdateFreeDiskSize();
+}
+
+void TRootDirNode::Clear()
+{
+    TDirNode::Clear();
+    FVolumeName.Set({});
+    FFileType.store(fstNone, std::memory_order_relaxed);
+}
+
+TFileType TRootDirNode::FileType() const
+{
+    auto type = static_cast<TFileType>(FFileType.load(std::memory_order_relaxed));
+    if (type != fstNone)
+        return type;
+    const std::string name(Name());
+    // On Linux the drives are the mount points of volumes.
+    const bool drive = IsDriveRoot(name) || (!name.empty() && name[0] == PathDelim && IsVolumeRoot(name));
+    type = drive ? fstDrive : fstDirectory;
+    FFileType.store(type, std::memory_order_relaxed);
+    return type;
+}
+
+std::string TRootDirNode::GetDisplayName() const
+{
+    const std::string_view volume = VolumeName();
+    if (volume.empty())
+        return std::string(Name());
+    return std::string(volume) + " (" + std::string(Name()) + ")";
+}
+
+void TRootDirNode::RecalcSizeAndFileCount()
+{
+    TDirNode::RecalcSizeAndFileCount();
+    UpdateFreeDiskSize();
+}
+
+void TRootDirNode::UpdateFreeDiskSize()
+{
+    // Any path names a volume here ("/" is a single character).
+    const std::string name(Name());
+    if (name.empty())
+        return;
+    std::int64_t freeBytes = 0;
+    std::int64_t total = 0;
+    if (Platform().Volumes->DiskFreeSpace(name, freeBytes, total) == 0)
+        FFreeDiskSize.store(freeBytes, std::memory_order_relaxed);
+}
+
+// ---- TFixedDrivesNode ----
+
+TFixedDrivesNode::TFixedDrivesNode()
+{
+    PopulateDrives();
+}
+
+std::string TFixedDrivesNode::GetDisplayName() const
+{
+    return LocalDrivesCaption();
+}
+
+void TFixedDrivesNode::Clear()
+{
+    TDirNode::Clear();
+}
+
+std::int32_t TFixedDrivesNode::PopulateDrives()
+{
+    if (IsFilesScanned())
+        return -1;
+    std::vector<std::string> drives;
+    GetDrives({dtFixed}, drives);
+    for (const std::string &mountPoint : drives) {
+        auto drive = std::make_unique<TRootDirNode>();
+        drive->SetName(mountPoint);
+        AddChildNode(std::move(drive));
+    }
+    SetFilesScanned(true);
+    return static_cast<std::int32_t>(drives.size());
+}
+
+// ---- TFileGroupNode ----
+
+void TFileGroupNode::IncSize(std::int64_t value)
+{
+    if (!IsFilesScanned())
+        TGroupNode::IncSize(value);
+}
+
+bool TFileGroupNode::Scanning() const
+{
+    if (IsFilesScanned())
+        return false;
+    return FParent && FParent->Scanning();
+}
+
+bool TFileGroupNode::AcceptsFileSize(std::int64_t size) const
+{
+    return size < GetRootNode()->GroupFileSize();
+}
+
+void TFileGroupNode::IncFileCount(std::int32_t value)
+{
+    if (!IsFilesScanned())
+        TGroupNode::IncFileCount(value);
+}
+
+// ---- TDestroyGroupNodeThread ----
+
+TDestroyGroupNodeThread::TDestroyGroupNodeThread(std::unique_ptr<TGroupNode> node)
+    : FNode(std::move(node))
+{ }
+
+TDestroyGroupNodeThread::~TDestroyGroupNodeThread()
+{
+    WaitFor();
+}
+
+void TDestroyGroupNodeThread::Start()
+{
+    if (FThread.joinable())
+        return;
+    FThread = std::thread([this] {
+        // One step below normal priority: the user interface goes first.
+        const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+        errno = 0;
+        const int current = ::getpriority(PRIO_PROCESS, tid);
+        if (errno == 0)
+            ::setpriority(PRIO_PROCESS, tid, current + 1);
+        TFileSystemNode *node = FNode.release();
+        DestroyNodeTree(node);
+        FFinished.store(true);
+    });
+}
+
+void TDestroyGroupNodeThread::WaitFor()
+{
+    if (FThread.joinable())
+        FThread.join();
+    else if (FNode) {
+        DestroyNodeTree(FNode.release());
+        FFinished.store(true);
+    }
+}

@@ -1,0 +1,352 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "model/MemNodeList.h"
+
+// The tree of one analysis: directories and files found by the scan threads, plus synthetic
+// nodes for the root, for all fixed drives and for the small files of a directory.
+//
+// Threads: scan threads append below the nodes they scan while the user interface thread
+// reads. Each group node's lock guards its child list (membership and order) only; take an
+// ancestor's lock before a descendant's, never the other way round. Sizes, counts, flags,
+// error codes and image indexes are atomics: readers get whole, possibly stale, values.
+// Names are raw bytes, always followed by a NUL byte in memory.
+
+enum TFileType { fstNone = 0, fstComputer = 1, fstDrive = 2, fstFile = 3, fstDirectory = 4, fstFileGroup = 5 };
+enum TTreeSortType { tsFileName = 0, tsFileSize = 1 };
+enum TSortDirection { sdAscending = 0, sdDescending = 1 };
+
+class TGroupNode;
+class TDirNode;
+class TRootNode;
+class TFileGroupNode;
+
+class TFileSystemNode
+{
+public:
+    virtual ~TFileSystemNode() = default;
+    TFileSystemNode(const TFileSystemNode &) = delete;
+    TFileSystemNode &operator=(const TFileSystemNode &) = delete;
+
+    [[nodiscard]] virtual const char *ClassName() const = 0;
+    [[nodiscard]] virtual bool IsGroup() const { return false; }
+
+    [[nodiscard]] TGroupNode *Parent() const { return FParent; }
+    [[nodiscard]] virtual std::string_view Name() const = 0;
+    virtual void SetName(std::string_view name) = 0;
+
+    [[nodiscard]] virtual std::int32_t FileCount() const = 0;
+    virtual void SetFileCount(std::int32_t value) = 0;
+    // Keeps the last path component of `value` (the whole value for a root).
+    virtual void SetFullPathName(std::string_view value);
+    virtual void Clear();
+    // A copy of a file node, parent included (it is not added to the parent).
+    [[nodiscard]] virtual std::unique_ptr<TFileSystemNode> Clone() const;
+    [[nodiscard]] virtual TFileType FileType() const { return fstFile; }
+    [[nodiscard]] virtual std::string GetDisplayName() const { return std::string(Name()); }
+    [[nodiscard]] virtual std::int64_t GetSize() const { return FSize.load(std::memory_order_relaxed); }
+    virtual void IncSize(std::int64_t value);
+
+    // Removes the node from its parent, which frees it, and recalculates the ancestors.
+    // `this` is gone afterwards. Without a parent nothing happens.
+    void Delete();
+    [[nodiscard]] std::string GetFullPathName() const;
+    // The top node of the tree; throws std::runtime_error when it is not a root node.
+    [[nodiscard]] TRootNode *GetRootNode() const;
+    // The first following sibling that is a T (or derived from T), or null.
+    template <class T> [[nodiscard]] T *GetNextSiblingType() const;
+    [[nodiscard]] bool HasNextSibling() const { return GetNextSiblingType<TFileSystemNode>() != nullptr; }
+
+    [[nodiscard]] bool IsCompressed() const { return Attributes() & 0x0800; }
+    [[nodiscard]] bool IsHidden() const { return Attributes() & 0x0002; }
+    [[nodiscard]] bool IsSymLink() const { return Attributes() & 0x0400; }
+    [[nodiscard]] bool IsSysFile() const { return Attributes() & 0x0004; }
+
+    void SetSize(std::int64_t value) { FSize.store(value, std::memory_order_relaxed); }
+    [[nodiscard]] double Timestamp() const { return FTimestamp; }
+    void SetTimestamp(double value) { FTimestamp = value; }
+    [[nodiscard]] std::uint16_t Attributes() const { return FAttributes.load(std::memory_order_relaxed); }
+    void SetAttributes(std::uint16_t value) { FAttributes.store(value, std::memory_order_relaxed); }
+    // Codes outside the 16-bit range are stored as 1: the node still shows as failed.
+    [[nodiscard]] std::int32_t ErrorCode() const { return FErrorCode.load(std::memory_order_relaxed); }
+    void SetErrorCode(std::int32_t value);
+    [[nodiscard]] std::int32_t GetImageIndex() const { return FImageIndex.load(std::memory_order_relaxed); }
+    // Throws std::out_of_range outside the 16-bit range.
+    void SetImageIndex(std::int32_t value);
+
+protected:
+    TFileSystemNode() = default;
+    friend class TGroupNode;
+
+    TGroupNode *FParent = nullptr; // not owned
+    std::atomic<std::int64_t> FSize {0};
+    double FTimestamp = 0; // set before the node is published to other threads
+    std::atomic<std::uint16_t> FAttributes {0};
+    std::atomic<std::int16_t> FErrorCode {0};
+    std::atomic<std::int16_t> FImageIndex {-1};
+};
+
+// A file. Its name lives right behind the object, so a file costs one allocation.
+class TFileNode final : public TFileSystemNode
+{
+public:
+    // Names longer than 255 bytes (more than any Linux file system allows) are rejected
+    // with std::length_error.
+    static std::unique_ptr<TFileNode> Create(std::string_view name);
+
+    [[nodiscard]] const char *ClassName() const override { return "TFileNode"; }
+    [[nodiscard]] std::string_view Name() const override { return {NameBytes(), FNameLength}; }
+    // A name longer than the one the node was created with raises std::length_error.
+    void SetName(std::string_view name) override;
+    [[nodiscard]] std::int32_t FileCount() const override { return 1; }
+    void SetFileCount(std::int32_t) override { }
+    [[nodiscard]] std::unique_ptr<TFileSystemNode> Clone() const override;
+
+    struct TNameRoom
+    {
+        std::size_t Bytes;
+    };
+    static void *operator new(std::size_t size, TNameRoom room);
+    static void operator delete(void *p, TNameRoom room);
+    static void operator delete(void *p);
+
+private:
+    explicit TFileNode(std::uint8_t capacity)
+        : FNameCapacity(capacity)
+    { }
+    [[nodiscard]] char *NameBytes() const { return const_cast<char *>(reinterpret_cast<const char *>(this + 1)); }
+
+    std::uint8_t FNameLength = 0;
+    std::uint8_t FNameCapacity;
+};
+
+// A name that other threads may read while it changes: each value is an immutable block;
+// replaced blocks are kept until the owner goes away (names change only on rescans).
+class TNodeName
+{
+public:
+    TNodeName() = default;
+    ~TNodeName();
+    TNodeName(const TNodeName &) = delete;
+    TNodeName &operator=(const TNodeName &) = delete;
+    [[nodiscard]] std::string_view View() const;
+    void Set(std::string_view value);
+
+private:
+    struct TBlock;
+    std::atomic<TBlock *> FBlock {nullptr};
+};
+
+class TGroupNode : public TFileSystemNode
+{
+public:
+    enum TFlag : std::uint8_t {
+        Expanded = 0x01,
+        FilesScanned = 0x02,
+        ScanCanceled = 0x04,
+        ScanningFlag = 0x08,
+        Empty = 0x10,
+        IgnoreGroupFileSize = 0x20
+    };
+
+    ~TGroupNode() override;
+
+    [[nodiscard]] bool IsGroup() const override { return true; }
+    [[nodiscard]] std::string_view Name() const override { return FName.View(); }
+    void SetName(std::string_view name) override { FName.Set(name); }
+    [[nodiscard]] std::int32_t FileCount() const override;
+    void SetFileCount(std::int32_t value) override { FFileCount.store(value, std::memory_order_relaxed); }
+    void Clear() override;
+    [[nodiscard]] TFileType FileType() const override { return fstDirectory; }
+    [[nodiscard]] std::int64_t GetSize() const override;
+
+    virtual void ChildAdded(TMemNodeList &) { }
+    virtual bool CanAddChild(const TFileSystemNode *node, const TMemNodeList &) { return node != nullptr; }
+    [[nodiscard]] virtual bool Scanning() const { return HasFlag(ScanningFlag); }
+    [[nodiscard]] virtual bool AcceptsFileSize(std::int64_t size) const = 0;
+    virtual void SetScanning(bool value) { SetFlag(ScanningFlag, value); }
+    virtual void IncFileCount(std::int32_t value);
+    virtual void RecalcSizeAndFileCount();
+
+    [[nodiscard]] bool HasFlag(TFlag flag) const { return FGroupNodeAttributes.load(std::memory_order_relaxed) & flag; }
+    // Changes one flag without disturbing concurrent changes of the others.
+    void SetFlag(TFlag flag, bool value);
+    [[nodiscard]] std::uint8_t Flags() const { return FGroupNodeAttributes.load(std::memory_order_relaxed); }
+    void SetFlags(std::uint8_t flags) { FGroupNodeAttributes.store(flags, std::memory_order_relaxed); }
+    [[nodiscard]] bool IsExpanded() const { return HasFlag(Expanded); }
+    void SetExpanded(bool v) { SetFlag(Expanded, v); }
+    [[nodiscard]] bool IsFilesScanned() const { return HasFlag(FilesScanned); }
+    void SetFilesScanned(bool v) { SetFlag(FilesScanned, v); }
+    [[nodiscard]] bool IsScanCanceled() const { return HasFlag(ScanCanceled); }
+    void SetScanCanceled(bool v) { SetFlag(ScanCanceled, v); }
+    [[nodiscard]] bool IsEmpty() const { return HasFlag(Empty); }
+    void SetEmpty(bool v) { SetFlag(Empty, v); }
+    [[nodiscard]] bool IsIgnoreGroupFileSize() const { return HasFlag(IgnoreGroupFileSize); }
+    void SetIgnoreGroupFileSize(bool v) { SetFlag(IgnoreGroupFileSize, v); }
+
+    // Creates a directory named `name` and appends it; it is complete before other threads
+    // can see it.
+    TDirNode *AddChildDir(std::string_view name = {}, double timestamp = 0, std::uint16_t attributes = 0);
+    // Takes ownership and appends the node. Returns its index, or -1 (and frees nothing
+    // but the refused node) when CanAddChild refuses it.
+    std::int32_t AddChildNode(std::unique_ptr<TFileSystemNode> node);
+    // Frees the child; nothing happens when it is not a child.
+    void RemoveChildNode(TFileSystemNode *node);
+    [[nodiscard]] TFileSystemNode *FindChildNode(std::string_view name) const;
+    [[nodiscard]] TFileSystemNode *FindChildNodePath(std::string_view path) const;
+    [[nodiscard]] std::int32_t GetDirCount() const;
+    [[nodiscard]] bool HasChildren() const { return FChildren.Count() > 0; }
+    [[nodiscard]] std::int32_t InterlockedChildCount() const;
+    // Reserves room for `extra` more children (the scanner knows a directory's size).
+    void ReserveChildren(std::int32_t extra);
+
+    TMemNodeList &LockChildren() const;
+    // Succeeds when the lock is free or already held by this thread; `children` is null
+    // on failure.
+    bool TryLockChildren(TMemNodeList *&children) const;
+    void UnlockChildren() const;
+    // The child at `index` without the lock; only for an index below a count obtained
+    // before.
+    [[nodiscard]] TFileSystemNode *GetUnlockedChildNode(std::int32_t index) const { return FChildren.Items(index); }
+    void RecalcSizeAndFileCountUpToRoot();
+    void Sort(TTreeSortType sortType, TSortDirection direction);
+
+    [[nodiscard]] std::int64_t SumChildSizes() const;
+    [[nodiscard]] std::int32_t SumChildFileCounts() const;
+
+    // The lock for RAII use: std::scoped_lock guard(node.ChildLock());
+    std::recursive_mutex &ChildLock() const { return FLock; }
+
+protected:
+    TGroupNode() = default;
+    void DetachChildrenInto(std::vector<TFileSystemNode *> &out);
+    friend void DestroyNodeTree(TFileSystemNode *node);
+    friend class TFileSystemNode;
+
+    TNodeName FName;
+    mutable std::recursive_mutex FLock;
+    TMemNodeList FChildren;
+    std::atomic<std::int32_t> FFileCount {0};
+    std::atomic<std::uint8_t> FGroupNodeAttributes {0};
+};
+
+class TDirNode : public TGroupNode
+{
+public:
+    TDirNode() { SetFlags(Empty); }
+    ~TDirNode() override;
+
+    [[nodiscard]] const char *ClassName() const override { return "TDirNode"; }
+    void Clear() override;
+    [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
+    // Clearing the flag folds a group left with one file back into the directory.
+    void SetScanning(bool value) override;
+    // The small-files group, created and appended on first use.
+    TFileGroupNode *GetSmallFilesGroup();
+    [[nodiscard]] TFileGroupNode *SmallFilesGroup() const { return FSmallFilesGroup.load(std::memory_order_acquire); }
+
+protected:
+    std::atomic<TFileGroupNode *> FSmallFilesGroup {nullptr}; // not owned: it is one of the children
+};
+
+class TRootNode : public TDirNode
+{
+public:
+    [[nodiscard]] std::int64_t GroupFileSize() const { return FGroupFileSize; }
+    void SetGroupFileSize(std::int64_t value) { FGroupFileSize = value; }
+
+protected:
+    TRootNode() = default;
+    std::int64_t FGroupFileSize = 0;
+};
+
+class TRootDirNode : public TRootNode
+{
+public:
+    TRootDirNode() = default;
+    [[nodiscard]] const char *ClassName() const override { return "TRootDirNode"; }
+    // Stores the whole path and reads the volume's label and free space.
+    void SetFullPathName(std::string_view value) override;
+    void Clear() override;
+    [[nodiscard]] TFileType FileType() const override;
+    [[nodiscard]] std::string GetDisplayName() const override;
+    void RecalcSizeAndFileCount() override;
+
+    [[nodiscard]] std::string_view VolumeName() const { return FVolumeName.View(); }
+    [[nodiscard]] std::int64_t FreeDiskSize() const { return FFreeDiskSize.load(std::memory_order_relaxed); }
+    void UpdateFreeDiskSize();
+
+private:
+    TNodeName FVolumeName;
+    std::atomic<std::int64_t> FFreeDiskSize {0};
+    mutable std::atomic<std::uint8_t> FFileType {fstNone};
+};
+
+class TFixedDrivesNode : public TRootNode
+{
+public:
+    // Adds one root per fixed drive.
+    TFixedDrivesNode();
+    [[nodiscard]] const char *ClassName() const override { return "TFixedDrivesNode"; }
+    [[nodiscard]] TFileType FileType() const override { return fstComputer; }
+    [[nodiscard]] std::string GetDisplayName() const override;
+    void Clear() override;
+    // Returns the number of drives added, or -1 when they were added before.
+    std::int32_t PopulateDrives();
+};
+
+class TFileGroupNode : public TGroupNode
+{
+public:
+    TFileGroupNode() = default;
+    [[nodiscard]] const char *ClassName() const override { return "TFileGroupNode"; }
+    [[nodiscard]] TFileType FileType() const override { return fstFileGroup; }
+    void IncSize(std::int64_t value) override;
+    [[nodiscard]] bool Scanning() const override;
+    [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
+    void IncFileCount(std::int32_t value) override;
+};
+
+// Frees a detached tree on a thread of its own at lowered priority, so that freeing
+// millions of nodes never blocks the user interface.
+class TDestroyGroupNodeThread
+{
+public:
+    explicit TDestroyGroupNodeThread(std::unique_ptr<TGroupNode> node);
+    ~TDestroyGroupNodeThread(); // waits for the thread
+    TDestroyGroupNodeThread(const TDestroyGroupNodeThread &) = delete;
+    TDestroyGroupNodeThread &operator=(const TDestroyGroupNodeThread &) = delete;
+
+    void Start();
+    void WaitFor();
+    [[nodiscard]] bool Finished() const { return FFinished.load(); }
+
+private:
+    std::unique_ptr<TGroupNode> FNode;
+    std::thread FThread;
+    std::atomic<bool> FFinished {false};
+};
+
+template <class T> T *TFileSystemNode::GetNextSiblingType() const
+{
+    TGroupNode *parent = FParent;
+    if (!parent || !parent->HasChildren())
+        return nullptr;
+    std::scoped_lock guard(parent->ChildLock());
+    TMemNodeList &children = parent->FChildren;
+    const std::int32_t index = children.IndexOf(this);
+    if (index < 0)
+        return nullptr;
+    for (std::int32_t i = index + 1; i < children.Count(); ++i)
+        if (auto *node = dynamic_cast<T *>(children.Items(i)))
+            return node;
+    return nullptr;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "scan/ScanThread.h"
+
+// A user interface thread for programs without a window: work posted by other threads runs
+// when the owning thread calls ProcessUntil.
+class TQueueDispatcher final : public IUiDispatcher
+{
+public:
+    void RunOnUiThreadAndWait(const std::function<void()> &work) override;
+    // Runs posted work on the calling thread until `done` returns true (checked after each
+    // piece of work and whenever Wake is called).
+    void ProcessUntil(const std::function<bool()> &done);
+    void Wake();
+
+private:
+    struct TItem
+    {
+        const std::function<void()> *Work;
+        bool Done = false;
+    };
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::deque<TItem *> FQueue;
+};

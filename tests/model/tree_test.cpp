@@ -1,0 +1,317 @@
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "model/TreeTypes.h"
+#include "platform/fake/FakeDirLister.h"
+#include "platform/fake/FakeSystem.h"
+#include "platform/fake/FakeVolumes.h"
+
+namespace {
+
+class TreeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { FPrevious = InstallPlatform({&FLister, &FVolumes, &FSystem}); }
+    void TearDown() override { InstallPlatform(FPrevious); }
+
+    TFakeDirLister FLister;
+    TFakeVolumes FVolumes;
+    TFakeSystem FSystem;
+    TPlatform FPrevious;
+};
+
+std::unique_ptr<TFileNode> File(std::string_view name, std::int64_t size)
+{
+    auto f = TFileNode::Create(name);
+    f->SetSize(size);
+    return f;
+}
+
+// Adds a file the way the scanner does: to the directory, or to its group when small.
+void AddScanned(TDirNode &dir, std::string_view name, std::int64_t size, std::int64_t threshold)
+{
+    dir.IncSize(size);
+    dir.IncFileCount(1);
+    if (size < threshold) {
+        TFileGroupNode *group = dir.GetSmallFilesGroup();
+        group->AddChildNode(File(name, size));
+        group->IncFileCount(1);
+        group->IncSize(size);
+    } else {
+        dir.AddChildNode(File(name, size));
+    }
+}
+
+TEST_F(TreeTest, OneSmallFileGroupIsFoldedBackWhenTheScanEnds)
+{
+    TRootDirNode root;
+    root.SetName("/data");
+    root.SetGroupFileSize(100);
+    TDirNode *dir = root.AddChildDir("sub");
+    dir->SetScanning(true);
+    AddScanned(*dir, "small.txt", 10, 100);
+    AddScanned(*dir, "big.bin", 500, 100);
+    ASSERT_NE(dir->SmallFilesGroup(), nullptr);
+    EXPECT_EQ(dir->InterlockedChildCount(), 2);
+
+    dir->SetScanning(false);
+
+    EXPECT_EQ(dir->SmallFilesGroup(), nullptr);
+    EXPECT_TRUE(dir->IsIgnoreGroupFileSize());
+    EXPECT_EQ(dir->GetSize(), 510);
+    EXPECT_EQ(dir->FileCount(), 2);
+    ASSERT_EQ(dir->InterlockedChildCount(), 2);
+    TFileSystemNode *moved = dir->FindChildNode("small.txt");
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->Parent(), dir);
+    EXPECT_EQ(moved->GetSize(), 10);
+    // Once the group is gone, every size is accepted directly.
+    EXPECT_TRUE(dir->AcceptsFileSize(1));
+}
+
+TEST_F(TreeTest, TwoSmallFilesKeepTheirGroupAndCountOnce)
+{
+    TRootDirNode root;
+    root.SetName("/data");
+    root.SetGroupFileSize(100);
+    root.SetScanning(true);
+    AddScanned(root, "a", 10, 100);
+    AddScanned(root, "b", 20, 100);
+    root.SetScanning(false);
+    TFileGroupNode *group = root.SmallFilesGroup();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->GetSize(), 30);
+    EXPECT_EQ(group->FileCount(), 2);
+    EXPECT_EQ(root.GetSize(), 30);
+    EXPECT_EQ(root.FileCount(), 2);
+    EXPECT_EQ(group->FileType(), fstFileGroup);
+    EXPECT_TRUE(group->AcceptsFileSize(99));
+    EXPECT_FALSE(group->AcceptsFileSize(100));
+    EXPECT_FALSE(root.AcceptsFileSize(99));
+}
+
+TEST_F(TreeTest, FullPathsSkipGroupsAndTheDrivesNode)
+{
+    TRootDirNode root;
+    root.SetName("/data");
+    root.SetGroupFileSize(100);
+    TDirNode *sub = root.AddChildDir("sub");
+    sub->SetScanning(true);
+    AddScanned(*sub, "a.txt", 1, 100);
+    AddScanned(*sub, "b.txt", 1, 100);
+    sub->SetScanning(false);
+    TFileGroupNode *group = sub->SmallFilesGroup();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->GetUnlockedChildNode(0)->GetFullPathName(), "/data/sub/a.txt");
+
+    TRootDirNode slash;
+    slash.SetName("/");
+    EXPECT_EQ(slash.AddChildDir("etc")->GetFullPathName(), "/etc");
+
+    FVolumes.AddMount("/", dtFixed);
+    FVolumes.AddMount("/tmp", dtRAMDisk, "tmpfs", "tmpfs");
+    FVolumes.AddMount("/home", dtFixed);
+    TFixedDrivesNode drives;
+    ASSERT_EQ(drives.InterlockedChildCount(), 2);
+    auto *home = static_cast<TRootDirNode *>(drives.GetUnlockedChildNode(1));
+    EXPECT_EQ(home->AddChildDir("user")->GetFullPathName(), "/home/user");
+    EXPECT_EQ(drives.FileType(), fstComputer);
+    EXPECT_EQ(drives.PopulateDrives(), -1);
+}
+
+TEST_F(TreeTest, RootTypeFromTheName)
+{
+    FVolumes.AddMount("/", dtFixed);
+    FVolumes.AddMount("/home", dtFixed);
+    const std::pair<const char *, TFileType> cases[]
+        = {{"c:", fstDrive}, {"C:\\", fstDrive}, {"C:\\Windows", fstDirectory}, {"1:", fstDirectory}, {"/", fstDrive},
+            {"/home", fstDrive}, {"/home/user", fstDirectory}};
+    for (const auto &[name, type] : cases) {
+        TRootDirNode root;
+        root.SetName(name);
+        EXPECT_EQ(root.FileType(), type) << name;
+    }
+}
+
+TEST_F(TreeTest, ErrorCodeAndImageIndexRanges)
+{
+    auto f = File("x", 0);
+    f->SetErrorCode(70000);
+    EXPECT_EQ(f->ErrorCode(), 1);
+    f->SetErrorCode(-5);
+    EXPECT_EQ(f->ErrorCode(), -5);
+    EXPECT_EQ(f->GetImageIndex(), -1);
+    f->SetImageIndex(32767);
+    EXPECT_EQ(f->GetImageIndex(), 32767);
+    EXPECT_THROW(f->SetImageIndex(32768), std::out_of_range);
+    EXPECT_THROW(f->SetImageIndex(-32769), std::out_of_range);
+}
+
+TEST_F(TreeTest, FindChildNodePath)
+{
+    TRootDirNode root;
+    root.SetName("/data");
+    root.SetGroupFileSize(100);
+    TDirNode *sub = root.AddChildDir("Sub");
+    TDirNode *deep = sub->AddChildDir("deep");
+    sub->SetScanning(true);
+    AddScanned(*sub, "a", 1, 100);
+    AddScanned(*sub, "b", 1, 100);
+    sub->SetScanning(false);
+    TFileGroupNode *group = sub->SmallFilesGroup();
+
+    EXPECT_EQ(root.FindChildNodePath("/data/Sub"), sub);
+    EXPECT_EQ(root.FindChildNodePath("/data/Sub/"), sub);
+    EXPECT_EQ(root.FindChildNodePath("/data/Sub/deep"), deep);
+    EXPECT_EQ(root.FindChildNodePath("/data/sub"), nullptr); // Linux names differ by case
+    EXPECT_EQ(root.FindChildNodePath("/data/Sub/a"), nullptr); // files in a group are not found
+    EXPECT_EQ(root.FindChildNodePath(group->GetFullPathName()), group);
+    EXPECT_EQ(root.FindChildNodePath("/data/Subx"), nullptr);
+}
+
+TEST_F(TreeTest, LiveSumsGiveUpWhenAnotherThreadHoldsTheLock)
+{
+    TRootDirNode root;
+    root.SetName("/r");
+    root.AddChildNode(File("a", 5));
+    root.SetScanning(true);
+    EXPECT_EQ(root.GetSize(), 5);
+    std::atomic<bool> locked {false};
+    std::atomic<bool> release {false};
+    std::thread holder([&] {
+        std::scoped_lock guard(root.ChildLock());
+        locked = true;
+        while (!release)
+            std::this_thread::yield();
+    });
+    while (!locked)
+        std::this_thread::yield();
+    EXPECT_EQ(root.SumChildSizes(), 0);
+    EXPECT_EQ(root.GetSize(), 0);
+    release = true;
+    holder.join();
+    root.SetScanning(false);
+}
+
+TEST_F(TreeTest, DeletingTheLastChildRecalculatesUpToTheRoot)
+{
+    TRootDirNode root;
+    root.SetName("/r");
+    TDirNode *dir = root.AddChildDir("d");
+    dir->AddChildNode(File("only", 42));
+    dir->RecalcSizeAndFileCountUpToRoot();
+    EXPECT_EQ(root.GetSize(), 42);
+    EXPECT_EQ(root.FileCount(), 1);
+    dir->GetUnlockedChildNode(0)->Delete();
+    EXPECT_EQ(dir->GetSize(), 0);
+    EXPECT_EQ(dir->FileCount(), 0);
+    EXPECT_EQ(root.GetSize(), 0);
+    EXPECT_EQ(root.FileCount(), 0);
+}
+
+TEST_F(TreeTest, ListRefusesEmptyNodesAndChecksIndexes)
+{
+    TRootDirNode root;
+    EXPECT_EQ(root.AddChildNode(nullptr), -1);
+    EXPECT_FALSE(root.HasChildren());
+    EXPECT_THROW(root.GetUnlockedChildNode(0), std::out_of_range);
+    EXPECT_EQ(root.AddChildNode(File("a", 1)), 0);
+    EXPECT_THROW(root.GetUnlockedChildNode(-1), std::out_of_range);
+}
+
+TEST_F(TreeTest, GetRootNodeRejectsTreesWithoutRoot)
+{
+    TDirNode dir;
+    TDirNode *child = dir.AddChildDir("x");
+    try {
+        (void)child->GetRootNode();
+        FAIL() << "no exception";
+    } catch (const std::runtime_error &e) {
+        EXPECT_NE(std::string(e.what()).find("TDirNode"), std::string::npos);
+    }
+    EXPECT_THROW((void)child->AcceptsFileSize(1), std::runtime_error);
+}
+
+TEST_F(TreeTest, FileNodesKeepShortNamesInline)
+{
+    EXPECT_THROW(TFileNode::Create(std::string(256, 'x')), std::length_error);
+    auto f = TFileNode::Create(std::string(255, 'y'));
+    EXPECT_EQ(f->Name().size(), 255u);
+    auto named = TFileNode::Create("bad\nname\xff");
+    named->SetTimestamp(45000.5);
+    named->SetAttributes(0x0802);
+    named->SetSize(7);
+    TRootDirNode parent;
+    auto *raw = named.get();
+    parent.AddChildNode(std::move(named));
+    auto copy = raw->Clone();
+    EXPECT_EQ(copy->Name(), "bad\nname\xff");
+    EXPECT_EQ(copy->Parent(), &parent);
+    EXPECT_EQ(copy->GetSize(), 7);
+    EXPECT_DOUBLE_EQ(copy->Timestamp(), 45000.5);
+    EXPECT_TRUE(copy->IsCompressed());
+    EXPECT_TRUE(copy->IsHidden());
+    EXPECT_THROW(raw->SetName("a longer name than before"), std::length_error);
+    EXPECT_THROW((void)parent.Clone(), std::logic_error);
+}
+
+TEST_F(TreeTest, SortBySizeAndName)
+{
+    TRootDirNode root;
+    root.AddChildNode(File("b", 2));
+    root.AddChildNode(File("a", 3));
+    TDirNode *dir = root.AddChildDir("c");
+    dir->AddChildNode(File("y", 1));
+    dir->AddChildNode(File("z", 9));
+    dir->RecalcSizeAndFileCount();
+    root.Sort(tsFileSize, sdDescending);
+    EXPECT_EQ(root.GetUnlockedChildNode(0), dir);
+    EXPECT_EQ(root.GetUnlockedChildNode(1)->Name(), "a");
+    EXPECT_EQ(dir->GetUnlockedChildNode(0)->Name(), "z");
+    root.Sort(tsFileName, sdAscending);
+    EXPECT_EQ(root.GetUnlockedChildNode(0)->Name(), "a");
+    EXPECT_EQ(root.GetUnlockedChildNode(2)->Name(), "c");
+    EXPECT_EQ(dir->GetUnlockedChildNode(0)->Name(), "y");
+}
+
+TEST_F(TreeTest, DeepChainsNeverRecurse)
+{
+    constexpr int depth = 100000;
+    auto root = std::make_unique<TRootDirNode>();
+    root->SetName("/r");
+    TDirNode *node = root.get();
+    for (int i = 0; i < depth; ++i)
+        node = node->AddChildDir("d");
+    node->AddChildNode(File("leaf", 3));
+    EXPECT_EQ(root->GetDirCount(), depth);
+    root->Sort(tsFileSize, sdDescending);
+    EXPECT_EQ(node->GetUnlockedChildNode(0)->GetFullPathName().size(), 2 + 2 * depth + 5);
+    TDestroyGroupNodeThread destroyer(std::move(root));
+    destroyer.Start();
+    destroyer.WaitFor();
+    EXPECT_TRUE(destroyer.Finished());
+}
+
+TEST_F(TreeTest, FlagsChangeIndependently)
+{
+    TDirNode dir;
+    EXPECT_EQ(dir.Flags(), TGroupNode::Empty);
+    dir.SetExpanded(true);
+    dir.SetScanning(true);
+    dir.SetEmpty(false);
+    EXPECT_EQ(dir.Flags(), TGroupNode::Expanded | TGroupNode::ScanningFlag);
+    dir.Clear();
+    EXPECT_EQ(dir.Flags(), TGroupNode::Empty);
+}
+
+TEST_F(TreeTest, FileCountsAreChecked)
+{
+    TDirNode dir;
+    dir.SetFileCount(INT32_MAX);
+    EXPECT_THROW(dir.IncFileCount(1), std::overflow_error);
+    EXPECT_EQ(dir.FileCount(), INT32_MAX);
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "model/TreeTypes.h"
+#include "platform/fake/FakeDirLister.h"
+#include "platform/fake/FakeSystem.h"
+#include "platform/fake/FakeVolumes.h"
+#include "scan/QueueDispatcher.h"
+#include "scan/ScanThread.h"
+
+namespace {
+
+// A fake file system whose listings block until the test opens the gate, so that threads
+// can be held in the middle of a scan.
+class ThreadListTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FPrevious = InstallPlatform({&FLister, &FVolumes, &FSystem});
+        FLister.OnList = [this](const std::string &path) {
+            if (path.find("/slow") == std::string::npos)
+                return;
+            std::unique_lock lock(FGateLock);
+            FGateChanged.wait(lock, [this] { return FGateOpen; });
+        };
+    }
+    void TearDown() override
+    {
+        OpenGate();
+        InstallPlatform(FPrevious);
+    }
+    void OpenGate()
+    {
+        std::scoped_lock lock(FGateLock);
+        FGateOpen = true;
+        FGateChanged.notify_all();
+    }
+
+    TFakeDirLister FLister;
+    TFakeVolumes FVolumes;
+    TFakeSystem FSystem;
+    TPlatform FPrevious;
+    std::mutex FGateLock;
+    std::condition_variable FGateChanged;
+    bool FGateOpen = false;
+    TQueueDispatcher FDispatcher;
+};
+
+TEST_F(ThreadListTest, CapacityAndTerminationOnTheUiThread)
+{
+    for (int i = 0; i < 10; ++i)
+        FLister.AddFile("/slow" + std::to_string(i) + "/f", 10);
+    std::vector<std::unique_ptr<TRootDirNode>> roots;
+    TDirScanThreadList list(9, FDispatcher);
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_EQ(list.GetFirstThreadCurrentDir(), "");
+    const auto uiThread = std::this_thread::get_id();
+    std::atomic<int> finished {0};
+    std::atomic<bool> handlersOnUi {true};
+    std::atomic<bool> deregisteredFirst {true};
+    for (int i = 0; i < 10; ++i) {
+        roots.push_back(std::make_unique<TRootDirNode>());
+        roots.back()->SetName("/slow" + std::to_string(i));
+        TDirScanThread *t = list.Add(roots.back().get(), {});
+        if (i == 9) {
+            EXPECT_EQ(t, nullptr);
+            EXPECT_TRUE(list.IsFull());
+            continue;
+        }
+        ASSERT_NE(t, nullptr);
+        t->SetOnTerminate([&, i](TDirScanThread &) {
+            handlersOnUi = handlersOnUi && std::this_thread::get_id() == uiThread;
+            deregisteredFirst = deregisteredFirst && list.Count() < 9 - finished;
+            ++finished;
+            (void)i;
+        });
+        t->Start();
+    }
+    OpenGate();
+    FDispatcher.ProcessUntil([&] { return finished == 9; });
+    EXPECT_TRUE(handlersOnUi);
+    EXPECT_TRUE(deregisteredFirst);
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_EQ(roots[0]->GetSize(), 10);
+    // Room again after the threads ended.
+    TDirScanThread *again = list.Add(roots[9].get(), {});
+    ASSERT_NE(again, nullptr);
+    std::atomic<bool> done {false};
+    again->SetOnTerminate([&](TDirScanThread &) { done = true; });
+    again->Start();
+    FDispatcher.ProcessUntil([&] { return done.load(); });
+    EXPECT_EQ(roots[9]->GetSize(), 10);
+}
+
+TEST_F(ThreadListTest, StopAllChildrenStopsOnlyThreadsBelowTheNode)
+{
+    FLister.AddFile("/r/slow/f", 1);
+    FLister.AddFile("/r/slow/below/slowest/f", 1);
+    TRootDirNode root;
+    root.SetName("/r");
+    TDirNode *mid = root.AddChildDir("slow");
+    TDirNode *below = mid->AddChildDir("below");
+    TDirScanThreadList list(9, FDispatcher);
+    std::atomic<int> finished {0};
+    for (TDirNode *node : {mid, below}) {
+        TDirScanThread *t = list.Add(node, {});
+        t->SetOnTerminate([&](TDirScanThread &) { ++finished; });
+        t->Start();
+    }
+    // Wait until both are inside their blocked listing.
+    while (list.GetFirstThreadCurrentDir().empty() && mid->Scanning() == false)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!below->Scanning() || !mid->Scanning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::thread opener([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        OpenGate();
+    });
+    EXPECT_EQ(list.StopAllChildren(mid), 1);
+    opener.join();
+    FDispatcher.ProcessUntil([&] { return finished == 2; });
+    EXPECT_TRUE(below->IsScanCanceled() || !below->HasChildren());
+    EXPECT_FALSE(mid->IsScanCanceled());
+}
+
+TEST_F(ThreadListTest, StopAndWaitForCallsNoHandlers)
+{
+    FLister.AddFile("/slow/a/f", 1);
+    FLister.AddFile("/slow/b/f", 1);
+    TRootDirNode root;
+    root.SetName("/slow");
+    TDirScanThreadList list(9, FDispatcher);
+    std::atomic<int> handlers {0};
+    TDirScanThread *t = list.Add(&root, {});
+    t->SetOnTerminate([&](TDirScanThread &) { ++handlers; });
+    t->Start();
+    while (!root.Scanning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::thread opener([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        OpenGate();
+    });
+    list.StopAndWaitFor();
+    opener.join();
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_EQ(handlers, 0);
+    EXPECT_FALSE(root.Scanning());
+}
+
+TEST_F(ThreadListTest, AScanThatRaisesReportsOnceAndStillDeregisters)
+{
+    FLister.AddFile("/boom/f", 1);
+    FLister.OnList = [](const std::string &path) {
+        if (path == "/boom")
+            throw std::runtime_error("listing exploded");
+    };
+    TRootDirNode root;
+    root.SetName("/boom");
+    TDirScanThreadList list(9, FDispatcher);
+    std::atomic<bool> done {false};
+    TDirScanThread *t = list.Add(&root, {});
+    t->SetOnTerminate([&](TDirScanThread &) { done = true; });
+    t->Start();
+    FDispatcher.ProcessUntil([&] { return done.load(); });
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_FALSE(root.Scanning());
+}
+
+} // namespace
