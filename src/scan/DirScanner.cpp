@@ -112,7 +112,13 @@ void TDirScanner::ScanTree(const std::string &startPath)
         frame->Node = node;
         frame->PathLength = path.size();
         frame->Handle = std::move(handle);
-        const int listError = frame->Handle->ReadAll(frame->Listing, FStopScan);
+        int listError = 0;
+        try {
+            listError = frame->Handle->ReadAll(frame->Listing, FStopScan);
+        } catch (...) {
+            EndScanning(node); // not on the stack yet, so the outer handler cannot reach it
+            throw;
+        }
         if (listError) {
             // What was read before the error is kept; the node still shows the failure.
             node->SetErrorCode(listError);

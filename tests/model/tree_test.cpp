@@ -216,9 +216,9 @@ TEST_F(TreeTest, ListRefusesEmptyNodesAndChecksIndexes)
     TRootDirNode root;
     EXPECT_EQ(root.AddChildNode(nullptr), -1);
     EXPECT_FALSE(root.HasChildren());
-    EXPECT_THROW(root.GetUnlockedChildNode(0), std::out_of_range);
+    EXPECT_THROW((void)root.GetUnlockedChildNode(0), std::out_of_range);
     EXPECT_EQ(root.AddChildNode(File("a", 1)), 0);
-    EXPECT_THROW(root.GetUnlockedChildNode(-1), std::out_of_range);
+    EXPECT_THROW((void)root.GetUnlockedChildNode(-1), std::out_of_range);
 }
 
 TEST_F(TreeTest, GetRootNodeRejectsTreesWithoutRoot)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "model/TreeTypes.h"
+#include "model/common/MessageBoxes.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"
@@ -99,33 +100,38 @@ TEST_F(ThreadListTest, CapacityAndTerminationOnTheUiThread)
 
 TEST_F(ThreadListTest, StopAllChildrenStopsOnlyThreadsBelowTheNode)
 {
-    FLister.AddFile("/r/slow/f", 1);
-    FLister.AddFile("/r/slow/below/slowest/f", 1);
+    FLister.AddFile("/r/slowA/f", 1);
+    FLister.AddFile("/r/slowB/f", 1);
+    FLister.AddFile("/q/slow/f", 1);
     TRootDirNode root;
     root.SetName("/r");
-    TDirNode *mid = root.AddChildDir("slow");
-    TDirNode *below = mid->AddChildDir("below");
+    TDirNode *a = root.AddChildDir("slowA");
+    TDirNode *b = root.AddChildDir("slowB");
+    TRootDirNode other;
+    other.SetName("/q/slow");
     TDirScanThreadList list(9, FDispatcher);
     std::atomic<int> finished {0};
-    for (TDirNode *node : {mid, below}) {
+    for (TDirNode *node : {a, b, static_cast<TDirNode *>(&other)}) {
         TDirScanThread *t = list.Add(node, {});
         t->SetOnTerminate([&](TDirScanThread &) { ++finished; });
         t->Start();
     }
-    // Wait until both are inside their blocked listing.
-    while (list.GetFirstThreadCurrentDir().empty() && mid->Scanning() == false)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    while (!below->Scanning() || !mid->Scanning())
+    while (!a->Scanning() || !b->Scanning() || !other.Scanning())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::thread opener([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         OpenGate();
     });
-    EXPECT_EQ(list.StopAllChildren(mid), 1);
+    // A thread whose root is the node itself goes on; those below it stop.
+    EXPECT_EQ(list.StopAllChildren(&other), 0);
+    EXPECT_EQ(list.StopAllChildren(&root), 2);
     opener.join();
-    FDispatcher.ProcessUntil([&] { return finished == 2; });
-    EXPECT_TRUE(below->IsScanCanceled() || !below->HasChildren());
-    EXPECT_FALSE(mid->IsScanCanceled());
+    FDispatcher.ProcessUntil([&] { return finished == 3; });
+    // The first stop waits for the gate, so the second thread may have finished meanwhile.
+    EXPECT_TRUE(a->IsScanCanceled());
+    EXPECT_TRUE(b->IsScanCanceled() || b->GetSize() == 1);
+    EXPECT_FALSE(other.IsScanCanceled());
+    EXPECT_EQ(other.GetSize(), 1);
 }
 
 TEST_F(ThreadListTest, StopAndWaitForCallsNoHandlers)
@@ -159,6 +165,19 @@ TEST_F(ThreadListTest, AScanThatRaisesReportsOnceAndStillDeregisters)
         if (path == "/boom")
             throw std::runtime_error("listing exploded");
     };
+    struct Boxes : IMessageBoxes
+    {
+        std::atomic<int> Shown {0};
+        std::string Text;
+        bool Show(TMessageKind kind, const std::string &, const std::string &text) override
+        {
+            EXPECT_EQ(kind, TMessageKind::Error);
+            Text = text;
+            ++Shown;
+            return false;
+        }
+    } boxes;
+    IMessageBoxes *previous = InstallMessageBoxes(&boxes);
     TRootDirNode root;
     root.SetName("/boom");
     TDirScanThreadList list(9, FDispatcher);
@@ -167,8 +186,11 @@ TEST_F(ThreadListTest, AScanThatRaisesReportsOnceAndStillDeregisters)
     t->SetOnTerminate([&](TDirScanThread &) { done = true; });
     t->Start();
     FDispatcher.ProcessUntil([&] { return done.load(); });
+    InstallMessageBoxes(previous);
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_FALSE(root.Scanning());
+    EXPECT_EQ(boxes.Shown, 1);
+    EXPECT_EQ(boxes.Text, "listing exploded");
 }
 
 } // namespace
