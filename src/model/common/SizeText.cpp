@@ -87,13 +87,20 @@ std::string FloatToStr(double value)
 std::string FloatToStrDecimals(int decimals, double value)
 {
     std::string text = FloatToStr(value);
+    // Very large and very small values come with an exponent; only the mantissa is cut.
+    std::string exponent;
+    if (const auto e = text.find('e'); e != std::string::npos) {
+        exponent = text.substr(e);
+        text.erase(e);
+    }
     const std::string separator = DecimalSeparator();
     const auto pos = text.find(separator);
-    if (pos == std::string::npos)
-        return text;
-    if (decimals <= 0)
-        return text.substr(0, pos);
-    return text.substr(0, pos + separator.size() + static_cast<std::size_t>(decimals));
+    if (pos != std::string::npos) {
+        const std::size_t keep = decimals <= 0 ? pos : pos + separator.size() + static_cast<std::size_t>(decimals);
+        if (keep < text.size())
+            text.erase(keep);
+    }
+    return text + exponent;
 }
 
 std::string FileSizeToStrTruncated(std::int64_t ASize)

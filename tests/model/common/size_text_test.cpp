@@ -102,6 +102,8 @@ TEST_F(SizeTextTest, FloatToStrDecimalsCutsInsteadOfRounding)
         {3, 0.1 + 0.2, "0.3"}, // 15 significant digits hide the binary error
         {2, -2.567, "-2.56"},
         {5, 1.25, "1.25"},
+        {1, 1.25e-7, "1.2e-07"},
+        {0, 3.5e20, "3e+20"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(FloatToStrDecimals(c.Decimals, c.Value), c.Text) << c.Decimals << " " << c.Value;
