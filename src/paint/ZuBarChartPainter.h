@@ -1,0 +1,73 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <QString>
+
+#include "model/common/Rect.h"
+#include "paint/Canvas.h"
+#include "paint/Color.h"
+
+class TZuBarChartPainter;
+
+// A class reference: names one concrete painter class, creates instances of it and answers
+// its display name without an instance. Values point to one static record per class, so two
+// references to the same class compare equal. Obtain one with PainterClassOf<T>().
+struct TZuBarChartPainterClassInfo
+{
+    std::string_view ClassName; // "TSkinCrystal"; persisted by the settings
+    std::string (*PainterName)(); // display name, translated
+    std::unique_ptr<TZuBarChartPainter> (*Create)();
+};
+using TZuBarChartPainterClass = const TZuBarChartPainterClassInfo *;
+
+// A percentage bar painter: draws one bar with its text into a rectangle of a canvas.
+//
+// How a caller draws a bar, for example from a QStyledItemDelegate::paint:
+//
+//     TCanvas canvas(*painter);            // borrows the painter, restores it on destruction
+//     canvas.SetFont(option.font);
+//     const TRect r = ToTRect(option.rect.adjusted(1, 1, -1, -1));
+//     if (selected)
+//         barPainter.DrawSelectedBar(canvas, r, QStringLiteral("37.5 %"), 0.375);
+//     else
+//         barPainter.DrawBar(canvas, r, QStringLiteral("37.5 %"), 0.375);
+//
+// `APercent` is the filled fraction (1.0 = the full width); it is not clamped, callers pass
+// 0.0 to 1.0. An empty `AText` draws no text. Painters change the canvas's brush, pen, font
+// colour and copy mode and leave them changed; the plain painter's DrawSelectedBar fills its
+// bar with the brush colour the caller set. XOR drawing of the selected skins needs a raster
+// surface (QImage, or a widget's raster backing store).
+//
+// Painters hold no canvas between calls and are used from the user-interface thread only.
+// Coordinate arithmetic that overflows throws std::overflow_error.
+class TZuBarChartPainter
+{
+public:
+    TZuBarChartPainter() = default;
+    virtual ~TZuBarChartPainter() = default;
+    TZuBarChartPainter(const TZuBarChartPainter &) = delete;
+    TZuBarChartPainter &operator=(const TZuBarChartPainter &) = delete;
+
+    virtual void DrawBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent) = 0;
+    virtual void DrawSelectedBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent) = 0;
+
+    // The text colour of selected bars: window text (the system is newer than the Windows 5
+    // family in every sense that matters here; highlight text would vanish on the bar).
+    [[nodiscard]] static TColor SelectedTextColor() { return clWindowText; }
+
+    // The rectangle the bar covers: APaintRect with Right = Left + the paint width times
+    // APercent, rounded to nearest with exact halves to the even neighbour.
+    [[nodiscard]] static TRect BarRect(const TRect &APaintRect, double APercent);
+};
+
+// The class reference of painter class T, which must offer `static constexpr std::string_view
+// ClassName` and `static std::string PainterName()` and be default-constructible.
+template <class T> [[nodiscard]] TZuBarChartPainterClass PainterClassOf()
+{
+    static const TZuBarChartPainterClassInfo info {
+        T::ClassName, &T::PainterName, []() -> std::unique_ptr<TZuBarChartPainter> { return std::make_unique<T>(); }};
+    return &info;
+}
