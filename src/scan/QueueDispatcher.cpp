@@ -6,9 +6,19 @@ void TQueueDispatcher::RunOnUiThreadAndWait(const std::function<void()> &work)
 {
     TItem item {&work};
     std::unique_lock lock(FLock);
+    ++FWaiters;
     FQueue.push_back(&item);
     FChanged.notify_all();
     FChanged.wait(lock, [&] { return item.Done; });
+    --FWaiters;
+    FChanged.notify_all();
+}
+
+TQueueDispatcher::~TQueueDispatcher()
+{
+    // A thread whose work has run may not have left the wait yet.
+    std::unique_lock lock(FLock);
+    FChanged.wait(lock, [this] { return FWaiters == 0 && FQueue.empty(); });
 }
 
 void TQueueDispatcher::Wake()

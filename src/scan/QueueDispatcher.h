@@ -12,6 +12,12 @@
 class TQueueDispatcher final : public IUiDispatcher
 {
 public:
+    TQueueDispatcher() = default;
+    // Waits until no other thread is inside RunOnUiThreadAndWait any more.
+    ~TQueueDispatcher() override;
+    TQueueDispatcher(const TQueueDispatcher &) = delete;
+    TQueueDispatcher &operator=(const TQueueDispatcher &) = delete;
+
     void RunOnUiThreadAndWait(const std::function<void()> &work) override;
     // Runs posted work on the calling thread until `done` returns true (checked after each
     // piece of work and whenever Wake is called).
@@ -27,4 +33,5 @@ private:
     std::mutex FLock;
     std::condition_variable FChanged;
     std::deque<TItem *> FQueue;
+    int FWaiters = 0;
 };
