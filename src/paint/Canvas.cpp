@@ -57,6 +57,11 @@ void TCanvas::RestoreState()
     FPainter.restore();
 }
 
+void TCanvas::IntersectClipRect(const TRect &r)
+{
+    FPainter.setClipRect(ToQRect(r), Qt::IntersectClip);
+}
+
 void TCanvas::FillPixels(const QRect &r, TColor color)
 {
     if (r.isEmpty()) {

@@ -112,6 +112,10 @@ public:
     // the copy mode) under the stretch mode.
     void StretchBlt(const TRect &dest, const TBitmap &source, const TRect &sourceRect, TCopyMode rop);
 
+    // Restricts all further drawing to `r` (within the current clipping) until the state is
+    // restored.
+    void IntersectClipRect(const TRect &r);
+
     // Saves the whole state (brush, pen, font, modes, clipping); RestoreState brings back the
     // latest saved one. Prefer TCanvasStateSaver.
     void SaveState();

@@ -121,6 +121,9 @@ void TScale9Image::Draw(TCanvas &ACanvas, const TRect &R)
             ACanvas.Draw(x, y, *FSlices[slice]);
         }
     };
+    // Unscaled corners of a target lower than the margins would reach past it.
+    TCanvasStateSaver saved(ACanvas);
+    ACanvas.IntersectClipRect(R);
     const int top = Add(R.Top, t);
     const int bottom = Sub(R.Bottom, b);
     if (Sub(R.Right, R.Left) < Add(l, r)) {

@@ -82,7 +82,8 @@ public:
 // stretched, so the frame keeps its thickness at every size. A target narrower than the
 // left plus right margins gets only the top, centre and bottom bands stretched over its whole
 // width. Bands whose height would be negative (targets lower than top plus bottom margin)
-// are left out. Draw honours the canvas's copy mode, so a selected bar can XOR it.
+// are left out, and nothing is drawn outside the target. Draw honours the canvas's copy mode, so a selected bar can XOR
+// it.
 class TScale9Image
 {
 public:
