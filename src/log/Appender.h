@@ -1,0 +1,113 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "log/ErrorHandler.h"
+#include "log/Event.h"
+#include "log/Filter.h"
+#include "log/Layout.h"
+#include "log/OptionHandler.h"
+
+class TLogLevel;
+
+// Sends events to an output. Each appender serialises its output with a lock of its own, so every
+// event arrives whole even when many threads log at once. Option "threshold" (a level name).
+class TLogAppender : public TLogOptionHandler
+{
+public:
+    explicit TLogAppender(std::string name = {});
+    TLogAppender(const TLogAppender &) = delete;
+    TLogAppender &operator=(const TLogAppender &) = delete;
+
+    [[nodiscard]] const std::string &Name() const { return FName; }
+    // Only before the appender is attached to a logger.
+    void SetName(std::string name) { FName = std::move(name); }
+
+    // Threshold, filters, layout, output; failures go to the error handler, never to the caller.
+    void DoAppend(const TLogEvent &event);
+    // Writes the layout's footer and releases the output; later events are dropped.
+    void Close();
+    [[nodiscard]] bool IsClosed() const;
+
+    void SetLayout(std::shared_ptr<TLogLayout> layout);
+    [[nodiscard]] std::shared_ptr<TLogLayout> Layout() const;
+    void SetThreshold(const TLogLevel *level);
+    [[nodiscard]] const TLogLevel *Threshold() const;
+    void AddFilter(std::shared_ptr<TLogFilter> filter);
+    void ClearFilters();
+    void SetErrorHandler(std::shared_ptr<TLogErrorHandler> handler);
+    [[nodiscard]] std::shared_ptr<TLogErrorHandler> ErrorHandler() const;
+
+    [[nodiscard]] virtual bool RequiresLayout() const { return true; }
+    // Why the appender cannot write ("" when it can); asked once its configuration is complete.
+    [[nodiscard]] virtual std::string NotReadyReason() const { return {}; }
+
+    bool SetOption(const std::string &name, const std::string &value) override;
+
+protected:
+    // Writes formatted text; called with FLock held. Failures go to ReportError.
+    virtual void Write(std::string_view text, const TLogEvent *event) = 0;
+    // Releases the output; called with FLock held, once.
+    virtual void CloseOutput() { }
+    // The next event starts with the layout's header (a new file was opened).
+    void RestartHeader() { FHeaderPending = true; }
+    void ReportError(std::string_view message, const TLogEvent *event);
+
+    mutable std::mutex FLock;
+
+private:
+    std::string FName;
+    std::shared_ptr<TLogLayout> FLayout;
+    const TLogLevel *FThreshold = nullptr;
+    std::vector<std::shared_ptr<TLogFilter>> FFilters;
+    std::shared_ptr<TLogErrorHandler> FErrorHandler;
+    bool FHeaderPending = true;
+    bool FHeaderWritten = false;
+    bool FClosed = false;
+    std::string FBuffer; // reused for formatting, under FLock
+};
+
+// Writes nothing.
+class TLogNullAppender : public TLogAppender
+{
+public:
+    using TLogAppender::TLogAppender;
+    [[nodiscard]] bool RequiresLayout() const override { return false; }
+
+protected:
+    void Write(std::string_view text, const TLogEvent *event) override;
+};
+
+// The debugger output channel; on Linux standard error, one write per event.
+class TLogODSAppender : public TLogAppender
+{
+public:
+    using TLogAppender::TLogAppender;
+    ~TLogODSAppender() override;
+
+protected:
+    void Write(std::string_view text, const TLogEvent *event) override;
+};
+
+// A byte stream given in code; the stream must outlive the appender.
+class TLogStreamAppender : public TLogAppender
+{
+public:
+    TLogStreamAppender(std::string name, std::ostream &stream);
+    // Made by the configuration file, which cannot give a stream: never ready.
+    explicit TLogStreamAppender(std::string name = {});
+    ~TLogStreamAppender() override;
+
+    [[nodiscard]] std::string NotReadyReason() const override;
+
+protected:
+    void Write(std::string_view text, const TLogEvent *event) override;
+
+private:
+    std::ostream *FStream = nullptr;
+};

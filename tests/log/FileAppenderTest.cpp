@@ -1,0 +1,217 @@
+#include "log/FileAppender.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "LogTestSupport.h"
+#include "log/Logger.h"
+#include "support/TempTree.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TFileFixture : testing::Test
+{
+    TempTree Tree;
+    TLogHierarchy Hierarchy;
+    TInternalChannelCapture Channel;
+
+    template <typename T> std::shared_ptr<T> Attach(const std::string &name)
+    {
+        auto appender = std::make_shared<T>(name);
+        appender->SetLayout(std::make_shared<TLogPatternLayout>("%m%n"));
+        Hierarchy.Root().AddAppender(appender);
+        return appender;
+    }
+};
+
+TEST_F(TFileFixture, AppendKeepsOldContentOtherwiseTheFileIsEmptiedAndFoldersAreMade)
+{
+    const std::string path = Tree / "new/sub dir/app.log";
+    auto appender = Attach<TLogFileAppender>("F");
+    ASSERT_TRUE(appender->OpenFile(path));
+    Hierarchy.Root().Info("first");
+    EXPECT_EQ(ReadWholeFile(path), "first\n");
+
+    appender->SetAppend(true);
+    ASSERT_TRUE(appender->OpenFile(path));
+    Hierarchy.Root().Info("second");
+    EXPECT_EQ(ReadWholeFile(path), "first\nsecond\n");
+
+    appender->SetAppend(false);
+    ASSERT_TRUE(appender->OpenFile(path));
+    Hierarchy.Root().Info("third");
+    EXPECT_EQ(ReadWholeFile(path), "third\n");
+    EXPECT_EQ(Channel.Text(), "");
+}
+
+TEST_F(TFileFixture, FilesThatCannotBeOpenedAreReportedNotThrown)
+{
+    Tree.MakeFile("plain-file");
+    Tree.MakeDir("a-dir");
+    const std::string cases[] = {Tree / "plain-file/below.log", Tree / "a-dir", ""};
+    for (const std::string &path : cases) {
+        SCOPED_TRACE(path);
+        TLogFileAppender appender("F");
+        EXPECT_FALSE(appender.OpenFile(path));
+        EXPECT_FALSE(appender.NotReadyReason().empty());
+    }
+    const std::string text = Channel.Text();
+    EXPECT_NE(text.find("Not a directory"), std::string::npos) << text;
+    EXPECT_NE(text.find("Is a directory"), std::string::npos) << text;
+}
+
+TEST_F(TFileFixture, WriteFailuresGoToTheErrorHandlerOnce)
+{
+    if (::access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full";
+    auto appender = Attach<TLogFileAppender>("Full");
+    ASSERT_TRUE(appender->OpenFile("/dev/full"));
+    Hierarchy.Root().Info("lost");
+    Hierarchy.Root().Info("lost again");
+    const auto lines = Channel.Lines();
+    ASSERT_EQ(lines.size(), 1u) << Channel.Text();
+    EXPECT_NE(lines[0].find("No space left on device"), std::string::npos);
+}
+
+TEST_F(TFileFixture, FallbackHandlerPassesFailedEventsToItsBackup)
+{
+    if (::access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full";
+    auto primary = Attach<TLogFileAppender>("Primary");
+    ASSERT_TRUE(primary->OpenFile("/dev/full"));
+    std::ostringstream out;
+    auto backup = std::make_shared<TLogStreamAppender>("Backup", out);
+    backup->SetLayout(std::make_shared<TLogPatternLayout>("backup: %m%n"));
+    auto handler = std::make_shared<TLogFallbackErrorHandler>();
+    EXPECT_FALSE(handler->SetBackupAppender(primary, primary.get())) << "falling back on itself would deadlock";
+    ASSERT_TRUE(handler->SetBackupAppender(backup, primary.get()));
+    primary->SetErrorHandler(handler);
+    Hierarchy.Root().Info("saved");
+    Hierarchy.Root().Info("saved too");
+    EXPECT_EQ(out.str(), "backup: saved\nbackup: saved too\n");
+    EXPECT_EQ(Channel.Lines().size(), 1u);
+}
+
+TEST_F(TFileFixture, HtmlFileGetsHeaderOnceAndFooterOnClose)
+{
+    const std::string path = Tree / "log.html";
+    auto appender = std::make_shared<TLogFileAppender>("H");
+    ASSERT_TRUE(appender->OpenFile(path));
+    appender->SetLayout(std::make_shared<TLogHTMLLayout>());
+    Hierarchy.Root().AddAppender(appender);
+    Hierarchy.Root().Info("one");
+    Hierarchy.Root().Info("two");
+    Hierarchy.Shutdown();
+    Hierarchy.Root().Info("after close");
+    const std::string html = ReadWholeFile(path);
+    EXPECT_EQ(html.find("<!DOCTYPE html>"), 0u);
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>"), 0u);
+    EXPECT_NE(html.find("<td>two</td>"), std::string::npos);
+    EXPECT_EQ(html.find("after close"), std::string::npos);
+    EXPECT_TRUE(html.ends_with("</html>\n"));
+}
+
+// ---- rolling ----
+
+TEST_F(TFileFixture, RollingKeepsMaxBackupIndexBackupsNewestFirst)
+{
+    const std::string path = Tree / "roll.log";
+    auto appender = Attach<TLogRollingFileAppender>("R");
+    appender->SetMaxFileSize(10);
+    appender->SetMaxBackupIndex(2);
+    ASSERT_TRUE(appender->OpenFile(path));
+    // Each message is 10 bytes with its line end, so every event fills the file and rolls it.
+    for (const char *message : {"message-1", "message-2", "message-3", "message-4"})
+        Hierarchy.Root().Info(message);
+    EXPECT_EQ(ReadWholeFile(path), "");
+    EXPECT_EQ(ReadWholeFile(path + ".1"), "message-4\n");
+    EXPECT_EQ(ReadWholeFile(path + ".2"), "message-3\n");
+    EXPECT_FALSE(fs::exists(path + ".3"));
+    EXPECT_EQ(Channel.Text(), "");
+}
+
+TEST_F(TFileFixture, RollingMovesExistingBackupsUpAndDropsTheOldest)
+{
+    const std::string path = Tree / "app.log";
+    WriteWholeFile(path, "current\n");
+    WriteWholeFile(path + ".1", "one\n");
+    WriteWholeFile(path + ".3", "three\n");
+    WriteWholeFile(path + ".4", "four\n");
+    WriteWholeFile(path + ".01", "not a backup\n");
+    auto appender = Attach<TLogRollingFileAppender>("R");
+    appender->SetMaxBackupIndex(4);
+    appender->SetAppend(true);
+    ASSERT_TRUE(appender->OpenFile(path));
+    appender->RollOver();
+    EXPECT_EQ(ReadWholeFile(path), "");
+    EXPECT_EQ(ReadWholeFile(path + ".1"), "current\n");
+    EXPECT_EQ(ReadWholeFile(path + ".2"), "one\n");
+    EXPECT_FALSE(fs::exists(path + ".3"));
+    EXPECT_EQ(ReadWholeFile(path + ".4"), "three\n") << "backup 4 was deleted first, then 3 moved up";
+    EXPECT_EQ(ReadWholeFile(path + ".01"), "not a backup\n");
+}
+
+TEST_F(TFileFixture, RollingWithNoBackupsNeverRolls)
+{
+    const std::string path = Tree / "grow.log";
+    auto appender = Attach<TLogRollingFileAppender>("R");
+    appender->SetMaxFileSize(4);
+    appender->SetMaxBackupIndex(0);
+    ASSERT_TRUE(appender->OpenFile(path));
+    Hierarchy.Root().Info("12345");
+    Hierarchy.Root().Info("67890");
+    EXPECT_EQ(ReadWholeFile(path), "12345\n67890\n");
+    EXPECT_FALSE(fs::exists(path + ".1"));
+}
+
+TEST_F(TFileFixture, RollingThatCannotRenameKeepsWritingToTheSameFile)
+{
+    // A folder in the place of the backup blocks the rename, for root as for anyone.
+    Tree.MakeFile("app.log.1/keep");
+    const std::string path = Tree / "app.log";
+    auto appender = Attach<TLogRollingFileAppender>("R");
+    appender->SetMaxFileSize(6);
+    ASSERT_TRUE(appender->OpenFile(path));
+    Hierarchy.Root().Info("first");
+    Hierarchy.Root().Info("second");
+    Hierarchy.Root().Info("third");
+    EXPECT_EQ(ReadWholeFile(path), "first\nsecond\nthird\n");
+    EXPECT_TRUE(fs::exists(Tree / "app.log.1/keep"));
+    EXPECT_NE(Channel.Text().find("Is a directory"), std::string::npos) << Channel.Text();
+}
+
+struct TSizeCase
+{
+    const char *Text;
+    std::int64_t Expected; // -1: rejected, the default stays
+};
+
+TEST(LogRollingOptions, MaxFileSizeAndMaxBackupIndexParsing)
+{
+    TInternalChannelCapture channel;
+    const TSizeCase sizes[]
+        = {{"1KB", 1024}, {"3kb", 3072}, {"2MB", 2097152}, {"1GB", 1073741824}, {"777", 777}, {"8589934592GB", -1},
+            {"99999999999999999999", -1}, {"1 KB", -1}, {"KB", -1}, {"-5", -1}, {"0", -1}, {"1TB", -1}, {"", -1}};
+    for (const TSizeCase &c : sizes) {
+        SCOPED_TRACE(c.Text);
+        TLogRollingFileAppender appender("R");
+        EXPECT_TRUE(appender.SetOption("maxFileSize", c.Text));
+        EXPECT_EQ(appender.MaxFileSize(), c.Expected < 0 ? 10485760 : c.Expected);
+    }
+    const std::pair<const char *, int> indexes[]
+        = {{"7", 7}, {"0", 0}, {"-3", -3}, {"2147483648", 1}, {"abc", 1}, {" 2", 1}};
+    for (const auto &[text, expected] : indexes) {
+        SCOPED_TRACE(text);
+        TLogRollingFileAppender appender("R");
+        EXPECT_TRUE(appender.SetOption("MAXBACKUPINDEX", text));
+        EXPECT_EQ(appender.MaxBackupIndex(), expected);
+    }
+}
+
+} // namespace
