@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "CliExport.h"
 #include "CliScan.h"
 #include "log/Logger.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -20,6 +21,7 @@ constexpr std::int64_t DefaultGroupFileSize = 1048576;
 int Usage()
 {
     std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] PATH\n";
+    std::cerr << ExportUsage;
     return 2;
 }
 
@@ -109,5 +111,7 @@ int main(int argc, char **argv)
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "scan")
         return CommandScan(args);
+    if (command == "export")
+        return CommandExport(args);
     return Usage();
 }

@@ -1,0 +1,165 @@
+#include "export/TextEscape.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::string_view ReplacementChar = "\xEF\xBF\xBD"; // U+FFFD
+
+// Calls `handle(codePoint, bytes)` for every code point of `text`; a byte that does not start
+// a well-formed sequence comes as U+FFFD with its one byte, and the scan goes on after it.
+template <class THandler> void ForEachCodePoint(std::string_view text, THandler &&handle)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            handle(static_cast<char32_t>(byte), text.substr(i, 1));
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(text.substr(i), cp);
+        if (length == 0) {
+            handle(char32_t {0xFFFD}, ReplacementChar);
+            ++i;
+        } else {
+            handle(cp, text.substr(i, length));
+            i += length;
+        }
+    }
+}
+
+bool IsPlainAscii(std::string_view text, std::string_view specials)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || specials.find(c) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::size_t DecodeUtf8(std::string_view text, char32_t &codePoint)
+{
+    if (text.empty())
+        return 0;
+    const auto b0 = static_cast<unsigned char>(text[0]);
+    if (b0 < 0x80) {
+        codePoint = b0;
+        return 1;
+    }
+    std::size_t length = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        cp = b0 & 0x1F;
+        minimum = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        cp = b0 & 0x0F;
+        minimum = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        cp = b0 & 0x07;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(text[k]);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    codePoint = cp;
+    return length;
+}
+
+void AppendUtf8(std::string &out, std::string_view text)
+{
+    ForEachCodePoint(text, [&](char32_t, std::string_view bytes) { out.append(bytes); });
+}
+
+void AppendXmlEscaped(std::string &out, std::string_view text, bool html)
+{
+    if (IsPlainAscii(text, "\"&'<>")) {
+        out.append(text);
+        return;
+    }
+    ForEachCodePoint(text, [&](char32_t cp, std::string_view bytes) {
+        switch (cp) {
+        case '"':
+            out += "&quot;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '\'':
+            out += html ? "&#39;" : "&apos;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '\t':
+            out += "&#9;";
+            break;
+        case '\n':
+            out += "&#10;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        default:
+            if (cp < 0x20 || cp == 0xFFFE || cp == 0xFFFF)
+                out += ReplacementChar;
+            else
+                out += bytes;
+        }
+    });
+}
+
+std::string XmlEscape(std::string_view text, bool html)
+{
+    std::string result;
+    result.reserve(text.size());
+    AppendXmlEscaped(result, text, html);
+    return result;
+}
+
+void AppendCsvField(std::string &out, std::string_view text, std::string_view separator)
+{
+    const bool quote = text.find_first_of("\"\r\n") != std::string_view::npos
+        || (!separator.empty() && text.find(separator) != std::string_view::npos);
+    if (!quote) {
+        AppendUtf8(out, text);
+        return;
+    }
+    out += '"';
+    ForEachCodePoint(text, [&](char32_t cp, std::string_view bytes) {
+        if (cp == '"')
+            out += '"';
+        out += bytes;
+    });
+    out += '"';
+}
+
+void AppendLineText(std::string &out, std::string_view text)
+{
+    ForEachCodePoint(text, [&](char32_t cp, std::string_view bytes) {
+        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029)
+            out += ReplacementChar;
+        else
+            out += bytes;
+    });
+}
