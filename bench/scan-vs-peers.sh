@@ -66,7 +66,7 @@ fi
 
 entries=$(find "$tree" -mindepth 1 -xdev | wc -l)
 find_files=$(find "$tree" -mindepth 1 -xdev ! -type d | wc -l)
-find_bytes=$(find "$tree" -mindepth 1 -xdev -type f -printf '%s\n' | awk '{s += $1} END {printf "%d", s}')
+find_bytes=$(find "$tree" -mindepth 1 -xdev -type f -printf '%s\n' | awk '{s += $1} END {printf "%.0f", s}')
 out=$("$cli" scan --no-grouping "$tree")
 z_files=$(sed -n 's/^files=//p' <<<"$out")
 z_bytes=$(sed -n 's/^bytes=//p' <<<"$out")

@@ -171,7 +171,8 @@ void TFileNode::SetName(std::string_view name)
     if (name.size() > FNameCapacity)
         throw std::length_error("file name longer than the node holds");
     char *bytes = NameBytes();
-    std::memcpy(bytes, name.data(), name.size());
+    if (!name.empty())
+        std::memcpy(bytes, name.data(), name.size());
     bytes[name.size()] = 0;
     FNameLength = static_cast<std::uint8_t>(name.size());
 }
@@ -220,7 +221,8 @@ void TNodeName::Set(std::string_view value)
         return;
     void *raw = ::operator new(sizeof(TBlock) + value.size() + 1);
     auto *block = new (raw) TBlock {old, value.size()};
-    std::memcpy(block->Bytes(), value.data(), value.size());
+    if (!value.empty())
+        std::memcpy(block->Bytes(), value.data(), value.size());
     block->Bytes()[value.size()] = 0;
     FBlock.store(block, std::memory_order_release);
 }
