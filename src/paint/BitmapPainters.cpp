@@ -1,5 +1,7 @@
 #include "paint/BitmapPainters.h"
 
+#include <QPainter>
+
 #include "paint/Checked.h"
 #include "paint/SkinResources.h"
 
@@ -75,6 +77,7 @@ void DrawXorText(TCanvas &ACanvas, const TRect &P, const QString &AText, TColor 
     }
     TCanvasStateSaver saved(ACanvas);
     TBitmap mask(1, 1);
+    mask.MatchResolution(ACanvas.Painter().device());
     mask.Canvas().SetFont(ACanvas.Font());
     const QSize extent = mask.Canvas().TextExtent(AText);
     const int w = extent.width();

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include <QFontMetrics>
+#include <QPaintDevice>
 #include <QPainter>
 
 #include "paint/Checked.h"
@@ -283,12 +284,33 @@ void TBitmap::SetSize(int width, int height)
         throw std::runtime_error("Out of memory for a bitmap");
     }
     FImage.fill(Qt::black);
+    ApplyResolution();
+}
+
+void TBitmap::MatchResolution(const QPaintDevice *device)
+{
+    if (!device) {
+        return;
+    }
+    EndCanvas();
+    FDotsPerMeterX = qRound(device->logicalDpiX() / 0.0254);
+    FDotsPerMeterY = qRound(device->logicalDpiY() / 0.0254);
+    ApplyResolution();
+}
+
+void TBitmap::ApplyResolution()
+{
+    if (!FImage.isNull() && FDotsPerMeterX > 0 && FDotsPerMeterY > 0) {
+        FImage.setDotsPerMeterX(FDotsPerMeterX);
+        FImage.setDotsPerMeterY(FDotsPerMeterY);
+    }
 }
 
 void TBitmap::Assign(const QImage &image)
 {
     EndCanvas();
     FImage = image.convertToFormat(QImage::Format_RGB32);
+    ApplyResolution();
 }
 
 TCanvas &TBitmap::Canvas()

@@ -13,6 +13,7 @@
 #include "model/common/Rect.h"
 #include "paint/Color.h"
 
+class QPaintDevice;
 class QPainter;
 class TBitmap;
 
@@ -182,6 +183,9 @@ public:
     void SetSize(int width, int height);
     // Replaces the content with a copy of `image` converted to 24-bit colour.
     void Assign(const QImage &image);
+    // Gives this bitmap (also after SetSize) the logical resolution of `device`, so text in
+    // point-sized fonts comes out as large as on that device.
+    void MatchResolution(const QPaintDevice *device);
 
     // The canvas painting into this bitmap, made on first use. Must not be called on an empty
     // bitmap (throws std::logic_error).
@@ -191,8 +195,11 @@ public:
 
 private:
     void EndCanvas();
+    void ApplyResolution();
 
     QImage FImage;
+    int FDotsPerMeterX = 0; // 0: the QImage default
+    int FDotsPerMeterY = 0;
     std::unique_ptr<QPainter> FPainter;
     std::unique_ptr<TCanvas> FCanvas;
 };

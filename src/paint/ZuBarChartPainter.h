@@ -30,10 +30,17 @@ using TZuBarChartPainterClass = const TZuBarChartPainterClassInfo *;
 //     TCanvas canvas(*painter);            // borrows the painter, restores it on destruction
 //     canvas.SetFont(option.font);
 //     const TRect r = ToTRect(option.rect.adjusted(1, 1, -1, -1));
-//     if (selected)
+//     if (selected) {
+//         canvas.SetBrushColor(clHighlight); // the plain painter fills its bar with it
 //         barPainter.DrawSelectedBar(canvas, r, QStringLiteral("37.5 %"), 0.375);
-//     else
+//     } else {
+//         backgroundShape->DrawBar(canvas, r, QString(), 1.0); // optional grey shape first,
 //         barPainter.DrawBar(canvas, r, QStringLiteral("37.5 %"), 0.375);
+//     }
+//
+// where barPainter comes from the chosen class (`cls->Create()`) and backgroundShape is
+// TZumbrelBarChartPainter::CreateWithParams(0xD7D7D7, 0xF7F7F7) (0xC7C7C7 on the start page).
+// Make painters once and keep them: the skins load their bitmap when created.
 //
 // `APercent` is the filled fraction (1.0 = the full width); it is not clamped, callers pass
 // 0.0 to 1.0. An empty `AText` draws no text. Painters change the canvas's brush, pen, font

@@ -303,6 +303,33 @@ private slots:
         QVERIFY(!HasInk(image, image.rect()));
     }
 
+    void xorTextFollowsTheResolutionOfTheSurface()
+    {
+        QFont font = TestFont(10);
+        font.setPointSize(10);
+        const QString text = QStringLiteral("88 %");
+        QImage image = NewImage(200, 60);
+        image.setDotsPerMeterX(qRound(192 / 0.0254));
+        image.setDotsPerMeterY(qRound(192 / 0.0254));
+        {
+            QPainter p(&image);
+            TCanvas canvas(p);
+            canvas.SetFont(font);
+            DrawXorText(canvas, {0, 0, 200, 60}, text, clBlack);
+        }
+        int left = 200, right = -1;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                if (image.pixelColor(x, y) != Qt::white) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+            }
+        }
+        const QImage at96 = NewImage(1, 1);
+        QVERIFY(right - left + 1 > QFontMetrics(font, &at96).horizontalAdvance(text) * 3 / 2);
+    }
+
     void zeroPercentStillDrawsTheText_data()
     {
         QTest::addColumn<TPainterFactory>("factory");
