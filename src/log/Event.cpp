@@ -50,7 +50,7 @@ long LogThreadId()
 }
 
 TLogEvent MakeLogEvent(const TLogLevel &level, std::string_view loggerName, std::string_view message,
-    const std::exception *e, std::source_location location)
+    const std::exception *e, TLogSourceLocation location)
 {
     TLogEvent event;
     event.Level = &level;

@@ -3,11 +3,42 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
-#include <source_location>
 #include <string>
 #include <string_view>
+#include <version>
+#if defined(__cpp_lib_source_location)
+#include <source_location>
+#endif
 
 class TLogLevel;
+
+// Where a log call was made. Clang before 15 cannot build std::source_location with libstdc++; its
+// builtins give the file, the line and the bare function name (no class).
+#if defined(__cpp_lib_source_location)
+using TLogSourceLocation = std::source_location;
+#else
+class TLogSourceLocation
+{
+public:
+    static constexpr TLogSourceLocation current(
+        const char *file = __builtin_FILE(), int line = __builtin_LINE(), const char *function = __builtin_FUNCTION())
+    {
+        TLogSourceLocation location;
+        location.FFile = file;
+        location.FLine = line;
+        location.FFunction = function;
+        return location;
+    }
+    [[nodiscard]] constexpr const char *file_name() const { return FFile; }
+    [[nodiscard]] constexpr unsigned line() const { return static_cast<unsigned>(FLine); }
+    [[nodiscard]] constexpr const char *function_name() const { return FFunction; }
+
+private:
+    const char *FFile = "";
+    int FLine = 0;
+    const char *FFunction = "";
+};
+#endif
 
 // One logging request as appenders, filters and layouts see it. The views stay valid for the
 // duration of the call that delivers the event.
@@ -21,12 +52,12 @@ struct TLogEvent
     std::chrono::system_clock::time_point Time;
     long ThreadId = 0;
     std::string_view Context; // nested diagnostic context of the logging thread
-    std::source_location Location;
+    TLogSourceLocation Location;
 };
 
 // Fills the time, thread and context fields for an event raised now on this thread.
 TLogEvent MakeLogEvent(const TLogLevel &level, std::string_view loggerName, std::string_view message,
-    const std::exception *e = nullptr, std::source_location location = std::source_location::current());
+    const std::exception *e = nullptr, TLogSourceLocation location = TLogSourceLocation::current());
 
 // Milliseconds since the facility started (the program start, for all practical purposes).
 std::int64_t LogElapsedMs();

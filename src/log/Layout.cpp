@@ -183,7 +183,7 @@ std::size_t LastScopeSeparator(std::string_view name)
 }
 } // namespace
 
-std::string LogLocationClass(const std::source_location &location)
+std::string LogLocationClass(const TLogSourceLocation &location)
 {
     const std::string_view name = QualifiedFunctionName(location.function_name());
     const std::size_t sep = LastScopeSeparator(name);
@@ -199,7 +199,7 @@ std::string LogLocationClass(const std::source_location &location)
     return scope;
 }
 
-std::string_view LogLocationMethod(const std::source_location &location)
+std::string_view LogLocationMethod(const TLogSourceLocation &location)
 {
     const std::string_view name = QualifiedFunctionName(location.function_name());
     const std::size_t sep = LastScopeSeparator(name);

@@ -90,5 +90,5 @@ private:
 };
 
 // The class and the function name of a source location's function ("void TA::B(int)" -> "TA", "B").
-std::string LogLocationClass(const std::source_location &location);
-std::string_view LogLocationMethod(const std::source_location &location);
+std::string LogLocationClass(const TLogSourceLocation &location);
+std::string_view LogLocationMethod(const TLogSourceLocation &location);

@@ -1,6 +1,7 @@
 #include "log/LogLog.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -19,8 +20,9 @@ std::mutex &SinkLock()
 
 TLogLog::TSink &CurrentSink()
 {
-    static TLogLog::TSink sink;
-    return sink;
+    // Never destroyed: a thread may still report while the program exits.
+    static TLogLog::TSink *const sink = std::make_unique<TLogLog::TSink>().release();
+    return *sink;
 }
 
 void WriteAll(int fd, std::string_view text)

@@ -96,7 +96,7 @@ std::vector<std::shared_ptr<TLogAppender>> TLogLogger::Appenders() const
 }
 
 void TLogLogger::Log(
-    const TLogLevel &level, std::string_view message, const std::exception *e, std::source_location location)
+    const TLogLevel &level, std::string_view message, const std::exception *e, TLogSourceLocation location)
 {
     if (!IsEnabledFor(level))
         return;

@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <source_location>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,55 +51,55 @@ public:
     // One event at `level` when it is enabled, delivered to this logger's appenders and, while
     // loggers are additive, to those of its ancestors.
     void Log(const TLogLevel &level, std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current());
+        TLogSourceLocation location = TLogSourceLocation::current());
     void Debug(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Debug, message, e, location);
     }
     void Info(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Info, message, e, location);
     }
     void Warn(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Warn, message, e, location);
     }
     void Error(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Error, message, e, location);
     }
     void Fatal(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Fatal, message, e, location);
     }
     // Older names of the same operations.
     void DebugMsg(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Debug, message, e, location);
     }
     void InfoMsg(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Info, message, e, location);
     }
     void WarnMsg(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Warn, message, e, location);
     }
     void ErrorMsg(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Error, message, e, location);
     }
     void FatalMsg(std::string_view message, const std::exception *e = nullptr,
-        std::source_location location = std::source_location::current())
+        TLogSourceLocation location = TLogSourceLocation::current())
     {
         Log(TLogLevel::Fatal, message, e, location);
     }

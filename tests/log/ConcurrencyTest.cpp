@@ -72,8 +72,17 @@ TEST(LogConcurrency, ReconfiguringWhileThreadsLogIsSafe)
     TempTree tree;
     TInternalChannelCapture channel;
     TLogHierarchy hierarchy;
-    RunProgramLoggingStartup(hierarchy, "");
-    hierarchy.Root().RemoveAllAppenders();
+    auto configure = [&](int round) {
+        TLogPropertyConfigurator(hierarchy).ConfigureFromText(
+            "log4d.rootLogger=" + std::string(round % 2 ? "info" : "debug")
+            + ",F\n"
+              "log4d.logger.Zumbrel.a=inherited,F\n"
+              "log4d.appender.F=TLogFileAppender\n"
+              "log4d.appender.F.layout=TLogPatternLayout\n"
+              "log4d.appender.F.fileName="
+            + (tree / ("round" + std::to_string(round % 3) + ".log")) + "\n");
+    };
+    configure(0);
     std::atomic<bool> stop {false};
     std::vector<std::thread> workers;
     for (int t = 0; t < 3; ++t)
@@ -83,16 +92,9 @@ TEST(LogConcurrency, ReconfiguringWhileThreadsLogIsSafe)
                 hierarchy.GetLogger("Zumbrel.a.b").Debug("busier");
             }
         });
-    for (int round = 0; round < 30; ++round) {
-        TLogPropertyConfigurator(hierarchy).ConfigureFromText(
-            "log4d.rootLogger=" + std::string(round % 2 ? "info" : "debug")
-            + ",F\n"
-              "log4d.logger.Zumbrel.a=inherited,F\n"
-              "log4d.appender.F=TLogFileAppender\n"
-              "log4d.appender.F.layout=TLogPatternLayout\n"
-              "log4d.appender.F.fileName="
-            + (tree / ("round" + std::to_string(round % 3) + ".log")) + "\n");
-    }
+    // Every logger always has its old or its new appenders, so no event finds none.
+    for (int round = 1; round < 30; ++round)
+        configure(round);
     stop = true;
     for (auto &worker : workers)
         worker.join();

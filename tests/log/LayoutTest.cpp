@@ -47,11 +47,18 @@ TEST(LogPatternLayout, EveryConversionCharacter)
     const std::runtime_error failure("no space left");
     const TLogEvent event = TCaller::Event(&failure);
     const std::string line = std::to_string(event.Location.line());
+#if defined(__cpp_lib_source_location)
     const std::string location = "TCaller::Event(LayoutTest.cpp:" + line + ")";
+    const char *const classMethodFile = "TCaller|Event|LayoutTest.cpp";
+#else
+    // Without std::source_location the class of the caller is unknown.
+    const std::string location = "Event(LayoutTest.cpp:" + line + ")";
+    const char *const classMethodFile = "|Event|LayoutTest.cpp";
+#endif
     const TPatternCase cases[] = {
         {"%r [%t] %p %c %x - %m%n", "1234 [4711] warn Zumbrel.scan.thread ctx one - disk 50% full\n"},
         {"%c{1}|%c{2}|%c{9}", "thread|scan.thread|Zumbrel.scan.thread"},
-        {"%C|%M|%F", "TCaller|Event|LayoutTest.cpp"},
+        {"%C|%M|%F", classMethodFile},
         {"%L", line.c_str()},
         {"%l", location.c_str()},
         {"%e|%m", "no space left|disk 50% full"},
