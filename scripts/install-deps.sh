@@ -10,7 +10,8 @@ packages=(
     gettext
     libmount-dev libblkid-dev
     fonts-dejavu-core
-    xvfb xauth x11-utils
+    xvfb xauth x11-utils imagemagick
+    adwaita-icon-theme hicolor-icon-theme
     clang clang-format libclang-rt-dev
 )
 

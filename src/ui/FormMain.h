@@ -1,0 +1,214 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QIcon>
+#include <QItemSelection>
+#include <QMainWindow>
+#include <QTimer>
+
+#include "model/TreeTypes.h"
+#include "model/common/SizeText.h"
+#include "paint/ZuBarChartPainter.h"
+#include "scan/ScanThread.h"
+#include "shell/SHChangeNotify.h"
+#include "shell/ShellTypes.h"
+#include "ui/model/FileTreeModel.h"
+
+class QAction;
+class QLabel;
+class QTreeView;
+class QPainter;
+class TZumbrelBarChartPainter;
+
+// The main window: the analysis as a live tree-grid, the commands that start, stop, repeat and
+// save analyses, and the status bar. Every member runs on the user interface thread; scan
+// threads reach the window only through their termination handlers.
+class TFormMain final : public QMainWindow, public IFileTreeOwner
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxScanThreads = 9;
+    static constexpr int AniFrameCount = 15;
+
+    explicit TFormMain(QWidget *parent = nullptr);
+    ~TFormMain() override;
+
+    // --- scan control ---
+    void ProcessPath(const std::string &path, bool forceRescan);
+    void ScanRootDir(const std::string &path);
+    void ScanFixedDrives();
+    void ScanSubDirNode(TDirNode *node);
+    void OnClickScanFixedDrives() { ScanFixedDrives(); }
+    void ShowScanDuration(double seconds);
+    // The command line without the program name: a first argument naming an existing folder
+    // is analysed at once and shown.
+    void ProcessCommandLine(const std::vector<std::string> &args);
+
+    // --- options taken over from the settings ---
+    struct TOptions
+    {
+        int TreeViewRefreshRate = 500;
+        bool GroupSmallFiles = true;
+        std::int64_t GroupFileSize = 1048576;
+        TRoundingStyle FileSizeRounding = rsTruncate;
+        std::string BarChartPainterClass = "TDefaultBarChartPainter";
+        bool PaintBackgroundShape = true;
+        int MaxMruItems = 20;
+    };
+    void ApplyOptions(const TOptions &options);
+    [[nodiscard]] const TOptions &Options() const { return FOptions; }
+
+    // --- tree view ---
+    void PopulateTree();
+    void RefreshTree();
+    [[nodiscard]] TFileSystemNode *GetSelectedNode() const;
+
+    // --- save ---
+    // The file name the save dialog proposes for an analysis shown as `displayName`.
+    [[nodiscard]] static std::string ProposedSaveFileName(const std::string &displayName);
+    // Writes the analysis in the format of the 1-based `filterIndex`.
+    void SaveScanResult(const std::string &fileName, int filterIndex);
+    // True when the save command may run: no main scan, a root with children.
+    [[nodiscard]] bool CanSaveScanResult() const;
+
+    // --- IFileTreeOwner ---
+    [[nodiscard]] TFileSystemNode *TopNode() const override { return FPaintNode; }
+    [[nodiscard]] QString GetText(const TFileSystemNode *node, int column, TTextType type) const override;
+    [[nodiscard]] bool GetCellIsEmpty(const TFileSystemNode *node, int column) const override;
+    [[nodiscard]] int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const override;
+    [[nodiscard]] QString HeaderText(int column) const override;
+
+    // Text style of a cell (the paint text callback): may change the font and its colour.
+    void PaintText(
+        const TFileSystemNode *node, int column, TTextType type, bool selected, QFont &font, QColor &color) const;
+    // The percentage bar of a row into `rect` (the cell rectangle).
+    void PaintPercentBar(const TFileSystemNode *node, QPainter &painter, const QRect &rect, bool selected);
+    // The icon of a cell and whether it is drawn faded; a null icon when there is none.
+    QIcon GetImage(const TFileSystemNode *node, int column, TImageKind kind, bool expanded, bool &ghosted);
+    // The text of the percentage bar for a ratio: "12.3%".
+    [[nodiscard]] static QString PercentText(double ratio);
+
+    // --- state, for tests and tools ---
+    [[nodiscard]] TRootNode *RootNode() const { return FRootNode.get(); }
+    [[nodiscard]] TDirNode *PaintNode() const { return FPaintNode; }
+    [[nodiscard]] TDirScanThreadList &ScanThreads() const { return *FScanThreads; }
+    [[nodiscard]] const std::string &WaitForScanDir() const { return FWaitForScanDir; }
+    [[nodiscard]] const std::string &LastScanDir() const { return FLastScanDir; }
+    [[nodiscard]] QString StatusText(int panel) const;
+    [[nodiscard]] const QString &ApplicationTitle() const { return FApplicationTitle; }
+    [[nodiscard]] QTreeView *Tree() const { return FTree; }
+    [[nodiscard]] TFileTreeModel *Model() const { return FModel; }
+    [[nodiscard]] bool IsMainScanRunning() const;
+    [[nodiscard]] bool ScanTimersActive() const { return FTimerTreeRefresh.isActive(); }
+    [[nodiscard]] int PendingRescanCount() const { return static_cast<int>(FPendingRescans.size()); }
+
+    QAction *ActDirSelect = nullptr;
+    QAction *ActRefresh = nullptr;
+    QAction *ActStopScan = nullptr;
+    QAction *ActRefreshNode = nullptr;
+    QAction *ActScanFixedDrives = nullptr;
+    QAction *ActSaveScanResult = nullptr;
+    QAction *ActionExitApplication = nullptr;
+
+public slots:
+    void ActDirSelectExecute();
+    void ActRefreshExecute();
+    void ActStopScanExecute();
+    void ActRefreshNodeExecute();
+    void ActSaveScanResultExecute();
+    void UpdateActions();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct TThreadEntry
+    {
+        TDirNode *Root = nullptr;
+    };
+
+    void CreateActions();
+    void CreateTree();
+    void CreateImages();
+    TDirScanThread *StartScanThread(TDirNode *node, bool mainThread);
+    void DirScanThreadTerminate(TDirScanThread &thread);
+    void MainScanThreadTerminate(TDirScanThread &thread);
+    void ScanFinished(TDirScanThread &thread);
+    void PostPendingRequest();
+    void StartPendingRequest();
+    void RunPendingRescans();
+    void RescanNow(TDirNode *node);
+    [[nodiscard]] bool HasThreadBelow(const TGroupNode *node) const;
+    void DiscardTree(std::unique_ptr<TRootNode> root);
+    void SetActiveRoot(TRootNode *node);
+    void StartScanTimers();
+    void StopScanTimers();
+    void InvalidateAndScrollTo(const TFileSystemNode *node);
+    void RestoreRows(
+        const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex);
+    void SetSpans(const QModelIndex &parent);
+    void UpdateStatusFromSelection();
+    void TreeHeaderClick(int column);
+    void TreeExpandedChanged(const QModelIndex &index, bool expanded);
+    void TreeDoubleClick(const QModelIndex &index);
+    void SetStatusText(int panel, const QString &text);
+    void SetApplicationTitle(const QString &title);
+    void ShutDown();
+    int GetFileSysIconIndex(const std::string &path);
+    int GetUnknownSysIconIndex();
+    void WMShellFileIcon(std::int32_t uniqueId, std::int32_t sysIconIndex);
+    void TimerGarbageTimer();
+    void OnDriveChange(const char *what, const std::string &path);
+
+    TOptions FOptions;
+    std::unique_ptr<TDirScanThreadList> FScanThreads;
+    std::map<TDirScanThread *, TThreadEntry> FThreadRoots;
+    TDirScanThread *FMainScanThread = nullptr;
+    std::unique_ptr<TRootNode> FRootNode;
+    TDirNode *FPaintNode = nullptr;
+    std::vector<TFileSystemNode *> FSelectedNodes; // identities only, never read through
+    std::vector<TDirNode *> FPendingRescans;
+    std::vector<std::unique_ptr<TDestroyGroupNodeThread>> FDestroyThreads;
+    std::string FLastScanDir;
+    std::string FWaitForScanDir;
+    int FSaveFilterIndex = 1; // LastFilterIndex
+    std::string FSaveDir; // LastSaveDir
+    bool FPendingPosted = false;
+    bool FShutDown = false;
+    QString FApplicationTitle;
+
+    int FAniSearchImageIndex = 0;
+    int FSystemIconIndexUnknown = -1;
+    TFileSizeStrProc FFileSizeStrProc = FileSizeToStrTruncated;
+    std::unique_ptr<TZuBarChartPainter> FPercentBarPainter;
+    std::unique_ptr<TZumbrelBarChartPainter> FBackgroundPainter;
+    bool FPaintBackgroundShape = true;
+
+    TShellFolderList FShellFolders;
+    TShellDriveList FShellDriveList;
+    TSHGetFileInfoPropertiesList FShellFilePropsList;
+    std::unique_ptr<TShellFileIconThread> FShellFileIconThread;
+    std::unique_ptr<TSHChangeNotify> FShellChangeNotifier;
+
+    QTimer FTimerAniSearch;
+    QTimer FTimerTreeRefresh;
+    QTimer FTimerStatusBar;
+    QTimer FTimerGarbage;
+    QTimer FTimerActions;
+
+    QTreeView *FTree = nullptr;
+    TFileTreeModel *FModel = nullptr;
+    QLabel *FStatusPanels[2] = {nullptr, nullptr};
+
+    // Image lists: tree images by index (0 closed folder, 1 open folder, 4 all drives, 5 link),
+    // overlays (18 small-files group, 19 cancelled scan) and the scanning animation.
+    std::map<int, QIcon> FImgListTreeView;
+    std::map<int, QIcon> FImgListOverlay;
+    std::vector<QIcon> FPngImageList1;
+};

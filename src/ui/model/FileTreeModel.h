@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include "model/TreeTypes.h"
+
+enum class TTextType { Normal, Static };
+enum class TImageKind { Normal, Selected, State, Overlay };
+
+// What the tree-grid asks its owner for. Every call runs on the user interface thread; a null
+// node stands for the placeholder row shown before any analysis.
+class IFileTreeOwner
+{
+public:
+    virtual ~IFileTreeOwner() = default;
+    // The node of the single top row (null: the placeholder row).
+    [[nodiscard]] virtual TFileSystemNode *TopNode() const = 0;
+    [[nodiscard]] virtual QString GetText(const TFileSystemNode *node, int column, TTextType type) const = 0;
+    [[nodiscard]] virtual bool GetCellIsEmpty(const TFileSystemNode *node, int column) const = 0;
+    // Negative, zero or positive, ascending order.
+    [[nodiscard]] virtual int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const = 0;
+    [[nodiscard]] virtual QString HeaderText(int column) const = 0;
+};
+
+// The tree-grid's rows over the node model: each row holds one node reference and nothing
+// else; texts come from the owner. Rows are created on demand (children when a parent is
+// first asked for them), sorted stably by the current sort column when they are created, and
+// rebuilt from the model as a whole by Rebuild.
+//
+// Scan threads fold a small-files group holding a single file back into its directory and
+// free the group, so a row inside or of a group may outlive its node until the next rebuild.
+// Access validates such rows against the live model and holds the locks that keep them alive
+// while the caller reads.
+class TFileTreeModel final : public QAbstractItemModel
+{
+public:
+    static constexpr int ColumnCount = 5;
+    [[nodiscard]] static Qt::Alignment ColumnAlignment(int column);
+
+    explicit TFileTreeModel(IFileTreeOwner &owner, QObject *parent = nullptr);
+    ~TFileTreeModel() override;
+
+    // Drops every row; with `withTopRow` the single top row is created again for TopNode().
+    void Rebuild(bool withTopRow = true);
+    [[nodiscard]] int TopRowCount() const { return FTop ? 1 : 0; }
+
+    // The sort used for children as they are created.
+    void SetSort(int column, Qt::SortOrder order);
+    [[nodiscard]] int SortColumn() const { return FSortColumn; }
+    [[nodiscard]] Qt::SortOrder SortOrder() const { return FSortOrder; }
+    // Sorts every row created so far (rows not created yet are sorted when they are).
+    void sort(int column, Qt::SortOrder order) override;
+
+    // The node of a row without any check: only for identity comparisons.
+    [[nodiscard]] TFileSystemNode *NodeOf(const QModelIndex &index) const;
+    [[nodiscard]] bool IsPlaceholder(const QModelIndex &index) const;
+    // The expanded state the row was created with (the group's Expanded flag).
+    [[nodiscard]] bool WasExpanded(const QModelIndex &index) const;
+    // True when the row's children have been created.
+    [[nodiscard]] bool ChildrenCreated(const QModelIndex &index) const;
+
+    // A node that is safe to read while the object lives, or null when the row's node is gone
+    // (or the row is the placeholder row).
+    class TAccess
+    {
+    public:
+        TAccess() = default;
+        TAccess(TAccess &&) = default;
+        TAccess &operator=(TAccess &&) = default;
+        [[nodiscard]] TFileSystemNode *Node() const { return FNode; }
+        [[nodiscard]] bool Stale() const { return FStale; }
+
+    private:
+        friend class TFileTreeModel;
+        std::vector<std::unique_lock<std::recursive_mutex>> FLocks;
+        TFileSystemNode *FNode = nullptr;
+        bool FStale = false;
+    };
+    [[nodiscard]] TAccess Access(const QModelIndex &index) const;
+
+    // The index of the first created row holding `node` in display order, or invalid.
+    [[nodiscard]] QModelIndex FindCreatedRow(const TFileSystemNode *node) const;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    bool hasChildren(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    struct TRow;
+    TRow *RowOf(const QModelIndex &index) const;
+    void CreateChildren(TRow &row) const;
+    void SortRows(TRow &row, bool recursive);
+    [[nodiscard]] TAccess AccessRow(const TRow &row) const;
+    static TRow *FindRow(TRow &row, const TFileSystemNode *node);
+
+    IFileTreeOwner &FOwner;
+    std::unique_ptr<TRow> FTop;
+    int FSortColumn = 1;
+    Qt::SortOrder FSortOrder = Qt::DescendingOrder;
+};
