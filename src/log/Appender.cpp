@@ -82,15 +82,20 @@ void TLogAppender::Close()
         return;
     FClosed = true;
     try {
-        if (FLayout && FHeaderWritten && !FHeaderPending) {
-            const std::string footer = FLayout->Footer();
-            if (!footer.empty())
-                Write(footer, nullptr);
-        }
+        const std::string footer = TakeFooterLocked();
+        if (!footer.empty())
+            Write(footer, nullptr);
     } catch (const std::exception &e) {
         ReportError(e.what(), nullptr);
     }
     CloseOutput();
+}
+
+std::string TLogAppender::TakeFooterLocked()
+{
+    const bool finished = FHeaderWritten && !FHeaderPending;
+    FHeaderWritten = false;
+    return finished && FLayout ? FLayout->Footer() : std::string();
 }
 
 bool TLogAppender::IsClosed() const

@@ -56,6 +56,9 @@ protected:
     virtual void CloseOutput() { }
     // The next event starts with the layout's header (a new file was opened).
     void RestartHeader() { FHeaderPending = true; }
+    // The layout's footer when the current output got its header ("" otherwise); the output then
+    // counts as finished. Called with FLock held.
+    std::string TakeFooterLocked();
     void ReportError(std::string_view message, const TLogEvent *event);
 
     mutable std::mutex FLock;

@@ -110,6 +110,7 @@ bool TLogFileAppender::OpenFile(const std::string &fileName)
     std::string error;
     {
         std::scoped_lock guard(FLock);
+        FinishFileLocked();
         FFileName = fileName;
         error = OpenLocked(FAppend);
     }
@@ -166,9 +167,15 @@ std::string TLogFileAppender::NotReadyReason() const
 
 void TLogFileAppender::Write(std::string_view text, const TLogEvent *event)
 {
+    if (WriteRaw(text, event))
+        AfterWrite();
+}
+
+bool TLogFileAppender::WriteRaw(std::string_view text, const TLogEvent *event)
+{
     if (!FFd.IsOpen()) {
         ReportError("no open file to write to", event);
-        return;
+        return false;
     }
     while (!text.empty()) {
         const ssize_t n = ::write(FFd.Get(), text.data(), text.size());
@@ -176,12 +183,21 @@ void TLogFileAppender::Write(std::string_view text, const TLogEvent *event)
             if (errno == EINTR)
                 continue;
             ReportError("cannot write to \"" + FFileName + "\": " + LogErrorText(errno), event);
-            return;
+            return false;
         }
         FSize += n;
         text.remove_prefix(static_cast<std::size_t>(n));
     }
-    AfterWrite();
+    return true;
+}
+
+void TLogFileAppender::FinishFileLocked()
+{
+    if (!FFd.IsOpen())
+        return;
+    const std::string footer = TakeFooterLocked();
+    if (!footer.empty())
+        WriteRaw(footer, nullptr);
 }
 
 void TLogFileAppender::CloseOutput()
@@ -308,6 +324,7 @@ void TLogRollingFileAppender::RollOverLocked()
         if (::rename(backup(*it).c_str(), backup(*it + 1).c_str()) != 0 && errno != ENOENT)
             ReportError("cannot rename \"" + backup(*it) + "\": " + LogErrorText(errno), nullptr);
     }
+    FinishFileLocked();
     FFd.Reset();
     const bool renamed = ::rename(base.c_str(), backup(1).c_str()) == 0;
     if (!renamed)

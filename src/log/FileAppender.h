@@ -55,6 +55,10 @@ protected:
     virtual void AfterWrite() { }
     // Opens FFileName into FFd; the caller holds FLock. Returns "" or the reason of the failure.
     std::string OpenLocked(bool append);
+    // Writes the footer of the current file, if it has a header, before that file is left.
+    void FinishFileLocked();
+    // Writes without the rollover check; false after reporting a failure.
+    bool WriteRaw(std::string_view text, const TLogEvent *event);
 
     std::string FFileName;
     TLogFd FFd;

@@ -119,6 +119,30 @@ TEST_F(TFileFixture, HtmlFileGetsHeaderOnceAndFooterOnClose)
 
 // ---- rolling ----
 
+TEST_F(TFileFixture, RolledHtmlFilesAreEachACompletePage)
+{
+    const std::string path = Tree / "log.html";
+    auto appender = std::make_shared<TLogRollingFileAppender>("H");
+    appender->SetLayout(std::make_shared<TLogHTMLLayout>());
+    appender->SetMaxFileSize(1);
+    appender->SetMaxBackupIndex(2);
+    ASSERT_TRUE(appender->OpenFile(path));
+    Hierarchy.Root().AddAppender(appender);
+    // Every event fills a file, which is closed with the footer and rolled.
+    for (int i = 0; i < 3; ++i)
+        Hierarchy.Root().Info("event " + std::to_string(i));
+    Hierarchy.Shutdown();
+    for (const auto &[file, event] : {std::pair {path + ".2", "event 1"}, std::pair {path + ".1", "event 2"}}) {
+        SCOPED_TRACE(file);
+        const std::string html = ReadWholeFile(file);
+        EXPECT_TRUE(html.starts_with("<!DOCTYPE html>"));
+        EXPECT_NE(html.find(event), std::string::npos);
+        EXPECT_TRUE(html.ends_with("</html>\n"));
+    }
+    EXPECT_EQ(ReadWholeFile(path), "") << "the new file has had no event yet";
+    EXPECT_FALSE(fs::exists(path + ".3"));
+}
+
 TEST_F(TFileFixture, RollingKeepsMaxBackupIndexBackupsNewestFirst)
 {
     const std::string path = Tree / "roll.log";
