@@ -14,8 +14,10 @@
 #include "log/Logger.h"
 #include "model/common/MessageBoxes.h"
 #include "model/common/SizeText.h"
+#include "model/common/Translate.h"
 #include "paint/RegisterPainters.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "settings/Settings.h"
 #include "shell/ProgramLock.h"
 #include "ui/FormMain.h"
 #include "ui/QtMessageBoxes.h"
@@ -43,14 +45,26 @@ int main(int argc, char **argv)
     RegisterExportClasses();
     const TProgramLock programLock;
 
+    InitTranslation();
     TGuiApplication app(argc, argv);
+    TFormMain::InstallSettingsHooks();
     SetDecimalSeparator(QLocale::system().decimalPoint().toStdString());
     TQtMessageBoxes boxes;
     InstallMessageBoxes(&boxes);
 
     int result = 0;
     {
-        TFormMain form;
+        std::unique_ptr<TSettings> owned;
+        TSettings *settings = nullptr;
+        try {
+            settings = &TSettings::GetInstance();
+        } catch (const std::exception &e) {
+            // Without a writable configuration folder the window still works; nothing is kept.
+            ExceptionBox(e);
+            owned = std::make_unique<TSettings>(std::string(), TSettingsAccess::ReadOnly);
+            settings = owned.get();
+        }
+        TFormMain form(*settings);
         form.show();
         ZU_LOG_DEBUG("show main form");
         std::vector<std::string> args;
@@ -59,6 +73,7 @@ int main(int argc, char **argv)
         form.ProcessCommandLine(args);
         result = app.exec();
     }
+    TSettings::FreeInstance();
     InstallMessageBoxes(nullptr);
     return result;
 }

@@ -13,12 +13,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMap>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -31,6 +34,7 @@
 #include "model/common/Drives.h"
 #include "model/common/FileQueries.h"
 #include "model/common/MessageBoxes.h"
+#include "model/common/Profiler.h"
 #include "model/common/ShellTexts.h"
 #include "model/common/TextUtils.h"
 #include "model/common/Translate.h"
@@ -39,6 +43,7 @@
 #include "paint/ZuBarChartPainterRegistry.h"
 #include "paint/ZumbrelBarChartPainter.h"
 #include "platform/Platform.h"
+#include "settings/VirtualTreeUtils.h"
 #include "shell/SysImageList.h"
 #include "ui/QtUiDispatcher.h"
 #include "ui/ShellBrowseForFolder.h"
@@ -231,9 +236,14 @@ QIcon ThemeIcon(std::initializer_list<const char *> names)
 
 } // namespace
 
-TFormMain::TFormMain(QWidget *parent)
+TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     : QMainWindow(parent)
+    , FSettings(settings)
 {
+    ProfStartTimer(-1);
+    FSettings.Load();
+    UseLanguage(FSettings.LanguageCode());
+    ProfLogElapsed(-1, "OnCreate1");
     TSysImageList::EnsureIconTheme();
     TQtUiDispatcher::Instance().SetReceiver(this);
     FScanThreads = std::make_unique<TDirScanThreadList>(MaxScanThreads, TQtUiDispatcher::Instance());
@@ -301,9 +311,28 @@ TFormMain::TFormMain(QWidget *parent)
     FTimerGarbage.start();
     FTimerActions.start();
 
+    FActiveTreeViewState = &FTreeViewStates.DirScanView();
+    FMRUDirList.SetMaxItems(FSettings.MaxMruItems());
+    ProfLogElapsed(-1, "OnCreate8");
     resize(800, 600);
-    ApplyOptions(FOptions);
+    FModel->SetSort(2, Qt::DescendingOrder);
+    FTree->header()->setSortIndicator(2, Qt::DescendingOrder);
+    LoadFormSettings();
+    ApplySettings(FSettings);
+    ProfLogElapsed(-1, "OnCreate9");
     UpdateActions();
+}
+
+void TFormMain::InstallSettingsHooks()
+{
+    TSettings::SetScreenSectionSource([] {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        return screen ? TSettings::ScreenSectionName(screen->size().width(), screen->size().height()) : std::string();
+    });
+    TSettings::SetPainterClassResolver([](std::string_view name) {
+        TZuBarChartPainterClass painterClass = TZuBarChartPainterRegistry::GetInstance().FindClassByClassName(name);
+        return painterClass ? std::string(painterClass->ClassName) : std::string();
+    });
 }
 
 TFormMain::~TFormMain()
@@ -322,6 +351,8 @@ void TFormMain::ShutDown()
     if (FShutDown)
         return;
     FShutDown = true;
+    FSettings.Save();
+    SaveFormSettings();
     StopScanTimers();
     FTimerGarbage.stop();
     FTimerActions.stop();
@@ -470,17 +501,151 @@ void TFormMain::UpdateActions()
 
 // ---------------------------------------------------------------- options
 
-void TFormMain::ApplyOptions(const TOptions &options)
+void TFormMain::ApplySettings(const TSettings &settings)
 {
-    FOptions = options;
-    FOptions.TreeViewRefreshRate = std::clamp(options.TreeViewRefreshRate, 100, 10000);
-    FTimerTreeRefresh.setInterval(FOptions.TreeViewRefreshRate);
+    FTimerTreeRefresh.setInterval(std::clamp(settings.TreeViewRefreshRate(), 100, 10000));
+    FOptions.FileSizeRounding = settings.FileSizeRounding();
     FFileSizeStrProc = FOptions.FileSizeRounding == rsBankers ? FileSizeToStrRounded : FileSizeToStrTruncated;
     TZuBarChartPainterClass painterClass
-        = TZuBarChartPainterRegistry::GetInstance().FindClassByClassName(FOptions.BarChartPainterClass);
+        = TZuBarChartPainterRegistry::GetInstance().FindClassByClassName(settings.BarChartPainterClass());
     FPercentBarPainter = painterClass ? painterClass->Create() : PainterClassOf<TDefaultBarChartPainter>()->Create();
-    FPaintBackgroundShape = FOptions.PaintBackgroundShape;
+    FPaintBackgroundShape = settings.PaintOptions().Contains(poPaintBackgroundShape);
+    FOptions.GroupSmallFiles = settings.GroupSmallFiles();
+    FOptions.GroupFileSize = settings.GroupFileSize();
+    FOptions.MaxMruItems = settings.MaxMruItems();
+    FMRUDirList.SetMaxItems(settings.MaxMruItems());
     FTree->viewport()->update();
+}
+
+namespace {
+
+// The header of the tree as the layout texts see it.
+class THeaderColumns final : public IColumnCollection
+{
+public:
+    explicit THeaderColumns(QHeaderView &header)
+        : FHeader(header)
+    { }
+    [[nodiscard]] int Count() const override { return FHeader.count(); }
+    [[nodiscard]] int Width(int column) const override
+    {
+        return FHeader.isSectionHidden(column) ? FHidden.value(column, FHeader.defaultSectionSize())
+                                               : FHeader.sectionSize(column);
+    }
+    void SetWidth(int column, int width) override
+    {
+        FHidden[column] = width;
+        if (FHeader.sectionResizeMode(column) != QHeaderView::Stretch)
+            FHeader.resizeSection(column, width);
+    }
+    [[nodiscard]] bool Visible(int column) const override { return !FHeader.isSectionHidden(column); }
+    void SetVisible(int column, bool visible) override { FHeader.setSectionHidden(column, !visible); }
+    [[nodiscard]] int Position(int column) const override { return FHeader.visualIndex(column); }
+    void SetPosition(int column, int position) override { FHeader.moveSection(FHeader.visualIndex(column), position); }
+
+private:
+    QHeaderView &FHeader;
+    QMap<int, int> FHidden;
+};
+
+// "%d,%d,%d,%d" or with ";": four integers, or false.
+bool ParseRect(const std::string &text, QRect &rect)
+{
+    std::vector<std::string> parts;
+    SplitText(text, ",;", parts);
+    if (parts.size() != 4)
+        return false;
+    int v[4];
+    for (int i = 0; i < 4; ++i)
+        if (!TryStrToInt(parts[static_cast<std::size_t>(i)], v[i]))
+            return false;
+    rect = QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1));
+    return true;
+}
+
+} // namespace
+
+void TFormMain::StoreTreeViewState(TTreeViewState *state)
+{
+    if (!state)
+        return;
+    THeaderColumns columns(*FTree->header());
+    state->SetColumnWidths(ColumnWidthsToString(columns));
+    state->SetColumnPositions(ColumnPositionsToString(columns));
+    state->SetSortColumn(FModel->SortColumn());
+    state->SetSortDirection(FModel->SortOrder() == Qt::AscendingOrder ? 0 : 1);
+}
+
+void TFormMain::ApplyTreeViewState(TTreeViewState *state)
+{
+    if (!state)
+        return;
+    THeaderColumns columns(*FTree->header());
+    StringToColumnWidths(state->ColumnWidths(), columns);
+    StringToColumnPositions(state->ColumnPositions(), columns);
+    const int column
+        = state->SortColumn() >= 0 && state->SortColumn() < TFileTreeModel::ColumnCount ? state->SortColumn() : 1;
+    const Qt::SortOrder order = state->SortDirection() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
+    FModel->sort(column, order);
+    FTree->header()->setSortIndicator(column, order);
+}
+
+void TFormMain::LoadFormSettings()
+{
+    try {
+        const int state = FSettings.ReadScreenSettingInt("WindowState", 0);
+        const QRect screen
+            = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect(0, 0, 800, 600);
+        const QRect work
+            = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : screen;
+        QRect defaults;
+        if (work.width() < 800) {
+            defaults.setLeft(work.left());
+            defaults.setRight(work.right());
+        } else {
+            defaults.setLeft((screen.width() - 800) / 2);
+            defaults.setWidth(800);
+        }
+        if (work.height() < 600) {
+            defaults.setTop(work.top());
+            defaults.setBottom(work.bottom());
+        } else {
+            defaults.setTop((screen.height() - 600) / 2);
+            defaults.setHeight(600);
+        }
+        if (state == 2) {
+            setGeometry(defaults);
+            setWindowState(Qt::WindowMaximized);
+        } else {
+            QRect bounds;
+            if (!ParseRect(FSettings.ReadScreenSetting("Position", ""), bounds) || bounds.width() <= 0
+                || bounds.height() <= 0)
+                bounds = defaults;
+            setGeometry(bounds);
+        }
+        FTreeViewStates.LoadFrom(FSettings);
+        ApplyTreeViewState(FActiveTreeViewState);
+        FMRUDirList.LoadStoredText(FSettings.ReadSettingStr("MRUDirList", ""));
+    } catch (const std::exception &e) {
+        ExceptionBox(e);
+    }
+}
+
+void TFormMain::SaveFormSettings()
+{
+    try {
+        const int state = isMaximized() ? 2 : (isMinimized() ? 1 : 0);
+        FSettings.SaveScreenInt("WindowState", state);
+        const QRect r = geometry();
+        char text[64];
+        std::snprintf(text, sizeof text, "%d,%d,%d,%d", r.left(), r.top(), r.right() + 1, r.bottom() + 1);
+        FSettings.SaveScreenStr("Position", text);
+        StoreTreeViewState(FActiveTreeViewState);
+        FTreeViewStates.SaveTo(FSettings);
+        FSettings.SaveSettingStr("MRUDirList", FMRUDirList.CommaText());
+    } catch (const std::exception &e) {
+        ExceptionBox(e);
+    }
 }
 
 // ---------------------------------------------------------------- tree view callbacks
@@ -929,6 +1094,9 @@ void TFormMain::DiscardTree(std::unique_ptr<TRootNode> root)
 void TFormMain::SetActiveRoot(TRootNode *node)
 {
     FPaintNode = node;
+    StoreTreeViewState(FActiveTreeViewState);
+    FActiveTreeViewState = &FTreeViewStates.DirScanView();
+    ApplyTreeViewState(FActiveTreeViewState);
 }
 
 void TFormMain::ProcessPath(const std::string &path, bool forceRescan)
@@ -963,8 +1131,8 @@ void TFormMain::ScanRootDir(const std::string &path)
         FScanThreads->StopAll();
         return;
     }
-    // The recent folders list belongs to the settings; a folder that does not exist never
-    // gets there.
+    if (!IsDriveRoot(path) && DirectoryExists(path))
+        FMRUDirList.AddDirectory(path);
     FLastScanDir = path;
     FWaitForScanDir.clear();
     FShellFilePropsList.Clear();
@@ -1252,14 +1420,15 @@ void TFormMain::ActSaveScanResultExecute()
     if (!CanSaveScanResult())
         return;
     TExportRegistry &registry = ExportRegistry();
-    int filterIndex = std::clamp(FSaveFilterIndex, 1, std::max(1, static_cast<int>(registry.Count())));
+    int filterIndex = std::clamp(
+        FSettings.ReadSettingInt("LastFilterIndex", 1), 1, std::max(1, static_cast<int>(registry.Count())));
     // "desc (*.ext)|*.ext|..." becomes Qt's "desc (*.ext);;...".
     std::vector<std::string> parts;
     SplitText(registry.GetExportFilters(), "|", parts);
     QStringList filters;
     for (std::size_t i = 0; i < parts.size(); i += 2)
         filters << QString::fromStdString(parts[i]);
-    std::string dir = FSaveDir;
+    std::string dir = FSettings.ReadSettingStr("LastSaveDir", "");
     if (dir.empty()) {
         dir = DocumentsFolder() + "Zumbrel";
         if (!QDir().mkpath(DecodeName(dir)))
@@ -1277,8 +1446,8 @@ void TFormMain::ActSaveScanResultExecute()
     const std::string ext = registry.GetExtension(filterIndex - 1);
     if (QFileInfo(chosen).suffix().isEmpty())
         fileName += ext;
-    FSaveDir = IncludeTrailingPathDelimiter(EncodeName(QFileInfo(chosen).absolutePath()));
-    FSaveFilterIndex = filterIndex;
+    FSettings.SaveSettingStr("LastSaveDir", IncludeTrailingPathDelimiter(EncodeName(QFileInfo(chosen).absolutePath())));
+    FSettings.SaveSettingInt("LastFilterIndex", filterIndex);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         SaveScanResult(fileName, filterIndex);

@@ -15,6 +15,9 @@
 #include "model/common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
 #include "scan/ScanThread.h"
+#include "settings/MRUDirList.h"
+#include "settings/Settings.h"
+#include "settings/TreeViewStates.h"
 #include "shell/SHChangeNotify.h"
 #include "shell/ShellTypes.h"
 #include "ui/model/FileTreeModel.h"
@@ -36,8 +39,11 @@ public:
     static constexpr int MaxScanThreads = 9;
     static constexpr int AniFrameCount = 15;
 
-    explicit TFormMain(QWidget *parent = nullptr);
+    // Loads `settings` (not owned; it must outlive the window) and takes its language.
+    explicit TFormMain(TSettings &settings, QWidget *parent = nullptr);
     ~TFormMain() override;
+    // Tells the settings the primary screen's section name and which painter classes exist.
+    static void InstallSettingsHooks();
 
     // --- scan control ---
     void ProcessPath(const std::string &path, bool forceRescan);
@@ -50,19 +56,16 @@ public:
     // is analysed at once and shown.
     void ProcessCommandLine(const std::vector<std::string> &args);
 
-    // --- options taken over from the settings ---
-    struct TOptions
-    {
-        int TreeViewRefreshRate = 500;
-        bool GroupSmallFiles = true;
-        std::int64_t GroupFileSize = 1048576;
-        TRoundingStyle FileSizeRounding = rsTruncate;
-        std::string BarChartPainterClass = "TDefaultBarChartPainter";
-        bool PaintBackgroundShape = true;
-        int MaxMruItems = 20;
-    };
-    void ApplyOptions(const TOptions &options);
-    [[nodiscard]] const TOptions &Options() const { return FOptions; }
+    // --- settings ---
+    // Takes over the preferences of `settings`.
+    void ApplySettings(const TSettings &settings);
+    // Window placement, tree view states and recent folders from and to the settings file.
+    void LoadFormSettings();
+    void SaveFormSettings();
+    void StoreTreeViewState(TTreeViewState *state);
+    void ApplyTreeViewState(TTreeViewState *state);
+    [[nodiscard]] TMRUDirList &MRUDirList() { return FMRUDirList; }
+    [[nodiscard]] TZumbrelTreeviewStates &TreeViewStates() { return FTreeViewStates; }
 
     // --- tree view ---
     void PopulateTree();
@@ -166,7 +169,19 @@ private:
     void TimerGarbageTimer();
     void OnDriveChange(const char *what, const std::string &path);
 
+    // The preferences in use, copied from the settings by ApplySettings.
+    struct TOptions
+    {
+        bool GroupSmallFiles = true;
+        std::int64_t GroupFileSize = TSettings::DefaultGroupFileSize;
+        TRoundingStyle FileSizeRounding = rsTruncate;
+        int MaxMruItems = TSettings::DefaultMaxMruItems;
+    };
+    TSettings &FSettings;
     TOptions FOptions;
+    TMRUDirList FMRUDirList;
+    TZumbrelTreeviewStates FTreeViewStates;
+    TTreeViewState *FActiveTreeViewState = nullptr;
     std::unique_ptr<TDirScanThreadList> FScanThreads;
     std::map<TDirScanThread *, TThreadEntry> FThreadRoots;
     TDirScanThread *FMainScanThread = nullptr;
@@ -177,8 +192,6 @@ private:
     std::vector<std::unique_ptr<TDestroyGroupNodeThread>> FDestroyThreads;
     std::string FLastScanDir;
     std::string FWaitForScanDir;
-    int FSaveFilterIndex = 1; // LastFilterIndex
-    std::string FSaveDir; // LastSaveDir
     bool FPendingPosted = false;
     bool FShutDown = false;
     QString FApplicationTitle;
