@@ -1,10 +1,11 @@
 // Exports a scanned tree of about 100,000 directories in every format and compares each
 // export's time with the scan that produced the tree; reports throughput and peak memory.
 //
-// usage: bench_export [DIRECTORIES] [--keep]
+// usage: bench_export [DIRECTORIES] [--keep] | bench_export --tree PATH
 // The tree is generated below the temporary directory (fan-out 10, one small file in every
-// directory and a few bigger ones) and removed afterwards unless --keep is given. Exit code 1
-// when an export takes longer than the scan.
+// directory and a few bigger ones) and removed afterwards unless --keep is given; --tree scans
+// an existing folder instead (a kept tree, or a real one). Exit code 1 when an export takes
+// longer than the scan.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -114,10 +115,13 @@ int main(int argc, char **argv)
 {
     int count = 100000;
     bool keep = false;
+    std::string tree;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--keep")
             keep = true;
+        else if (a == "--tree" && i + 1 < argc)
+            tree = argv[++i];
         else
             count = std::atoi(argv[i]);
     }
@@ -126,13 +130,20 @@ int main(int argc, char **argv)
     RegisterExportClasses(registry);
 
     std::string base = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/zumbrel-export-XXXXXX");
-    if (!::mkdtemp(base.data())) {
+    auto start = TClock::now();
+    if (!tree.empty()) {
+        base = tree;
+        keep = true;
+    } else if (!::mkdtemp(base.data())) {
         std::perror("mkdtemp");
         return 2;
+    } else {
+        GenerateTree(base, count);
+        std::printf("generated %d directories in %s in %.2f s\n", count, base.c_str(), SecondsSince(start));
     }
-    auto start = TClock::now();
-    GenerateTree(base, count);
-    std::printf("generated %d directories in %s in %.2f s\n", count, base.c_str(), SecondsSince(start));
+    // Export files go beside the tree's folder, never into a tree that is not ours.
+    const std::string outDir
+        = tree.empty() ? base : std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
 
     auto root = std::make_unique<TRootDirNode>();
     root->SetName(base);
@@ -162,7 +173,7 @@ int main(int argc, char **argv)
         const double nullSeconds = SecondsSince(start);
         const long peak = peakReset ? StatusKiB("VmHWM") - baseRss : -1;
 
-        const std::string file = base + "/export" + c.GetFileExt();
+        const std::string file = outDir + "/zumbrel-bench-export" + c.GetFileExt();
         const auto fileExporter = CreateExport(c, root.get(), rsTruncate);
         start = TClock::now();
         fileExporter->SaveToFile(file);
