@@ -15,7 +15,7 @@ class TRecordingExport : public TTextExport
 {
 public:
     using TTextExport::TTextExport;
-    std::string ThrowAt; // WriteNode throws for the directory of this name
+    const char *ThrowAt = nullptr; // WriteNode throws for the directory of this name
 
 protected:
     void WriteHeader(std::ostream &s) override { s << "H"; }
@@ -26,7 +26,7 @@ protected:
     void WriteSubDirsEnd(std::ostream &s) override { s << " }"; }
     void WriteNode(const TDirNode &node, std::ostream &s) override
     {
-        if (node.Name() == ThrowAt)
+        if (ThrowAt && node.Name() == ThrowAt)
             throw std::runtime_error("stop");
         s << " " << node.Name() << ":" << NodePath() << ":" << NodeLevel() << ":";
         for (std::size_t l = 1; l <= NodeLevel(); ++l)
@@ -70,6 +70,20 @@ TEST_F(WalkTest, BracketsChildrenOfAnyKindButNeverVisitsSmallFileGroups)
     // A root of "/" joins to "/files", never "//files".
     EXPECT_EQ(
         ExportText<TRecordingExport>(root.get()), "H [ /:/:0: { [ files:/files:1:+ { } ] [ empty:/empty:1:- ] } ] F");
+}
+
+// Below "all fixed drives" each drive root is a full path of its own, not joined to a parent.
+TEST_F(WalkTest, DriveRootsOfAllFixedDrivesKeepTheirOwnPaths)
+{
+    FVolumes.AddMount("/", dtFixed);
+    FVolumes.AddMount("/home", dtFixed);
+    TFixedDrivesNode drives;
+    ASSERT_EQ(drives.InterlockedChildCount(), 2);
+    auto *home = dynamic_cast<TDirNode *>(drives.GetUnlockedChildNode(1));
+    ASSERT_NE(home, nullptr);
+    Dir(*home, "user", 0, 0);
+    EXPECT_EQ(ExportText<TRecordingExport>(&drives),
+        "H [ ::0: { [ /:/:1:+ ] [ /home:/home:1:- { [ user:/home/user:2:-- ] } ] } ] F");
 }
 
 TEST_F(WalkTest, ExportsASubtreeWithItsFullPathAsTheRoot)
