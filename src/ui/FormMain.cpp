@@ -359,6 +359,7 @@ void TFormMain::ShutDown()
     // Handlers are detached first, so none reaches a window that is going away; the threads
     // have left every node once the list is empty.
     FScanThreads->StopAndWaitFor();
+    TQtUiDispatcher::Instance().SetReceiver(nullptr);
     FThreadRoots.clear();
     FPendingRescans.clear();
     FMainScanThread = nullptr;

@@ -1,0 +1,257 @@
+// The tree-grid adapter and the window's cell callbacks over real node trees.
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QTreeView>
+
+#include "UiTestSupport.h"
+#include "model/common/Translate.h"
+#include "platform/Platform.h"
+
+namespace {
+
+TFileSystemNode *AddFile(TGroupNode &parent, std::string_view name, std::int64_t size, std::uint16_t attributes = 0)
+{
+    auto file = TFileNode::Create(name);
+    file->SetSize(size);
+    file->SetAttributes(attributes);
+    TFileSystemNode *raw = file.get();
+    parent.AddChildNode(std::move(file));
+    parent.IncSize(size);
+    parent.IncFileCount(1);
+    return raw;
+}
+
+QStringList ChildNames(const TFileTreeModel &model, const QModelIndex &parent)
+{
+    QStringList names;
+    for (int i = 0; i < model.rowCount(parent); ++i)
+        names << model.index(i, 0, parent).data().toString();
+    return names;
+}
+
+} // namespace
+
+class FileTreeModelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitUiTests(); }
+
+    // The adapter keeps Qt's model rules over a real analysis, while rows are rebuilt, sorted
+    // and expanded.
+    void adapterKeepsModelRulesOverARealScan()
+    {
+        TempTree tree;
+        tree.MakeFile("a/one.bin", 5000);
+        tree.MakeFile("a/two.bin", 7000);
+        tree.MakeFile("a/b/three.bin", 100);
+        tree.MakeFile("small.txt", 10);
+        tree.MakeSymlink("link", "a");
+        tree.MakeFile("bad\xff\nname", 42);
+        TWindowFixture w;
+        QAbstractItemModelTester tester(w.Form->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        w.Form->ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        QTreeView *view = w.Form->Tree();
+        view->expandAll();
+        w.Form->RefreshTree();
+        TFileTreeModel &model = *w.Form->Model();
+        QCOMPARE(model.rowCount(), 1);
+        const QModelIndex top = model.index(0, 0);
+        QCOMPARE(model.NodeOf(top), w.Form->RootNode());
+        // Biggest first: the folder a, then the small-files group and the rest.
+        QCOMPARE(ChildNames(model, top).front(), QStringLiteral("a"));
+        model.sort(0, Qt::AscendingOrder);
+        model.sort(4, Qt::DescendingOrder);
+        w.Form->RefreshTree();
+    }
+
+    void placeholderRowSpansAndReadsInGreyItalics()
+    {
+        TWindowFixture w;
+        TFileTreeModel &model = *w.Form->Model();
+        QCOMPARE(model.rowCount(), 1);
+        const QModelIndex top = model.index(0, 0);
+        QVERIFY(model.IsPlaceholder(top));
+        QCOMPARE(top.data().toString(), QString::fromStdString(_("Please choose a folder")));
+        QVERIFY(w.Form->GetCellIsEmpty(nullptr, 2));
+        QVERIFY(!model.hasChildren(top));
+        QFont font;
+        QColor color(Qt::black);
+        w.Form->PaintText(nullptr, 0, TTextType::Normal, false, font, color);
+        QVERIFY(font.italic());
+        QVERIFY(color != QColor(Qt::black));
+        QVERIFY(!w.Form->Tree()->isEnabled()); // disabled until a path is shown
+    }
+
+    // The texts and colours of the cells for the nodes that need special care.
+    void cellTextsAndColours()
+    {
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        TRootDirNode root;
+        root.SetName("/data");
+        TDirNode *failed = root.AddChildDir("locked", 45000.5);
+        failed->SetErrorCode(13);
+        TFileSystemNode *link = AddFile(root, "link", 0, 0x0400);
+        TFileSystemNode *packed = AddFile(root, "packed.z", 1234, 0x0800);
+        TFileSystemNode *hidden = AddFile(root, ".hidden", 1, 0x0002);
+        TDirNode *dated = root.AddChildDir("dated", 0);
+
+        QCOMPARE(form.GetText(failed, 0, TTextType::Normal), QStringLiteral("locked"));
+        QCOMPARE(form.GetText(failed, 1, TTextType::Normal), QStringLiteral("?"));
+        QCOMPARE(form.GetText(failed, 2, TTextType::Normal), QStringLiteral("?"));
+        QCOMPARE(
+            form.GetText(failed, 0, TTextType::Static), QString::fromStdString(Platform().System->ErrorMessage(13)));
+        for (int column = 0; column < TFileTreeModel::ColumnCount; ++column)
+            QVERIFY(form.GetCellIsEmpty(failed, column));
+        QVERIFY(!form.GetCellIsEmpty(packed, 1));
+        QCOMPARE(form.GetText(link, 2, TTextType::Normal), QStringLiteral("<LINK>"));
+        QCOMPARE(form.GetText(packed, 2, TTextType::Normal), QStringLiteral("1"));
+        QCOMPARE(form.GetText(packed, 1, TTextType::Normal), QStringLiteral("1.20 KB"));
+        QCOMPARE(form.GetText(packed, 3, TTextType::Normal), QStringLiteral(" "));
+        QCOMPARE(form.GetText(dated, 4, TTextType::Normal), QStringLiteral("-"));
+        QVERIFY(form.GetText(failed, 4, TTextType::Normal).contains(QLatin1Char(' ')));
+        QVERIFY(form.GetText(packed, 0, TTextType::Static).isEmpty());
+
+        const QColor highlight = form.Tree()->palette().color(QPalette::HighlightedText);
+        struct
+        {
+            TFileSystemNode *Node;
+            TTextType Type;
+            bool Selected;
+            QColor Expected;
+            bool Italic;
+        } cases[] = {
+            {failed, TTextType::Static, false, QColor(255, 144, 144), true},
+            {failed, TTextType::Static, true, highlight, true},
+            {packed, TTextType::Normal, false, QColor(0, 0, 255), false},
+            {packed, TTextType::Normal, true, QColor(1, 2, 3), false}, // unchanged when selected
+            {hidden, TTextType::Normal, false, QColor(1, 2, 3), false},
+            {&root, TTextType::Static, false, QColor(128, 128, 128), false},
+        };
+        for (const auto &c : cases) {
+            QFont font;
+            QColor color(1, 2, 3);
+            form.PaintText(c.Node, 0, c.Type, c.Selected, font, color);
+            QCOMPARE(color, c.Expected);
+            QCOMPARE(font.italic(), c.Italic);
+        }
+        bool ghosted = false;
+        form.GetImage(hidden, 0, TImageKind::Normal, false, ghosted);
+        QVERIFY(ghosted);
+        form.GetImage(packed, 0, TImageKind::Normal, false, ghosted);
+        QVERIFY(!ghosted);
+        QVERIFY(form.GetImage(link, 0, TImageKind::Overlay, false, ghosted).isNull());
+        failed->SetScanCanceled(true);
+        QVERIFY(!form.GetImage(failed, 0, TImageKind::Overlay, false, ghosted).isNull());
+    }
+
+    void percentTexts_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << 1.0 << QStringLiteral("100%");
+        QTest::newRow("none") << 0.0 << QStringLiteral("0%");
+        QTest::newRow("tenth") << 0.123 << QStringLiteral("12.3%");
+        QTest::newRow("tie to even down") << 0.1225 << QStringLiteral("12.2%");
+        QTest::newRow("tie to even up") << 0.1235 << QStringLiteral("12.4%");
+        QTest::newRow("over while scanning") << 1.5 << QStringLiteral("150%");
+    }
+    void percentTexts()
+    {
+        QFETCH(double, ratio);
+        QFETCH(QString, text);
+        QCOMPARE(TFormMain::PercentText(ratio), text);
+    }
+
+    // Header clicks flip the direction of the sort column or switch columns keeping the
+    // direction; rows that compare equal keep their order whichever direction.
+    void sortingByHeaderClicks()
+    {
+        TempTree tree;
+        tree.MakeFile("b.bin", 3000000);
+        tree.MakeFile("a.bin", 2000000);
+        tree.MakeFile("c.bin", 2000000);
+        tree.MakeFile("d.bin", 5000000);
+        TWindowFixture w;
+        w.Form->ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        TFileTreeModel &model = *w.Form->Model();
+        const QModelIndex top = model.index(0, 0);
+        const QStringList bySize = ChildNames(model, top);
+        QCOMPARE(bySize.front(), QStringLiteral("d.bin"));
+        QCOMPARE(bySize.back().isEmpty(), false);
+        const int equalA = bySize.indexOf(QStringLiteral("a.bin"));
+        const int equalC = bySize.indexOf(QStringLiteral("c.bin"));
+        QHeaderView *header = w.Form->Tree()->header();
+        const auto click = [&](int column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
+        };
+        click(1);
+        QCOMPARE(model.SortColumn(), 1);
+        QCOMPARE(model.SortOrder(), Qt::AscendingOrder);
+        const QStringList ascending = ChildNames(model, model.index(0, 0));
+        QCOMPARE(ascending.back(), QStringLiteral("d.bin"));
+        QCOMPARE(
+            ascending.indexOf(QStringLiteral("a.bin")) < ascending.indexOf(QStringLiteral("c.bin")), equalA < equalC);
+        click(0);
+        QCOMPARE(model.SortColumn(), 0);
+        QCOMPARE(model.SortOrder(), Qt::AscendingOrder);
+        QCOMPARE(ChildNames(model, model.index(0, 0)),
+            (QStringList {
+                QStringLiteral("a.bin"), QStringLiteral("b.bin"), QStringLiteral("c.bin"), QStringLiteral("d.bin")}));
+        // A rebuild keeps the chosen sort.
+        w.Form->RefreshTree();
+        QCOMPARE(ChildNames(model, model.index(0, 0)).front(), QStringLiteral("a.bin"));
+    }
+
+    // Rows of a small-files group that a scan thread folded away read as gone, never as freed
+    // memory.
+    void foldedGroupRowsGoStale()
+    {
+        TWindowFixture w;
+        TRootDirNode root;
+        root.SetName("/x");
+        root.SetGroupFileSize(100);
+        root.SetScanning(true);
+        TFileGroupNode *group = root.GetSmallFilesGroup();
+        AddFile(*group, "only", 5);
+        AddFile(root, "big", 1000);
+        struct TOwner final : IFileTreeOwner
+        {
+            TFileSystemNode *Top = nullptr;
+            TFileSystemNode *TopNode() const override { return Top; }
+            QString GetText(const TFileSystemNode *n, int, TTextType) const override
+            {
+                return n ? QString::fromStdString(std::string(n->Name())) : QString();
+            }
+            bool GetCellIsEmpty(const TFileSystemNode *, int) const override { return false; }
+            int CompareNodes(const TFileSystemNode *, const TFileSystemNode *, int) const override { return 0; }
+            QString HeaderText(int) const override { return {}; }
+        } owner;
+        owner.Top = &root;
+        TFileTreeModel model(owner);
+        model.Rebuild();
+        const QModelIndex top = model.index(0, 0);
+        QCOMPARE(model.rowCount(top), 2);
+        QModelIndex groupRow;
+        for (int i = 0; i < 2; ++i)
+            if (model.NodeOf(model.index(i, 0, top)) == group)
+                groupRow = model.index(i, 0, top);
+        QVERIFY(groupRow.isValid());
+        const QModelIndex fileRow = model.index(0, 0, groupRow);
+        QCOMPARE(model.Access(fileRow).Node()->Name(), std::string_view("only"));
+        root.SetScanning(false); // folds the one-file group back and frees it
+        QVERIFY(model.Access(groupRow).Stale());
+        QVERIFY(model.Access(fileRow).Stale());
+        QVERIFY(!groupRow.data().isValid());
+        model.Rebuild();
+        QCOMPARE(ChildNames(model, model.index(0, 0)).size(), 2);
+    }
+};
+
+QTEST_MAIN(FileTreeModelTest)
+#include "file_tree_model_test.moc"
