@@ -59,9 +59,7 @@ bool SameAsciiText(std::string_view a, std::string_view b)
 std::uint32_t TextToSet(std::string_view text, std::span<const std::string_view> names)
 {
     std::size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos]))
-        ++pos;
-    if (pos < text.size() && text[pos] == '[')
+    while (pos < text.size() && (IsBlank(text[pos]) || text[pos] == '['))
         ++pos;
     std::uint32_t bits = 0;
     while (pos < text.size()) {

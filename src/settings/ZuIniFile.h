@@ -27,7 +27,7 @@ public:
 // enclosed in "[" and "]"; the empty set is "[]". Bit i stands for names[i].
 [[nodiscard]] std::string SetToText(std::uint32_t bits, std::span<const std::string_view> names);
 
-// Reads set text: leading blanks and "[" are skipped; then each name runs up to the next blank,
+// Reads set text: the leading run of blanks and "[" is skipped; then each name runs up to the next blank,
 // ",", "]" or the end, and the blanks, commas and "]" after it are skipped. Names compare without
 // regard to ASCII case. The first unknown name, or one of 256 or more characters, makes the
 // whole result the empty set.
