@@ -7,7 +7,9 @@
 
 // An HTML 4.01 page with a table of all directories: full path, size, a percentage gauge of
 // the root's size and the file count, rows alternating white and light grey. The root path
-// in the title and the heading is escaped like the rows.
+// in the title and the heading is escaped like the rows. Percentages are taken against the
+// root's size as it stands when the header is written, so that a file saved while a scan runs
+// stays consistent with itself.
 class THtmlTableExport : public TTextExport
 {
 public:
