@@ -338,6 +338,9 @@ void TFormMain::InstallSettingsHooks()
 TFormMain::~TFormMain()
 {
     ShutDown();
+    // The widgets outlive this destructor (Qt frees them with the base class) and would ask a
+    // half-destroyed owner for header texts while they are hidden.
+    FTree->setModel(nullptr);
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <QAbstractItemModel>
@@ -78,7 +80,8 @@ public:
 
     private:
         friend class TFileTreeModel;
-        std::vector<std::unique_lock<std::recursive_mutex>> FLocks;
+        using TLock = std::remove_cvref_t<decltype(std::declval<const TGroupNode &>().ChildLock())>;
+        std::vector<std::unique_lock<TLock>> FLocks;
         TFileSystemNode *FNode = nullptr;
         bool FStale = false;
     };
