@@ -14,7 +14,7 @@
 struct TTreeTypesExport::TFrame
 {
     const TDirNode *Node;
-    std::unique_lock<std::recursive_mutex> Lock; // the node's child list, while it is walked
+    std::unique_lock<TNodeLock> Lock; // the node's child list, while it is walked
     std::int32_t Count;
     std::int32_t Next = 0;
     std::int32_t LastDir = -1;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "log/Logger.h"
+#include "model/FileNodePool.h"
 #include "model/Paths.h"
 #include "model/common/Drives.h"
 #include "model/common/Translate.h"
@@ -143,17 +144,19 @@ void TFileSystemNode::SetImageIndex(std::int32_t value)
 
 void *TFileNode::operator new(std::size_t size, TNameRoom room)
 {
-    return ::operator new(size + room.Bytes);
+    return AllocateFileNodeBytes(size + room.Bytes);
 }
 
-void TFileNode::operator delete(void *p, TNameRoom)
+void TFileNode::operator delete(void *p, TNameRoom room)
 {
-    ::operator delete(p);
+    FreeFileNodeBytes(p, sizeof(TFileNode) + room.Bytes);
 }
 
-void TFileNode::operator delete(void *p)
+void TFileNode::operator delete(TFileNode *node, std::destroying_delete_t)
 {
-    ::operator delete(p);
+    const std::size_t bytes = sizeof(TFileNode) + node->FNameCapacity + 1u;
+    node->~TFileNode();
+    FreeFileNodeBytes(node, bytes);
 }
 
 std::unique_ptr<TFileNode> TFileNode::Create(std::string_view name)
@@ -198,10 +201,21 @@ struct TNodeName::TBlock
     char *Bytes() { return reinterpret_cast<char *>(this + 1); }
 };
 
+bool TNodeName::IsShared(const TBlock *block)
+{
+    return reinterpret_cast<std::uintptr_t>(block) & 1u;
+}
+
+namespace {
+// Interned name blocks, alive until the process ends.
+std::mutex SharedNamesLock;
+std::vector<std::unique_ptr<char[]>> SharedNames;
+} // namespace
+
 TNodeName::~TNodeName()
 {
     TBlock *block = FBlock.load(std::memory_order_relaxed);
-    while (block) {
+    while (block && !IsShared(block)) {
         TBlock *previous = block->Previous;
         ::operator delete(block);
         block = previous;
@@ -210,15 +224,48 @@ TNodeName::~TNodeName()
 
 std::string_view TNodeName::View() const
 {
-    TBlock *block = FBlock.load(std::memory_order_acquire);
+    auto *block = reinterpret_cast<TBlock *>(
+        reinterpret_cast<std::uintptr_t>(FBlock.load(std::memory_order_acquire)) & ~std::uintptr_t {1});
     return block ? std::string_view(block->Bytes(), block->Length) : std::string_view("", 0);
+}
+
+void TNodeName::SetShared(std::string_view value)
+{
+    TBlock *old = FBlock.load(std::memory_order_relaxed);
+    if (old && !IsShared(old)) {
+        // An own block may still be read by another thread; keep the chain as it is.
+        Set(value);
+        return;
+    }
+    if (old && View() == value)
+        return;
+    TBlock *found = nullptr;
+    {
+        std::scoped_lock guard(SharedNamesLock);
+        for (const auto &raw : SharedNames) {
+            auto *block = reinterpret_cast<TBlock *>(raw.get());
+            if (std::string_view(block->Bytes(), block->Length) == value)
+                found = block;
+        }
+        if (!found) {
+            auto raw = std::make_unique<char[]>(sizeof(TBlock) + value.size() + 1);
+            found = new (raw.get()) TBlock {nullptr, value.size()};
+            if (!value.empty())
+                std::memcpy(found->Bytes(), value.data(), value.size());
+            found->Bytes()[value.size()] = 0;
+            SharedNames.push_back(std::move(raw));
+        }
+    }
+    FBlock.store(reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(found) | 1u), std::memory_order_release);
 }
 
 void TNodeName::Set(std::string_view value)
 {
     TBlock *old = FBlock.load(std::memory_order_relaxed);
-    if (old ? std::string_view(old->Bytes(), old->Length) == value : value.empty())
+    if (View() == value && (old || value.empty()))
         return;
+    if (IsShared(old))
+        old = nullptr; // shared blocks are never chained or freed
     void *raw = ::operator new(sizeof(TBlock) + value.size() + 1);
     auto *block = new (raw) TBlock {old, value.size()};
     if (!value.empty())
@@ -339,7 +386,7 @@ TFileSystemNode *TGroupNode::FindChildNodePath(std::string_view path) const
     const std::string key = IncludeTrailingPathDelimiter(path);
     const std::string exact = ExcludeTrailingPathDelimiter(path);
     // Walks down one level at a time, holding the locks of the path taken (ancestor first).
-    std::vector<std::unique_lock<std::recursive_mutex>> held;
+    std::vector<std::unique_lock<TNodeLock>> held;
     const TGroupNode *node = this;
     for (;;) {
         held.emplace_back(node->FLock);
@@ -516,7 +563,7 @@ TFileGroupNode *TDirNode::GetSmallFilesGroup()
     if (group)
         return group;
     auto made = std::make_unique<TFileGroupNode>();
-    made->SetName("<" + _("Grouped Files") + ">");
+    made->SetSharedName("<" + _("Grouped Files") + ">");
     group = made.get();
     FSmallFilesGroup.store(group, std::memory_order_release);
     AddChildNode(std::move(made));

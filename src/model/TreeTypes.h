@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "model/MemNodeList.h"
+#include "model/NodeLock.h"
 
 // The tree of one analysis: directories and files found by the scan threads, plus synthetic
 // nodes for the root, for all fixed drives and for the small files of a directory.
@@ -110,13 +112,15 @@ public:
     void SetFileCount(std::int32_t) override { }
     [[nodiscard]] std::unique_ptr<TFileSystemNode> Clone() const override;
 
+    // File nodes come from size-class pools (no allocator header, 8-byte steps); the size
+    // class follows from the name capacity, which the destroying delete still can read.
     struct TNameRoom
     {
         std::size_t Bytes;
     };
     static void *operator new(std::size_t size, TNameRoom room);
     static void operator delete(void *p, TNameRoom room);
-    static void operator delete(void *p);
+    static void operator delete(TFileNode *node, std::destroying_delete_t);
 
 private:
     explicit TFileNode(std::uint8_t capacity)
@@ -139,9 +143,13 @@ public:
     TNodeName &operator=(const TNodeName &) = delete;
     [[nodiscard]] std::string_view View() const;
     void Set(std::string_view value);
+    // Uses one block for every name of that text, kept for the rest of the run (the name of
+    // every small-files group is the same).
+    void SetShared(std::string_view value);
 
 private:
     struct TBlock;
+    static bool IsShared(const TBlock *block);
     std::atomic<TBlock *> FBlock {nullptr};
 };
 
@@ -162,6 +170,8 @@ public:
     [[nodiscard]] bool IsGroup() const override { return true; }
     [[nodiscard]] std::string_view Name() const override { return FName.View(); }
     void SetName(std::string_view name) override { FName.Set(name); }
+    // For names that many nodes share; see TNodeName::SetShared.
+    void SetSharedName(std::string_view name) { FName.SetShared(name); }
     [[nodiscard]] std::int32_t FileCount() const override;
     void SetFileCount(std::int32_t value) override { FFileCount.store(value, std::memory_order_relaxed); }
     void Clear() override;
@@ -223,7 +233,7 @@ public:
     [[nodiscard]] std::int32_t SumChildFileCounts() const;
 
     // The lock for RAII use: std::scoped_lock guard(node.ChildLock());
-    std::recursive_mutex &ChildLock() const { return FLock; }
+    TNodeLock &ChildLock() const { return FLock; }
 
 protected:
     TGroupNode() = default;
@@ -231,11 +241,12 @@ protected:
     friend void DestroyNodeTree(TFileSystemNode *node);
     friend class TFileSystemNode;
 
-    TNodeName FName;
-    mutable std::recursive_mutex FLock;
-    TMemNodeList FChildren;
-    std::atomic<std::int32_t> FFileCount {0};
+    // Ordered so that the flags fill the tail of the base class: a group node is 72 bytes.
     std::atomic<std::uint8_t> FGroupNodeAttributes {0};
+    std::atomic<std::int32_t> FFileCount {0};
+    mutable TNodeLock FLock;
+    TNodeName FName;
+    TMemNodeList FChildren;
 };
 
 class TDirNode : public TGroupNode
