@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 
@@ -430,7 +431,12 @@ void ConfigureProgramLogging(const std::string &executableDir)
         StartupDir = LogExecutableDir();
         StartupDirKnown = true;
     }
-    if (executableDir == StartupDir)
+    std::error_code ignored;
+    // "./bin" and "/opt/zumbrel/bin" may name the same folder; reading its log.cfg twice would
+    // empty a log file opened without "append" a second time.
+    if (executableDir == StartupDir
+        || (!executableDir.empty() && !StartupDir.empty()
+            && std::filesystem::equivalent(executableDir, StartupDir, ignored)))
         return;
     StartupDir = executableDir;
     RunProgramLoggingStartup(hierarchy, executableDir);
