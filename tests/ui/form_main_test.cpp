@@ -41,6 +41,15 @@ private slots:
         TWindowFixture w;
         TFormMain &form = *w.Form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Zumbrel"));
+        form.ShowScanDuration(3.25);
+        QCOMPARE(form.StatusText(1), QString::fromStdString("3.25 " + _("sec.")));
+        form.ShowScanDuration(-1);
+        QVERIFY(form.StatusText(1).isEmpty());
+        // The tree's first focus selects a row, which writes the status bar; let it happen
+        // before the scan so that the end of the scan writes last.
+        form.Tree()->setEnabled(true);
+        form.Tree()->setFocus();
+        QTest::qWait(50);
         form.ProcessCommandLine({tree.Path()});
         QCOMPARE(form.windowTitle(), QStringLiteral("Zumbrel - ") + QString::fromStdString(tree.Path()));
         QVERIFY(form.Tree()->isEnabled());
