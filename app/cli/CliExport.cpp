@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "CliDefaults.h"
 #include "CliScan.h"
 #include "export/AtomicFileWriter.h"
 #include "export/ExportRegistry.h"
@@ -20,8 +21,6 @@ const char *const ExportUsage = "usage: zumbrel-cli export --format csv|txt|html
                                 "[--no-grouping | --group-size BYTES] PATH\n";
 
 namespace {
-
-constexpr std::int64_t DefaultGroupFileSize = 1048576;
 
 // Freeing millions of nodes is pointless work right before exit; a global keeps the tree
 // reachable, so leak checkers see it as kept rather than lost.
@@ -75,7 +74,7 @@ std::optional<TRoundingStyle> ParseRounding(const std::string &text)
 struct TExportArgs
 {
     std::string Format;
-    TRoundingStyle Rounding = rsTruncate;
+    TRoundingStyle Rounding = CliDefaults().Rounding;
     std::optional<std::string> Output;
     TDirScanOptions Options;
     std::string Path;
@@ -83,7 +82,7 @@ struct TExportArgs
 
 bool ParseArgs(const std::vector<std::string> &args, TExportArgs &out)
 {
-    out.Options.GroupFileSize = DefaultGroupFileSize;
+    out.Options.GroupFileSize = CliDefaults().GroupFileSize;
     bool havePath = false;
     bool groupingSet = false;
     bool roundingSet = false;

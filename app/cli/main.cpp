@@ -9,14 +9,16 @@
 
 #include <sys/stat.h>
 
+#include "CliDefaults.h"
 #include "CliExport.h"
 #include "CliScan.h"
+#include "log/Configurator.h"
 #include "log/Logger.h"
+#include "model/common/Translate.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "settings/Settings.h"
 
 namespace {
-
-constexpr std::int64_t DefaultGroupFileSize = 1048576;
 
 int Usage()
 {
@@ -41,7 +43,7 @@ bool ParseSize(const std::string &text, std::int64_t &value)
 int CommandScan(const std::vector<std::string> &args)
 {
     TDirScanOptions options;
-    options.GroupFileSize = DefaultGroupFileSize;
+    options.GroupFileSize = CliDefaults().GroupFileSize;
     std::string path;
     bool havePath = false;
     bool groupingSet = false;
@@ -90,16 +92,37 @@ int CommandScan(const std::vector<std::string> &args)
               << "errors=" << CountErrorNodes(*result.Root) << "\n"
               << "seconds=" << seconds << "\n";
     std::cout.flush();
-    // Freeing millions of nodes is pointless work right before exit.
-    (void)result.Root.release();
+    // Freeing millions of nodes is pointless work right before exit; the tree stays
+    // reachable so that leak checkers do not report it.
+    [[maybe_unused]] static TRootDirNode *kept = nullptr;
+    kept = result.Root.release();
     return std::cout ? 0 : 1;
 }
 
 } // namespace
 
+TCliDefaults &CliDefaults()
+{
+    static TCliDefaults defaults;
+    return defaults;
+}
+
+// The user's preferences apply here too; the settings file is only read, never written.
+void LoadDefaultsFromSettings()
+{
+    InitTranslation();
+    std::unique_ptr<TSettings> settings = TSettings::OpenReadOnly();
+    settings->Load();
+    UseLanguage(settings->LanguageCode());
+    CliDefaults().GroupFileSize = settings->GroupSmallFiles() ? settings->GroupFileSize() : 0;
+    CliDefaults().Rounding = settings->FileSizeRounding();
+}
+
 int main(int argc, char **argv)
 {
+    ConfigureProgramLogging(LogExecutableDir());
     InstallPlatform(LinuxPlatform());
+    LoadDefaultsFromSettings();
     std::string commandLine;
     for (int i = 0; i < argc; ++i)
         commandLine += (i ? " " : "") + std::string(argv[i]);
