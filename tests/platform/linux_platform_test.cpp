@@ -1,0 +1,162 @@
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/linux/LinuxDirLister.h"
+#include "platform/linux/LinuxSystem.h"
+#include "platform/linux/LinuxVolumes.h"
+#include "support/TempTree.h"
+
+namespace {
+
+TEST(LinuxVolumes, DriveKindsFromTheMountTable)
+{
+    struct Case
+    {
+        const char *Type, *Source, *MountPoint;
+        bool Removable;
+        TDriveType Expected;
+    };
+    const Case cases[] = {
+        {"overlay", "overlay", "/", false, dtFixed}, // the root is fixed whatever it is
+        {"ext4", "/dev/sda2", "/home", false, dtFixed},
+        {"btrfs", "/dev/nvme0n1p3", "/data", false, dtFixed},
+        {"vfat", "/dev/sdb1", "/mnt/stick", true, dtRemovable},
+        {"ext4", "/dev/sdc1", "/media/user/disk", false, dtRemovable},
+        {"exfat", "/dev/sdd1", "/run/media/user/card", false, dtRemovable},
+        {"iso9660", "/dev/sr0", "/media/cdrom", true, dtCDROM},
+        {"udf", "/dev/loop3", "/mnt/dvd", false, dtCDROM},
+        {"nfs4", "server:/export", "/net/export", false, dtRemote},
+        {"fuse.sshfs", "user@host:", "/mnt/ssh", false, dtRemote},
+        {"cifs", "//server/share", "/mnt/share", false, dtRemote},
+        {"tmpfs", "tmpfs", "/tmp", false, dtRAMDisk},
+        {"proc", "proc", "/proc", false, dtUnknown},
+        {"squashfs", "/dev/loop0", "/snap/core/1", false, dtUnknown},
+        {"cgroup2", "cgroup2", "/sys/fs/cgroup", false, dtUnknown},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ClassifyMount(c.Type, c.Source, c.MountPoint, c.Removable), c.Expected) << c.MountPoint;
+}
+
+TEST(LinuxVolumes, TheRootIsAFixedVolumeWithSpace)
+{
+    TLinuxVolumes volumes;
+    const auto mounts = volumes.Mounts();
+    const auto root
+        = std::find_if(mounts.begin(), mounts.end(), [](const TMountEntry &m) { return m.MountPoint == "/"; });
+    ASSERT_NE(root, mounts.end());
+    EXPECT_EQ(root->DriveType, dtFixed);
+    for (const auto &m : mounts)
+        EXPECT_NE(m.DriveType, dtUnknown) << m.MountPoint;
+    std::int64_t freeBytes = -1, total = -1;
+    EXPECT_EQ(volumes.DiskFreeSpace("/", freeBytes, total), 0);
+    EXPECT_GT(total, 0);
+    EXPECT_GE(freeBytes, 0);
+    EXPECT_LE(freeBytes, total);
+    EXPECT_EQ(volumes.DiskFreeSpace("/no/such/folder", freeBytes, total), ENOENT);
+    TVolumeInfo info;
+    EXPECT_EQ(volumes.VolumeInformation("/", info), 0);
+    EXPECT_FALSE(info.FileSystemName.empty());
+    EXPECT_TRUE(volumes.IsVolumeRoot("/"));
+    EXPECT_TRUE(volumes.IsVolumeRoot("/proc"));
+    EXPECT_FALSE(volumes.IsVolumeRoot("/usr/bin"));
+    EXPECT_FALSE(volumes.IsVolumeRoot("/no/such/folder"));
+}
+
+TEST(LinuxDirLister, EntriesCarryTheSynthesizedAttributes)
+{
+    TempTree tree;
+    tree.MakeFile("plain", 1234);
+    tree.MakeFile(".hidden", 1);
+    tree.MakeFile("readonly", 5);
+    ::chmod((tree / "readonly").c_str(), 0444);
+    tree.MakeDir("dir");
+    tree.MakeSymlink("link", "dir");
+    tree.MakeFifo("fifo");
+    tree.SetMtime("plain", 946684800); // 2000-01-01 00:00:00 UTC
+
+    TLinuxDirLister lister;
+    int err = -1;
+    auto handle = lister.Open(tree.Path(), err);
+    ASSERT_TRUE(handle);
+    EXPECT_EQ(err, 0);
+    TDirListing listing;
+    std::atomic<bool> stop {false};
+    ASSERT_EQ(handle->ReadAll(listing, stop), 0);
+    std::map<std::string, TRawDirEntry> byName;
+    for (const auto &e : listing.Entries)
+        byName[std::string(listing.Name(e))] = e;
+    ASSERT_EQ(byName.size(), 6u);
+    EXPECT_EQ(byName["plain"].Size, 1234);
+    EXPECT_EQ(byName["plain"].Attributes, 0);
+    EXPECT_EQ(byName[".hidden"].Attributes, FileAttr::Hidden);
+    EXPECT_EQ(byName["readonly"].Attributes, FileAttr::ReadOnly);
+    EXPECT_EQ(byName["dir"].Attributes, FileAttr::Directory);
+    EXPECT_EQ(byName["link"].Attributes & FileAttr::ReparsePoint, FileAttr::ReparsePoint);
+    EXPECT_EQ(byName["link"].Size, 0);
+    EXPECT_EQ(byName["fifo"].Size, 0);
+    // Days since 1899-12-30 in local time.
+    const time_t t = 946684800;
+    tm local {};
+    localtime_r(&t, &local);
+    EXPECT_DOUBLE_EQ(byName["plain"].Timestamp, 36526.0 + local.tm_gmtoff / 86400.0);
+
+    auto child = handle->OpenChild("dir", err);
+    EXPECT_TRUE(child);
+    EXPECT_FALSE(handle->OpenChild("link", err)); // links are never followed
+    EXPECT_TRUE(err == ELOOP || err == ENOTDIR) << err;
+    EXPECT_FALSE(handle->OpenChild("missing", err));
+    EXPECT_EQ(err, ENOENT);
+    // A parked handle comes back through its child's "..".
+    handle->Park();
+    EXPECT_EQ(handle->Unpark(*child), 0);
+    EXPECT_TRUE(handle->OpenChild("dir", err));
+    EXPECT_FALSE(lister.Open(tree / "plain", err));
+    EXPECT_EQ(err, ENOTDIR);
+}
+
+TEST(LinuxDirLister, MountPointsAreReparsePoints)
+{
+    TLinuxDirLister lister;
+    int err = 0;
+    auto root = lister.Open("/", err);
+    ASSERT_TRUE(root);
+    TDirListing listing;
+    std::atomic<bool> stop {false};
+    ASSERT_EQ(root->ReadAll(listing, stop), 0);
+    bool sawProc = false;
+    for (const auto &e : listing.Entries) {
+        if (listing.Name(e) == "proc") {
+            sawProc = true;
+            EXPECT_EQ(e.Attributes & (FileAttr::Directory | FileAttr::ReparsePoint),
+                FileAttr::Directory | FileAttr::ReparsePoint);
+        }
+    }
+    EXPECT_TRUE(sawProc);
+}
+
+TEST(LinuxSystem, UserDirsAndMessages)
+{
+    const std::string text = "# comment\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_MUSIC_DIR=\"/srv/music\"\n"
+                             "XDG_VIDEOS_DIR=\"relative\"\n";
+    EXPECT_EQ(ParseUserDir(text, "DESKTOP", "/home/u"), "/home/u/Schreibtisch");
+    EXPECT_EQ(ParseUserDir(text, "MUSIC", "/home/u"), "/srv/music");
+    EXPECT_EQ(ParseUserDir(text, "VIDEOS", "/home/u"), "");
+    EXPECT_EQ(ParseUserDir(text, "DOCUMENTS", "/home/u"), "");
+    TLinuxSystem system;
+    EXPECT_EQ(system.ErrorMessage(EACCES), "Permission denied");
+    EXPECT_FALSE(system.IsWow64());
+    EXPECT_EQ(system.CounterFrequency(), 1000000000);
+    const std::int64_t first = system.CounterValue();
+    EXPECT_LE(first, system.CounterValue());
+    ::setenv("XDG_CONFIG_HOME", "/tmp/zumbrel-config-test", 1);
+    EXPECT_EQ(system.SpecialFolder(TSpecialFolder::AppData), "/tmp/zumbrel-config-test");
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
