@@ -1,5 +1,7 @@
 // Measures the window's tree refresh while a scan fills the tree, and the scan's duration in
-// the window. Usage: ui_refresh_bench FOLDER [EXPAND_LEVELS]
+// the window. Usage: ui_refresh_bench FOLDER [EXPAND_LEVELS [no-grouping]]
+// Every refresh expands up to 20 rows per level first, so the rebuilt rows grow with the levels;
+// without grouping every file of an expanded folder is a row of its own.
 // Runs on any Qt platform (QT_QPA_PLATFORM=offscreen for none). Compare the scan time with
 // `zumbrel-cli scan FOLDER`.
 #include <algorithm>
@@ -66,6 +68,10 @@ int main(int argc, char **argv)
     QTemporaryDir config;
     TSettings settings((config.path() + QStringLiteral("/Zumbrel.ini")).toStdString());
     const int levels = argc > 2 ? std::atoi(argv[2]) : 3;
+    if (argc > 3 && std::string(argv[3]) == "no-grouping") {
+        settings.SetGroupSmallFiles(false);
+        settings.Save();
+    }
     TStats during;
     TStats after;
     double scanSeconds = 0;

@@ -960,6 +960,8 @@ void TFormMain::RefreshTree()
     const int x = FTree->horizontalScrollBar()->value();
     const int y = FTree->verticalScrollBar()->value();
     PopulateTree();
+    // Lay the rows out now, or the scroll bars keep the range of the emptied tree.
+    FTree->doItemsLayout();
     FTree->horizontalScrollBar()->setValue(x);
     FTree->verticalScrollBar()->setValue(y);
 }
