@@ -258,11 +258,13 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
             },
             Qt::QueuedConnection);
     });
+    ProfLogElapsed(-1, "OnCreate3");
     FBackgroundPainter = TZumbrelBarChartPainter::CreateWithParams(RGBColor(215, 215, 215), RGBColor(247, 247, 247));
 
     CreateImages();
     CreateTree();
     CreateActions();
+    ProfLogElapsed(-1, "OnCreate4");
 
     auto *status = statusBar();
     FStatusPanels[0] = new QLabel(status);
@@ -283,6 +285,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
         ProgramLogger().ErrorMsg(e.what(), &e);
     }
 
+    ProfLogElapsed(-1, "OnCreate5");
     setWindowTitle(QStringLiteral("Zumbrel"));
     SetApplicationTitle(QStringLiteral("Zumbrel"));
     FShellDriveList.RefreshDrives();
