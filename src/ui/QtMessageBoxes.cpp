@@ -26,9 +26,20 @@ bool TQtMessageBoxes::Show(TMessageKind kind, const std::string &title, const st
     };
     if (!qApp)
         return false;
-    if (QThread::currentThread() == qApp->thread())
+    if (QThread::currentThread() == qApp->thread()) {
         show();
-    else
+    } else if (kind == TMessageKind::Error) {
+        // An error has no answer to wait for. Waiting would deadlock a scan thread that reports
+        // while the window waits for it to end (closing, stopping).
+        QMetaObject::invokeMethod(
+            qApp,
+            [kind, title, text] {
+                TQtMessageBoxes boxes;
+                boxes.Show(kind, title, text);
+            },
+            Qt::QueuedConnection);
+    } else {
         QMetaObject::invokeMethod(qApp, show, Qt::BlockingQueuedConnection);
+    }
     return answer;
 }
