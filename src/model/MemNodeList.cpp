@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "model/NodePool.h"
 #include "model/TreeTypes.h"
 
 // Storage of one generation of the list; the elements follow the header.
@@ -18,10 +19,11 @@ struct TMemNodeList::TBlock
 
     static TBlock *Make(std::uint32_t capacity, TBlock *previous)
     {
-        void *raw = ::operator new(sizeof(TBlock) + sizeof(TFileSystemNode *) * capacity);
+        void *raw = AllocateNodeBytes(Bytes(capacity));
         return new (raw) TBlock {previous, capacity};
     }
-    static void Free(TBlock *block) { ::operator delete(block); }
+    static void Free(TBlock *block) { FreeNodeBytes(block, Bytes(block->Capacity)); }
+    static std::size_t Bytes(std::uint32_t capacity) { return sizeof(TBlock) + sizeof(TFileSystemNode *) * capacity; }
 };
 
 static_assert(sizeof(TMemNodeList) == 16, "the child list stays two words");

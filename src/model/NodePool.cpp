@@ -1,4 +1,4 @@
-#include "model/FileNodePool.h"
+#include "model/NodePool.h"
 
 #include <array>
 #include <memory>
@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::size_t Granule = 8;
 constexpr std::size_t MaxBytes = 512;
-constexpr std::size_t BlockBytes = 256 * 1024;
+constexpr std::size_t BlockBytes = 32 * 1024; // small: every size class keeps one partly used block
 
 struct TFreeSlot
 {
@@ -89,7 +89,7 @@ TPool &Pool()
 
 } // namespace
 
-void *AllocateFileNodeBytes(std::size_t bytes)
+void *AllocateNodeBytes(std::size_t bytes)
 {
 #ifdef ZUMBREL_POOL_OFF
     return ::operator new(bytes);
@@ -100,7 +100,7 @@ void *AllocateFileNodeBytes(std::size_t bytes)
 #endif
 }
 
-void FreeFileNodeBytes(void *p, std::size_t bytes) noexcept
+void FreeNodeBytes(void *p, std::size_t bytes) noexcept
 {
 #ifdef ZUMBREL_POOL_OFF
     (void)bytes;

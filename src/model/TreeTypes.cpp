@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "log/Logger.h"
-#include "model/FileNodePool.h"
+#include "model/NodePool.h"
 #include "model/Paths.h"
 #include "model/common/Drives.h"
 #include "model/common/Translate.h"
@@ -144,19 +144,19 @@ void TFileSystemNode::SetImageIndex(std::int32_t value)
 
 void *TFileNode::operator new(std::size_t size, TNameRoom room)
 {
-    return AllocateFileNodeBytes(size + room.Bytes);
+    return AllocateNodeBytes(size + room.Bytes);
 }
 
 void TFileNode::operator delete(void *p, TNameRoom room)
 {
-    FreeFileNodeBytes(p, sizeof(TFileNode) + room.Bytes);
+    FreeNodeBytes(p, sizeof(TFileNode) + room.Bytes);
 }
 
 void TFileNode::operator delete(TFileNode *node, std::destroying_delete_t)
 {
     const std::size_t bytes = sizeof(TFileNode) + node->FNameCapacity + 1u;
     node->~TFileNode();
-    FreeFileNodeBytes(node, bytes);
+    FreeNodeBytes(node, bytes);
 }
 
 std::unique_ptr<TFileNode> TFileNode::Create(std::string_view name)
@@ -217,7 +217,7 @@ TNodeName::~TNodeName()
     TBlock *block = FBlock.load(std::memory_order_relaxed);
     while (block && !IsShared(block)) {
         TBlock *previous = block->Previous;
-        ::operator delete(block);
+        FreeNodeBytes(block, sizeof(TBlock) + block->Length + 1);
         block = previous;
     }
 }
@@ -266,7 +266,7 @@ void TNodeName::Set(std::string_view value)
         return;
     if (IsShared(old))
         old = nullptr; // shared blocks are never chained or freed
-    void *raw = ::operator new(sizeof(TBlock) + value.size() + 1);
+    void *raw = AllocateNodeBytes(sizeof(TBlock) + value.size() + 1);
     auto *block = new (raw) TBlock {old, value.size()};
     if (!value.empty())
         std::memcpy(block->Bytes(), value.data(), value.size());
@@ -275,6 +275,16 @@ void TNodeName::Set(std::string_view value)
 }
 
 // ---- TGroupNode ----
+
+void *TGroupNode::operator new(std::size_t size)
+{
+    return AllocateNodeBytes(size);
+}
+
+void TGroupNode::operator delete(void *p, std::size_t size) noexcept
+{
+    FreeNodeBytes(p, size);
+}
 
 TGroupNode::~TGroupNode()
 {

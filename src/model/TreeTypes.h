@@ -167,6 +167,10 @@ public:
 
     ~TGroupNode() override;
 
+    // Group nodes come from the node pool too; the sized delete knows the dynamic size.
+    static void *operator new(std::size_t size);
+    static void operator delete(void *p, std::size_t size) noexcept;
+
     [[nodiscard]] bool IsGroup() const override { return true; }
     [[nodiscard]] std::string_view Name() const override { return FName.View(); }
     void SetName(std::string_view name) override { FName.Set(name); }
