@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "model/common/SizeText.h"
 
@@ -13,3 +14,6 @@ struct TCliDefaults
 
 // Filled by main before any command runs.
 TCliDefaults &CliDefaults();
+
+// A byte count of decimal digits only; false for anything else or an overflow.
+bool ParseByteCount(const std::string &text, std::int64_t &value);

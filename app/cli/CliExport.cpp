@@ -32,19 +32,6 @@ int ExportUsageError()
     return 2;
 }
 
-bool ParseByteCount(const std::string &text, std::int64_t &value)
-{
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != 0)
-        return false;
-    value = v;
-    return true;
-}
-
 const char *FormatClassName(const std::string &format)
 {
     if (format == "csv")

@@ -1,8 +1,11 @@
 #include "CliScan.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <vector>
 
+#include "CliDefaults.h"
 #include "model/Paths.h"
 #include "scan/QueueDispatcher.h"
 #include "scan/ScanThread.h"
@@ -42,4 +45,17 @@ std::int64_t CountErrorNodes(const TGroupNode &root)
                 pending.push_back(static_cast<const TGroupNode *>(child));
     }
     return errors;
+}
+
+bool ParseByteCount(const std::string &text, std::int64_t &value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != 0)
+        return false;
+    value = v;
+    return true;
 }

@@ -27,19 +27,6 @@ int Usage()
     return 2;
 }
 
-bool ParseSize(const std::string &text, std::int64_t &value)
-{
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != 0)
-        return false;
-    value = v;
-    return true;
-}
-
 int CommandScan(const std::vector<std::string> &args)
 {
     TDirScanOptions options;
@@ -53,7 +40,7 @@ int CommandScan(const std::vector<std::string> &args)
             options.GroupFileSize = 0;
             groupingSet = true;
         } else if (a == "--group-size" && !groupingSet && i + 1 < args.size()) {
-            if (!ParseSize(args[++i], options.GroupFileSize))
+            if (!ParseByteCount(args[++i], options.GroupFileSize))
                 return Usage();
             groupingSet = true;
         } else if (a == "--") {
