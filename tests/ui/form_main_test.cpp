@@ -100,10 +100,12 @@ private slots:
         QCOMPARE(form.PaintNode(), root);
         // Repeat Analysis rescans the folder even when a sub-folder is on top.
         form.ProcessPath(tree / "sub", false);
+        tree.MakeFile("new.bin", 1000000);
         form.ActRefreshExecute();
         QVERIFY(w.WaitForScans());
-        QVERIFY(form.RootNode() != root);
         QCOMPARE(std::string(form.RootNode()->Name()), tree.Path());
+        QCOMPARE(form.PaintNode(), form.RootNode());
+        QCOMPARE(form.RootNode()->GetSize(), 17000000);
     }
 
     // Focus, selection, expansion and scroll position survive rebuilds of the rows.
