@@ -50,9 +50,11 @@
 
 namespace {
 
-QString Tr(std::string_view msgid)
+// Texts are translated where they are written, as _("..."), so that the message extraction
+// finds them; this only converts.
+QString Tr(const std::string &translated)
 {
-    return QString::fromStdString(_(msgid));
+    return QString::fromStdString(translated);
 }
 
 QString DecodeName(std::string_view bytes)
@@ -437,28 +439,42 @@ void TFormMain::CreateTree()
 
 void TFormMain::CreateActions()
 {
-    const auto make = [this](const char *caption, const char *hint, std::initializer_list<const char *> icon) {
-        auto *action = new QAction(Tr(caption), this);
-        const QString h = Tr(hint);
-        const auto bar = h.indexOf(QLatin1Char('|'));
-        action->setToolTip(bar < 0 ? h : h.left(bar));
-        action->setStatusTip(bar < 0 ? h : h.mid(bar + 1));
-        if (icon.size() > 0)
-            action->setIcon(ThemeIcon(icon));
-        return action;
-    };
-    ActDirSelect = make("Choose Folder...", "Choose Folder", {"folder-open", "document-open"});
+    const auto make
+        = [this](const std::string &caption, const std::string &hint, std::initializer_list<const char *> icon) {
+              auto *action = new QAction(Tr(caption), this);
+              const QString h = Tr(hint);
+              const auto bar = h.indexOf(QLatin1Char('|'));
+              action->setToolTip(bar < 0 ? h : h.left(bar));
+              action->setStatusTip(bar < 0 ? h : h.mid(bar + 1));
+              if (icon.size() > 0)
+                  action->setIcon(ThemeIcon(icon));
+              return action;
+          };
+    ActDirSelect = make(_("Choose Folder..."), _("Choose Folder"), {"folder-open", "document-open"});
     ActDirSelect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    ActRefresh = make("Repeat Analysis", "Repeat Analysis|Repeats the last executed analysis", {"view-refresh"});
+    ActRefresh = make(_("Repeat Analysis"), _("Repeat Analysis|Repeats the last executed analysis"), {"view-refresh"});
     ActRefresh->setShortcut(QKeySequence(Qt::Key_F5));
-    ActStopScan = make("Stop Analysis", "Stops the Analysis", {"process-stop"});
-    ActRefreshNode = make("Rescan Selected Directory", "Repeats the analysis for the selected directories", {});
+    ActStopScan = make(_("Stop Analysis"), _("Stops the Analysis"), {"process-stop"});
+    ActRefreshNode = make(_("Rescan Selected Directory"), _("Repeats the analysis for the selected directories"), {});
     ActRefreshNode->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
-    ActScanFixedDrives = make("Analyze Local Drives", "Analyzes all local drives", {"drive-harddisk"});
-    ActSaveScanResult = make("Save Analysis Result...",
-        "Save Analysis Result|Saves the result of the analysis to a file", {"document-save"});
+    ActScanFixedDrives = make(_("Analyze Local Drives"), _("Analyzes all local drives"), {"drive-harddisk"});
+    ActSaveScanResult = make(_("Save Analysis Result..."),
+        _("Save Analysis Result|Saves the result of the analysis to a file"), {"document-save"});
     ActSaveScanResult->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    ActionExitApplication = make("Exit", "Exits the application", {"application-exit"});
+    ActionExitApplication = make(_("Exit"), _("Exits the application"), {"application-exit"});
+
+    // Menu entries and toolbar buttons carry captions of their own.
+    ActDirSelect->setText(Tr(_("&Choose Folder...")));
+    ActDirSelect->setIconText(Tr(_("&Choose Folder")));
+    ActRefresh->setText(Tr(_("&Repeat Analysis")));
+    ActRefresh->setIconText(Tr(_("&Repeat")));
+    ActRefreshNode->setText(Tr(_("R&escan Selected Directory")));
+    ActStopScan->setText(Tr(_("&Stop Analysis")));
+    ActStopScan->setIconText(Tr(_("&Stop")));
+    ActScanFixedDrives->setText(Tr(_("Analyze &Local Drives")));
+    ActSaveScanResult->setText(Tr(_("&Save Analysis Result...")));
+    ActSaveScanResult->setIconText(Tr(_("S&ave")));
+    ActionExitApplication->setText(Tr(_("&Exit")));
 
     connect(ActDirSelect, &QAction::triggered, this, &TFormMain::ActDirSelectExecute);
     connect(ActRefresh, &QAction::triggered, this, &TFormMain::ActRefreshExecute);
@@ -472,20 +488,20 @@ void TFormMain::CreateActions()
     connect(ActSaveScanResult, &QAction::triggered, this, &TFormMain::ActSaveScanResultExecute);
     connect(ActionExitApplication, &QAction::triggered, this, &QWidget::close);
 
-    QMenu *file = menuBar()->addMenu(Tr("&File"));
+    QMenu *file = menuBar()->addMenu(Tr(_("&File")));
     file->addAction(ActDirSelect);
     file->addSeparator();
     file->addAction(ActionExitApplication);
-    QMenu *analysis = menuBar()->addMenu(Tr("&Analysis"));
+    QMenu *analysis = menuBar()->addMenu(Tr(_("&Analysis")));
     analysis->addAction(ActRefresh);
     analysis->addAction(ActRefreshNode);
     analysis->addAction(ActStopScan);
     analysis->addSeparator();
     analysis->addAction(ActScanFixedDrives);
-    QMenu *extras = menuBar()->addMenu(Tr("&Extras"));
+    QMenu *extras = menuBar()->addMenu(Tr(_("&Extras")));
     extras->addAction(ActSaveScanResult);
 
-    QToolBar *toolBar = addToolBar(Tr("Toolbar"));
+    QToolBar *toolBar = addToolBar(Tr(_("Toolbar")));
     toolBar->setObjectName(QStringLiteral("ToolBar"));
     toolBar->setMovable(false);
     toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -659,8 +675,20 @@ void TFormMain::SaveFormSettings()
 
 QString TFormMain::HeaderText(int column) const
 {
-    static const char *const headers[] = {"Name", "Size", "Files", "Percent", "Date"};
-    return column >= 0 && column < TFileTreeModel::ColumnCount ? Tr(headers[column]) : QString();
+    switch (column) {
+    case 0:
+        return Tr(_("Name"));
+    case 1:
+        return Tr(_("Size"));
+    case 2:
+        return Tr(_("Files"));
+    case 3:
+        return Tr(_("Percent"));
+    case 4:
+        return Tr(_("Date"));
+    default:
+        return {};
+    }
 }
 
 QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType type) const
@@ -672,12 +700,13 @@ QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType ty
             return QString::fromStdString(Platform().System->ErrorMessage(node->ErrorCode()));
         if (node->FileType() == fstDrive)
             if (auto *root = dynamic_cast<const TRootDirNode *>(node))
-                return QString::fromStdString(FFileSizeStrProc(root->FreeDiskSize())) + QLatin1Char(' ') + Tr("free");
+                return QString::fromStdString(FFileSizeStrProc(root->FreeDiskSize())) + QLatin1Char(' ')
+                    + Tr(_("free"));
         return {};
     }
     switch (column) {
     case 0:
-        return node ? DecodeName(node->GetDisplayName()) : Tr("Please choose a folder");
+        return node ? DecodeName(node->GetDisplayName()) : Tr(_("Please choose a folder"));
     case 1:
         if (node && node->ErrorCode() == 0)
             return QString::fromStdString(FFileSizeStrProc(node->GetSize()));
@@ -1042,7 +1071,7 @@ void TFormMain::ShowScanDuration(double seconds)
         SetStatusText(1, QString());
         return;
     }
-    SetStatusText(1, QLocale::system().toString(seconds, 'f', 2) + QLatin1Char(' ') + Tr("sec."));
+    SetStatusText(1, QLocale::system().toString(seconds, 'f', 2) + QLatin1Char(' ') + Tr(_("sec.")));
 }
 
 // ---------------------------------------------------------------- scan control
@@ -1446,7 +1475,7 @@ void TFormMain::ActSaveScanResultExecute()
     const std::string proposed
         = ProposedSaveFileName(FRootNode->GetDisplayName()) + registry.GetExtension(filterIndex - 1);
     QString selectedFilter = filters.value(filterIndex - 1);
-    const QString chosen = QFileDialog::getSaveFileName(this, Tr("Save Analysis Result"),
+    const QString chosen = QFileDialog::getSaveFileName(this, Tr(_("Save Analysis Result")),
         DecodeName(IncludeTrailingPathDelimiter(dir) + proposed), filters.join(QStringLiteral(";;")), &selectedFilter);
     if (chosen.isEmpty())
         return;
