@@ -404,7 +404,6 @@ void TFormMain::CreateTree()
     FTree->setUniformRowHeights(true);
     FTree->setRootIsDecorated(true);
     FTree->setAllColumnsShowFocus(true);
-    FTree->setExpandsOnDoubleClick(false);
     FTree->setSortingEnabled(false);
     FTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FTree->setContextMenuPolicy(Qt::NoContextMenu);
@@ -432,8 +431,8 @@ void TFormMain::CreateTree()
     connect(
         FTree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateStatusFromSelection(); });
     FModel->Rebuild(true);
-    // Disabled until the first path is shown.
-    FTree->setEnabled(false);
+    // Without a start page in front of it the tree takes the first clicks itself: a double
+    // click on its placeholder row chooses a folder.
     setCentralWidget(FTree);
 }
 

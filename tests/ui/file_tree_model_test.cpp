@@ -82,7 +82,6 @@ private slots:
         w.Form->PaintText(nullptr, 0, TTextType::Normal, false, font, color);
         QVERIFY(font.italic());
         QVERIFY(color != QColor(Qt::black));
-        QVERIFY(!w.Form->Tree()->isEnabled()); // disabled until a path is shown
     }
 
     // The texts and colours of the cells for the nodes that need special care.
