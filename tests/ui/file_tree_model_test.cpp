@@ -67,6 +67,33 @@ private slots:
         w.Form->RefreshTree();
     }
 
+    // Rows are rebuilt, expanded, painted and checked while scan threads fill and fold the
+    // very nodes they show.
+    void adapterDuringALiveScan()
+    {
+        TWindowFixture w;
+        TFileTreeModel &model = *w.Form->Model();
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        w.Form->ProcessPath("/usr", false);
+        int rounds = 0;
+        while (!w.Form->ScanThreads().IsEmpty() || rounds < 3) {
+            const QModelIndex top = model.index(0, 0);
+            for (int i = 0; i < std::min(model.rowCount(top), 8); ++i) {
+                const QModelIndex child = model.index(i, 0, top);
+                w.Form->Tree()->expand(child);
+                for (int j = 0; j < std::min(model.rowCount(child), 8); ++j)
+                    w.Form->Tree()->expand(model.index(j, 0, child));
+            }
+            w.Form->Tree()->viewport()->repaint();
+            w.Form->RefreshTree();
+            QTest::qWait(20);
+            ++rounds;
+        }
+        QVERIFY(w.WaitForScans());
+        w.Form->RefreshTree();
+        QVERIFY(model.rowCount(model.index(0, 0)) > 0);
+    }
+
     void placeholderRowSpansAndReadsInGreyItalics()
     {
         TWindowFixture w;
