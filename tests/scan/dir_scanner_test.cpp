@@ -219,6 +219,31 @@ TEST(DirScanner, StopMarksTheInterruptedDirectoryAndItsAncestors)
     EXPECT_FALSE(other.HasChildren());
 }
 
+TEST(DirScanner, AFolderThatVanishesBeforeItIsEnteredIsRecordedAndTheScanGoesOn)
+{
+    PlatformGuard platform(LinuxPlatform());
+    TempTree tree;
+    tree.MakeFile("a/gone/inside", 10);
+    tree.MakeFile("a/stays/file", 20);
+    tree.MakeFile("b/file", 30);
+    auto root = std::make_unique<TRootDirNode>();
+    TDirScanner scanner(root.get());
+    scanner.OnFind = [&](const std::string &path, std::int32_t) {
+        if (path == tree / "a/gone") {
+            ::unlink((path + "/inside").c_str());
+            ::rmdir(path.c_str());
+        }
+    };
+    scanner.StartScan(tree.Path(), {});
+    auto *a = static_cast<TDirNode *>(root->FindChildNode("a"));
+    ASSERT_NE(a, nullptr);
+    auto *gone = static_cast<TDirNode *>(a->FindChildNode("gone"));
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->ErrorCode(), ENOENT);
+    EXPECT_EQ(root->GetSize(), 50);
+    EXPECT_EQ(root->FileCount(), 2);
+}
+
 TEST(DirScanner, SystemDirectoryRedirectionIsAPureRule)
 {
     EXPECT_EQ(RedirectSystemDir("c:\\windows\\system32\\drivers", "c:\\windows\\system32", "C:\\Windows\\Sysnative"),
