@@ -1161,9 +1161,16 @@ void TFormMain::ProcessPath(const std::string &path, bool forceRescan)
     ScanRootDir(path);
 }
 
+bool TFormMain::ThreadsRunning() const
+{
+    // A thread leaves the list before its termination handler runs; until that handler has
+    // run, the thread's nodes must stay.
+    return !FScanThreads->IsEmpty() || !FThreadRoots.empty();
+}
+
 void TFormMain::ScanRootDir(const std::string &path)
 {
-    if (!FScanThreads->IsEmpty()) {
+    if (ThreadsRunning()) {
         FWaitForScanDir = path;
         FScanThreads->StopAll();
         return;
@@ -1195,7 +1202,7 @@ void TFormMain::ScanRootDir(const std::string &path)
 
 void TFormMain::ScanFixedDrives()
 {
-    if (!FScanThreads->IsEmpty()) {
+    if (ThreadsRunning()) {
         FWaitForScanDir = LocalDrivesCaption();
         FScanThreads->StopAll();
         return;
@@ -1300,9 +1307,11 @@ void TFormMain::RunPendingRescans()
 
 void TFormMain::DirScanThreadTerminate(TDirScanThread &thread)
 {
+    if (FShutDown)
+        return; // the tree is gone
     TDirNode *root = thread.DirScanner().RootNode();
     FThreadRoots.erase(&thread);
-    if (FScanThreads->IsEmpty())
+    if (!ThreadsRunning())
         ScanFinished(thread);
     for (TGroupNode *up = root->Parent(); up && dynamic_cast<TDirNode *>(up); up = up->Parent()) {
         up->RecalcSizeAndFileCount();
@@ -1315,9 +1324,11 @@ void TFormMain::DirScanThreadTerminate(TDirScanThread &thread)
 void TFormMain::MainScanThreadTerminate(TDirScanThread &thread)
 {
     Platform().System->DebugOutput("Scan Thread terminated");
+    if (FShutDown)
+        return;
     FMainScanThread = nullptr;
     FThreadRoots.erase(&thread);
-    if (FScanThreads->IsEmpty())
+    if (!ThreadsRunning())
         ScanFinished(thread);
     PostPendingRequest();
 }

@@ -148,6 +148,7 @@ private:
     void RunPendingRescans();
     void RescanNow(TDirNode *node);
     [[nodiscard]] bool HasThreadBelow(const TGroupNode *node) const;
+    [[nodiscard]] bool ThreadsRunning() const;
     void DiscardTree(std::unique_ptr<TRootNode> root);
     void SetActiveRoot(TRootNode *node);
     void StartScanTimers();
