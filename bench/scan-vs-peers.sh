@@ -79,10 +79,13 @@ fi
 # Runs a command $runs times (after one warm-up) and prints the median wall, CPU and peak RSS.
 measure() {
     "$@" >/dev/null 2>&1 || true
-    local samples=()
+    local samples=() stats
+    stats=$(mktemp)
     for _ in $(seq "$runs"); do
-        samples+=("$( { /usr/bin/time -f '%e %U %S %M' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)")
+        /usr/bin/time -f '%e %U %S %M' -o "$stats" "$@" >/dev/null 2>&1 || true
+        samples+=("$(tail -n 1 "$stats")")
     done
+    rm -f "$stats"
     printf '%s\n' "${samples[@]}" | awk '{print $1, $2 + $3, $4}' | sort -n | awk -v n="$runs" 'NR == int((n + 1) / 2)'
 }
 
