@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/common/Utf8.h"
+
 // Text conversions of the export formats. Input texts are raw bytes (names as the kernel
 // returns them); every function appends valid UTF-8 to `out`, with each byte that is not part
 // of a well-formed UTF-8 sequence (stray continuation bytes, overlong forms, surrogates,
@@ -27,7 +29,3 @@ void AppendCsvField(std::string &out, std::string_view text, std::string_view se
 // Text for a line-oriented file: control characters (C0, DEL, C1) and the Unicode line and
 // paragraph separators become U+FFFD, so that the text never breaks or disturbs the line.
 void AppendLineText(std::string &out, std::string_view text);
-
-// The length of the UTF-8 sequence at the start of `text` when it is one well-formed code
-// point, else 0; `codePoint` receives its value.
-std::size_t DecodeUtf8(std::string_view text, char32_t &codePoint);

@@ -1,5 +1,6 @@
 #include "settings/IniFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "model/common/TextUtils.h"
 #include "model/common/Translate.h"
+#include "model/common/Utf8.h"
 #include "settings/FormatText.h"
 
 namespace {
@@ -83,22 +85,8 @@ std::string_view CutCharacters(std::string_view text, std::size_t limit)
 {
     std::size_t pos = 0, count = 0;
     while (pos < text.size() && count < limit) {
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        std::size_t length = 1;
-        if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            length = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            length = 4;
-        if (pos + length > text.size())
-            length = 1;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[pos + k]) & 0xC0) != 0x80) {
-                length = 1;
-                break;
-            }
-        pos += length;
+        char32_t codePoint = 0;
+        pos += std::max<std::size_t>(1, DecodeUtf8(text.substr(pos), codePoint));
         ++count;
     }
     return text.substr(0, pos);

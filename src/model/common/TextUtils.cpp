@@ -4,6 +4,7 @@
 #include <charconv>
 #include <random>
 
+#include "model/common/Utf8.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -27,20 +28,8 @@ bool IsInvalidFileNameChar(char c)
 // Length of the well-formed UTF-8 sequence at the start of `text`, or 0 when it is not one.
 std::size_t Utf8SequenceLength(std::string_view text)
 {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        length = 4;
-    if (length == 0 || text.size() < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i)
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
-            return 0;
-    return length;
+    char32_t codePoint = 0;
+    return DecodeUtf8(text, codePoint);
 }
 
 const char *IdentifierReplacement(std::string_view sequence)
