@@ -5,6 +5,7 @@
 
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
+#include "model/common/Profiler.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -63,9 +64,9 @@ void TDirScanner::SetCurrentDir(const std::string &path)
 
 void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &options)
 {
-    ISystem &system = *Platform().System;
-    const std::int64_t frequency = system.CounterFrequency();
-    const std::int64_t started = system.CounterValue();
+    constexpr std::int32_t ScanTimer = 8192;
+    TLLProfiler profiler; // private: other threads time with the shared one
+    profiler.StartTimer(ScanTimer);
     FScanning.store(true, std::memory_order_release);
     FScanSeconds = 0;
     FScanOptions = options;
@@ -79,8 +80,8 @@ void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &opti
         throw;
     }
     FScanning.store(false, std::memory_order_release);
-    if (frequency > 0)
-        FScanSeconds = static_cast<double>(system.CounterValue() - started) / static_cast<double>(frequency);
+    if (profiler.HighResCounter() && profiler.Frequency() > 0)
+        FScanSeconds = static_cast<double>(profiler.StopTimer(ScanTimer)) / static_cast<double>(profiler.Frequency());
 }
 
 void TDirScanner::ScanTree(const std::string &startPath)
