@@ -45,8 +45,10 @@ int main(int argc, char **argv)
     RegisterExportClasses();
     const TProgramLock programLock;
 
-    InitTranslation();
     TGuiApplication app(argc, argv);
+    // After the application object: Qt sets the locale from the environment, which would put
+    // a "C" message locale back, and gettext ignores LANGUAGE under "C".
+    InitTranslation();
     TFormMain::InstallSettingsHooks();
     SetDecimalSeparator(QLocale::system().decimalPoint().toStdString());
     TQtMessageBoxes boxes;
@@ -68,9 +70,12 @@ int main(int argc, char **argv)
         form.show();
         ZU_LOG_DEBUG("show main form");
         std::vector<std::string> args;
-        for (int i = 1; i < argc; ++i)
+        std::string commandLine = argv[0];
+        for (int i = 1; i < argc; ++i) {
             args.emplace_back(argv[i]);
-        form.ProcessCommandLine(args);
+            commandLine += " " + args.back();
+        }
+        form.ProcessCommandLine(args, commandLine);
         result = app.exec();
     }
     TSettings::FreeInstance();

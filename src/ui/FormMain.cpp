@@ -4,6 +4,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include <QAction>
 #include <QApplication>
@@ -655,7 +656,11 @@ void TFormMain::LoadFormSettings()
 
 void TFormMain::SaveFormSettings()
 {
+    // One replacement of the file for all keys instead of one per key. What was written
+    // before a failing step is still stored.
+    std::optional<TIniFile::TUpdate> batch;
     try {
+        batch.emplace(FSettings.IniFile());
         const int state = isMaximized() ? 2 : (isMinimized() ? 1 : 0);
         FSettings.SaveScreenInt("WindowState", state);
         const QRect r = geometry();
@@ -664,7 +669,14 @@ void TFormMain::SaveFormSettings()
         FSettings.SaveScreenStr("Position", text);
         StoreTreeViewState(FActiveTreeViewState);
         FTreeViewStates.SaveTo(FSettings);
-        FSettings.SaveSettingStr("MRUDirList", FMRUDirList.CommaText());
+        // The stored form keeps its enclosing quotes, so names with blanks come back whole.
+        FSettings.SaveSettingStr("MRUDirList", FMRUDirList.StoredText());
+    } catch (const std::exception &e) {
+        ExceptionBox(e);
+    }
+    try {
+        if (batch)
+            batch->Commit();
     } catch (const std::exception &e) {
         ExceptionBox(e);
     }
@@ -1254,7 +1266,12 @@ void TFormMain::ScanSubDirNode(TDirNode *node)
         return;
     }
     ZU_LOG_INFO("ScanSubDir: " + node->GetFullPathName());
-    if (node->Scanning()) {
+    // A folder whose ancestor is still being scanned counts as being scanned: that scan adds
+    // the folder's old totals to its ancestors when it gets back up.
+    bool scanning = node->Scanning();
+    for (const TGroupNode *up = node->Parent(); up && !scanning; up = up->Parent())
+        scanning = up->Scanning();
+    if (scanning) {
         ZU_LOG_DEBUG("already scanning");
         return;
     }
@@ -1370,11 +1387,12 @@ void TFormMain::StartPendingRequest()
     RunPendingRescans();
 }
 
-void TFormMain::ProcessCommandLine(const std::vector<std::string> &args)
+void TFormMain::ProcessCommandLine(const std::vector<std::string> &args, const std::string &commandLine)
 {
-    std::string line;
-    for (const std::string &arg : args)
-        line += (line.empty() ? "" : " ") + arg;
+    std::string line = commandLine;
+    if (line.empty())
+        for (const std::string &arg : args)
+            line += (line.empty() ? "" : " ") + arg;
     ZU_LOG_INFO("CmdLine: " + line);
     if (!args.empty() && DirectoryExists(args.front())) {
         // The folder is shown at once rather than behind a start page.
@@ -1492,10 +1510,24 @@ void TFormMain::ActSaveScanResultExecute()
     filterIndex = std::max(1, static_cast<int>(filters.indexOf(selectedFilter)) + 1);
     std::string fileName = EncodeName(chosen);
     const std::string ext = registry.GetExtension(filterIndex - 1);
-    if (QFileInfo(chosen).suffix().isEmpty())
+    if (QFileInfo(chosen).suffix().isEmpty()) {
         fileName += ext;
-    FSettings.SaveSettingStr("LastSaveDir", IncludeTrailingPathDelimiter(EncodeName(QFileInfo(chosen).absolutePath())));
-    FSettings.SaveSettingInt("LastFilterIndex", filterIndex);
+        // The dialog asked about the name without the extension; ask about the real one.
+        if (QFileInfo::exists(DecodeName(fileName))) {
+            std::string question = _("The file \"%s\" already exists. Do you want to replace it?");
+            question.replace(question.find("%s"), 2, fileName);
+            if (!ConfirmBox(question))
+                return;
+        }
+    }
+    try {
+        FSettings.SaveSettingStr(
+            "LastSaveDir", IncludeTrailingPathDelimiter(EncodeName(QFileInfo(chosen).absolutePath())));
+        FSettings.SaveSettingInt("LastFilterIndex", filterIndex);
+    } catch (const std::exception &e) {
+        // The settings file failing must not cost the user the saved analysis.
+        ProgramLogger().ErrorMsg(e.what(), &e);
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         SaveScanResult(fileName, filterIndex);

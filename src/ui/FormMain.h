@@ -54,7 +54,7 @@ public:
     void ShowScanDuration(double seconds);
     // The command line without the program name: a first argument naming an existing folder
     // is analysed at once and shown.
-    void ProcessCommandLine(const std::vector<std::string> &args);
+    void ProcessCommandLine(const std::vector<std::string> &args, const std::string &commandLine = {});
 
     // --- settings ---
     // Takes over the preferences of `settings`.
