@@ -161,9 +161,9 @@ void TFileNode::operator delete(TFileNode *node, std::destroying_delete_t)
 
 std::unique_ptr<TFileNode> TFileNode::Create(std::string_view name)
 {
-    if (name.size() > 255)
-        throw std::length_error("file name longer than 255 bytes");
-    const auto capacity = static_cast<std::uint8_t>(name.size());
+    if (name.size() > UINT16_MAX)
+        throw std::length_error("file name longer than 65535 bytes");
+    const auto capacity = static_cast<std::uint16_t>(name.size());
     std::unique_ptr<TFileNode> node(new (TNameRoom {capacity + 1u}) TFileNode(capacity));
     node->SetName(name);
     return node;
@@ -173,11 +173,12 @@ void TFileNode::SetName(std::string_view name)
 {
     if (name.size() > FNameCapacity)
         throw std::length_error("file name longer than the node holds");
+    if (name.find('\0') != std::string_view::npos)
+        throw std::invalid_argument("file name with a NUL byte");
     char *bytes = NameBytes();
     if (!name.empty())
         std::memcpy(bytes, name.data(), name.size());
     bytes[name.size()] = 0;
-    FNameLength = static_cast<std::uint8_t>(name.size());
 }
 
 std::unique_ptr<TFileSystemNode> TFileNode::Clone() const
@@ -477,28 +478,60 @@ void TGroupNode::RecalcSizeAndFileCountUpToRoot()
         node->RecalcSizeAndFileCount();
 }
 
+namespace {
+
+// The live total of a group that is being scanned: its children's totals, where a child that
+// is itself being scanned counts with its own live total. Walked with an explicit stack (a
+// scan runs depth-first, so every level of a deep chain is scanning at once), holding the
+// try-locks of the path taken, ancestor first, like the nested calls it replaces. A group
+// whose lock another thread holds contributes 0 for this call.
+template <class T, class Value, class Add> T LiveSum(const TGroupNode &top, Value value, Add add)
+{
+    struct TLevel
+    {
+        const TMemNodeList *Children;
+        std::int32_t Count;
+        std::int32_t Next;
+    };
+    T sum = 0;
+    std::vector<TLevel> path;
+    std::vector<std::unique_lock<TNodeLock>> locks;
+    const auto enter = [&](const TGroupNode *node) {
+        TMemNodeList *children = nullptr;
+        if (!node->HasChildren() || !node->TryLockChildren(children))
+            return;
+        locks.emplace_back(node->ChildLock(), std::adopt_lock);
+        path.push_back({children, children->Count(), 0});
+    };
+    enter(&top);
+    while (!path.empty()) {
+        TLevel &level = path.back();
+        if (level.Next >= level.Count) {
+            path.pop_back();
+            locks.pop_back();
+            continue;
+        }
+        const TFileSystemNode *child = level.Children->Items(level.Next++);
+        if (child->IsGroup() && static_cast<const TGroupNode *>(child)->Scanning())
+            enter(static_cast<const TGroupNode *>(child));
+        else
+            sum = add(sum, value(child));
+    }
+    return sum;
+}
+
+} // namespace
+
 std::int64_t TGroupNode::SumChildSizes() const
 {
-    TMemNodeList *children = nullptr;
-    if (!HasChildren() || !TryLockChildren(children))
-        return 0;
-    std::unique_lock guard(FLock, std::adopt_lock);
-    std::int64_t sum = 0;
-    for (std::int32_t i = 0; i < children->Count(); ++i)
-        sum = CheckedAdd64(sum, children->Items(i)->GetSize());
-    return sum;
+    return LiveSum<std::int64_t>(
+        *this, [](const TFileSystemNode *n) { return n->GetSize(); }, CheckedAdd64);
 }
 
 std::int32_t TGroupNode::SumChildFileCounts() const
 {
-    TMemNodeList *children = nullptr;
-    if (!HasChildren() || !TryLockChildren(children))
-        return 0;
-    std::unique_lock guard(FLock, std::adopt_lock);
-    std::int32_t sum = 0;
-    for (std::int32_t i = 0; i < children->Count(); ++i)
-        sum = CheckedAdd32(sum, children->Items(i)->FileCount());
-    return sum;
+    return LiveSum<std::int32_t>(
+        *this, [](const TFileSystemNode *n) { return n->FileCount(); }, CheckedAdd32);
 }
 
 void TGroupNode::Sort(TTreeSortType sortType, TSortDirection direction)

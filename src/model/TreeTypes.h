@@ -100,12 +100,13 @@ protected:
 class TFileNode final : public TFileSystemNode
 {
 public:
-    // Names longer than 255 bytes (more than any Linux file system allows) are rejected
-    // with std::length_error.
+    // File names never hold a NUL byte (std::invalid_argument); up to 65535 bytes, which
+    // covers the 255 UTF-16 units of exFAT, NTFS or CIFS names in UTF-8.
     static std::unique_ptr<TFileNode> Create(std::string_view name);
 
     [[nodiscard]] const char *ClassName() const override { return "TFileNode"; }
-    [[nodiscard]] std::string_view Name() const override { return {NameBytes(), FNameLength}; }
+    // The length is not stored: the name ends at its NUL, which keeps the node at 40 bytes.
+    [[nodiscard]] std::string_view Name() const override { return {NameBytes()}; }
     // A name longer than the one the node was created with raises std::length_error.
     void SetName(std::string_view name) override;
     [[nodiscard]] std::int32_t FileCount() const override { return 1; }
@@ -123,13 +124,12 @@ public:
     static void operator delete(TFileNode *node, std::destroying_delete_t);
 
 private:
-    explicit TFileNode(std::uint8_t capacity)
+    explicit TFileNode(std::uint16_t capacity)
         : FNameCapacity(capacity)
     { }
     [[nodiscard]] char *NameBytes() const { return const_cast<char *>(reinterpret_cast<const char *>(this + 1)); }
 
-    std::uint8_t FNameLength = 0;
-    std::uint8_t FNameCapacity;
+    std::uint16_t FNameCapacity;
 };
 
 // A name that other threads may read while it changes: each value is an immutable block;

@@ -236,9 +236,11 @@ TEST_F(TreeTest, GetRootNodeRejectsTreesWithoutRoot)
 
 TEST_F(TreeTest, FileNodesKeepShortNamesInline)
 {
-    EXPECT_THROW(TFileNode::Create(std::string(256, 'x')), std::length_error);
-    auto f = TFileNode::Create(std::string(255, 'y'));
-    EXPECT_EQ(f->Name().size(), 255u);
+    // Names of exFAT or NTFS volumes reach 765 bytes in UTF-8.
+    auto f = TFileNode::Create(std::string(765, 'y'));
+    EXPECT_EQ(f->Name().size(), 765u);
+    EXPECT_THROW(TFileNode::Create(std::string(65536, 'x')), std::length_error);
+    EXPECT_THROW(TFileNode::Create(std::string("nul\0inside", 10)), std::invalid_argument);
     auto named = TFileNode::Create("bad\nname\xff");
     named->SetTimestamp(45000.5);
     named->SetAttributes(0x0802);
@@ -292,6 +294,25 @@ TEST_F(TreeTest, DeepChainsNeverRecurse)
     destroyer.Start();
     destroyer.WaitFor();
     EXPECT_TRUE(destroyer.Finished());
+}
+
+TEST_F(TreeTest, LiveSumsOfADeepScanDoNotRecurse)
+{
+    // During a depth-first scan every level of the path is scanning at once.
+    constexpr int depth = 300000;
+    auto root = std::make_unique<TRootDirNode>();
+    root->SetScanning(true);
+    TDirNode *node = root.get();
+    for (int i = 0; i < depth; ++i) {
+        node = node->AddChildDir("d");
+        node->SetScanning(true);
+    }
+    node->AddChildNode(File("leaf", 5));
+    EXPECT_EQ(root->GetSize(), 5);
+    EXPECT_EQ(root->FileCount(), 1);
+    for (TGroupNode *up = node; up; up = up->Parent())
+        up->SetFlag(TGroupNode::ScanningFlag, false);
+    TDestroyGroupNodeThread(std::move(root)).WaitFor();
 }
 
 TEST_F(TreeTest, FlagsChangeIndependently)
