@@ -397,26 +397,32 @@ TFileSystemNode *TGroupNode::FindChildNodePath(std::string_view path) const
     const std::string key = IncludeTrailingPathDelimiter(path);
     const std::string exact = ExcludeTrailingPathDelimiter(path);
     // Walks down one level at a time, holding the locks of the path taken (ancestor first).
+    // Of the children whose path leads to the key the longest decides: only the file system
+    // root "/" leads to every path, and below all fixed drives "/" and "/home" are siblings.
     std::vector<std::unique_lock<TNodeLock>> held;
     const TGroupNode *node = this;
     for (;;) {
         held.emplace_back(node->FLock);
-        const TGroupNode *next = nullptr;
+        TFileSystemNode *best = nullptr;
+        std::size_t bestLength = 0;
+        bool bestExact = false;
         for (std::int32_t i = 0; i < node->FChildren.Count(); ++i) {
             TFileSystemNode *child = node->FChildren.Items(i);
             const std::string full = child->GetFullPathName();
-            if (!PathStartsWith(key, IncludeTrailingPathDelimiter(full)))
+            const std::string prefix = IncludeTrailingPathDelimiter(full);
+            if (!PathStartsWith(key, prefix) || (best && prefix.size() <= bestLength))
                 continue;
-            if (full == exact)
-                return child;
-            if (!child->IsGroup())
-                return nullptr;
-            next = static_cast<const TGroupNode *>(child);
-            break;
+            best = child;
+            bestLength = prefix.size();
+            bestExact = full == exact;
         }
-        if (!next)
+        if (!best)
             return nullptr;
-        node = next;
+        if (bestExact)
+            return best;
+        if (!best->IsGroup())
+            return nullptr;
+        node = static_cast<const TGroupNode *>(best);
     }
 }
 

@@ -31,6 +31,7 @@ struct TDirScanner::TFrame
     std::size_t Next = 0;
     TDirNode *PendingChild = nullptr; // a subdirectory whose totals are still to be added
     int ReopenError = 0; // why a parked handle could not be reopened
+    std::int32_t SmallFiles = 0; // files of the listing that go into the small-files group
 };
 
 std::string RedirectSystemDir(const std::string &path, const std::string &system32Dir, const std::string &sysnativeDir)
@@ -137,8 +138,7 @@ void TDirScanner::ScanTree(const std::string &startPath)
                 ++direct;
         }
         node->ReserveChildren(direct + (small ? 1 : 0));
-        if (small > 1)
-            node->GetSmallFilesGroup()->ReserveChildren(small);
+        frame->SmallFiles = small;
         stack.push_back(std::move(frame));
         // Deep trees: only the newest levels keep their directory open.
         if (stack.size() > OpenDirectoryWindow)
@@ -197,7 +197,11 @@ void TDirScanner::ScanTree(const std::string &startPath)
                 }
                 node->IncFileCount(1);
                 if (size < FScanOptions.GroupFileSize) {
+                    // Created on first use, at the position of the first small file.
+                    const bool fresh = node->SmallFilesGroup() == nullptr;
                     TFileGroupNode *group = node->GetSmallFilesGroup();
+                    if (fresh && frame.SmallFiles > 1)
+                        group->ReserveChildren(frame.SmallFiles);
                     group->AddChildNode(std::move(file));
                     group->IncFileCount(1);
                     group->IncSize(size);

@@ -47,6 +47,28 @@ def as_user(cmd):
     return cmd
 
 
+def check_listable_only(tmp):
+    """A folder that can be listed but not searched: its entries keep their kinds and the
+    folder reports the failure instead of passing for complete."""
+    base = os.path.join(tmp, "second")
+    listable = os.path.join(base, "listable")
+    os.makedirs(os.path.join(listable, "sub"))
+    with open(os.path.join(listable, "f"), "wb") as f:
+        f.write(b"q" * 10)
+    os.chmod(base, 0o755)
+    os.chmod(listable, 0o444)
+    try:
+        out = subprocess.run(as_user([cli, "scan", "--no-grouping", base]), capture_output=True, check=True)
+        report = dict(line.split("=", 1) for line in out.stdout.decode().splitlines())
+        expected = {"files": "1", "directories": "2", "errors": "2"}
+        wrong = {k: report[k] for k, v in expected.items() if report[k] != v}
+        if wrong:
+            print("listable-only folder:", report)
+        return not wrong
+    finally:
+        os.chmod(listable, 0o755)
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="zumbrel-cli-")
     os.chmod(tmp, 0o755)
@@ -76,6 +98,8 @@ def main():
             print("the unreadable folder was not reported")
             ok = False
         print(report, "find:", files, size, "unreadable folder seen:", unprivileged)
+        if unprivileged:
+            ok = check_listable_only(tmp) and ok
         return 0 if ok else 1
     finally:
         os.chmod(os.path.join(tmp, "locked"), 0o755)

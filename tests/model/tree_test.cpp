@@ -118,6 +118,9 @@ TEST_F(TreeTest, FullPathsSkipGroupsAndTheDrivesNode)
     auto *home = static_cast<TRootDirNode *>(drives.GetUnlockedChildNode(1));
     EXPECT_EQ(home->AddChildDir("user")->GetFullPathName(), "/home/user");
     EXPECT_EQ(drives.FileType(), fstComputer);
+    // "/" leads to every path; the drive with the longest matching path decides.
+    EXPECT_EQ(drives.FindChildNodePath("/home/user"), home->FindChildNode("user"));
+    EXPECT_EQ(drives.FindChildNodePath("/home"), home);
     EXPECT_EQ(drives.PopulateDrives(), -1);
 }
 

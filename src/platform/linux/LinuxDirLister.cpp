@@ -119,6 +119,7 @@ public:
         if (::lseek(FFd.Get(), 0, SEEK_SET) < 0)
             return errno;
         std::vector<char> &buffer = Buffer();
+        int statError = 0;
         for (;;) {
             const long n = ::syscall(SYS_getdents64, FFd.Get(), buffer.data(), buffer.size());
             if (n < 0) {
@@ -127,7 +128,7 @@ public:
                 return errno;
             }
             if (n == 0)
-                return 0;
+                return statError;
             for (long pos = 0; pos < n;) {
                 const auto *d = reinterpret_cast<const linux_dirent64 *>(buffer.data() + pos);
                 pos += d->d_reclen;
@@ -136,7 +137,11 @@ public:
                     continue;
                 if (stop.load(std::memory_order_relaxed))
                     return 0;
-                AddEntry(out, name);
+                const int err = AddEntry(out, name, d->d_type);
+                // An entry that vanished meanwhile is no failure of the folder; a folder that
+                // can be listed but not searched (no x permission) is.
+                if (err && err != ENOENT && !statError)
+                    statError = err;
             }
         }
     }
@@ -185,8 +190,11 @@ private:
         return buffer;
     }
 
-    void AddEntry(TDirListing &out, const char *name)
+    // Adds one entry; returns the errno of statx, or 0. Without statx's answer the entry's
+    // type still comes from the listing.
+    int AddEntry(TDirListing &out, const char *name, unsigned char type)
     {
+        int err = 0;
         struct statx sx
         { };
         const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME;
@@ -210,12 +218,19 @@ private:
             if (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_COMPRESSED)
                 attributes |= FileAttr::Compressed;
             timestamp = UnixTimeToDateTime(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+        } else {
+            err = errno;
+            if (type == DT_DIR)
+                attributes |= FileAttr::Directory;
+            else if (type == DT_LNK)
+                attributes |= FileAttr::ReparsePoint;
         }
         // An entry that vanished between listing and statx is still reported, as a file of
         // 0 bytes: the listing said it was there.
         if (name[0] == '.')
             attributes |= FileAttr::Hidden;
         out.Add(name, attributes, size, timestamp);
+        return err;
     }
 
     TFd FFd;
