@@ -23,6 +23,7 @@ TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &option
     TDirScanThread *thread = threads.Add(result.Root.get(), options);
     thread->SetOnTerminate([&](TDirScanThread &t) {
         result.Seconds = t.DirScanner().ScanSeconds();
+        result.Failed = t.Failed();
         finished = true;
     });
     thread->Start();

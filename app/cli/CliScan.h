@@ -11,6 +11,7 @@ struct TCliScanResult
     std::unique_ptr<TRootDirNode> Root;
     double Seconds = 0;
     int Error = 0; // errno when the folder itself could not be opened
+    bool Failed = false; // the scan ended by an error (reported on standard error)
 };
 
 // Scans `path` into a new root with the real scan thread machinery and waits for the end.

@@ -1,5 +1,6 @@
 // zumbrel-cli: the analysis engine without a window, for servers and scripts.
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "CliScan.h"
 #include "log/Configurator.h"
 #include "log/Logger.h"
+#include "model/common/SizeText.h"
 #include "model/common/Translate.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "settings/Settings.h"
@@ -70,6 +72,8 @@ int CommandScan(const std::vector<std::string> &args)
     }
 
     TCliScanResult result = RunCliScan(path, options);
+    if (result.Failed)
+        return 1; // the scan's error is on standard error already
     char seconds[64];
     std::snprintf(seconds, sizeof seconds, "%.3f", result.Seconds);
     std::cout << "path=" << path << "\n"
@@ -98,6 +102,11 @@ TCliDefaults &CliDefaults()
 void LoadDefaultsFromSettings()
 {
     InitTranslation();
+    // Size texts use the decimal separator of the user's numeric locale.
+    if (std::setlocale(LC_NUMERIC, "")) {
+        SetDecimalSeparator(std::localeconv()->decimal_point);
+        std::setlocale(LC_NUMERIC, "C");
+    }
     std::unique_ptr<TSettings> settings = TSettings::OpenReadOnly();
     settings->Load();
     UseLanguage(settings->LanguageCode());

@@ -74,6 +74,14 @@ TAtomicFileWriter::TAtomicFileWriter(std::string fileName)
     if (::stat(FTargetPath.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             throw EFileWriteError(FFileName, EISDIR);
+        if (!S_ISREG(st.st_mode)) {
+            FFd = ::open(FFileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+            if (FFd < 0)
+                throw EFileWriteError(FFileName, errno);
+            FInPlace = true;
+            FStream = std::make_unique<TFdOStream>(FFd);
+            return;
+        }
         mode = st.st_mode & 07777;
     }
 
@@ -122,6 +130,14 @@ void TAtomicFileWriter::Commit()
     if (!*FStream)
         throw EFileWriteError(FFileName, EIO);
     FStream.reset();
+    if (FInPlace) {
+        const int fd = FFd;
+        FFd = -1;
+        if (::close(fd) != 0 && errno != EINTR)
+            throw EFileWriteError(FFileName, errno);
+        FCommitted = true;
+        return;
+    }
     // Some file systems report a full disk only here, or on close.
     if (::fsync(FFd) != 0 && errno != EINVAL && errno != EROFS) {
         const int error = errno;

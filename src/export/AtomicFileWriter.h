@@ -26,7 +26,9 @@ private:
 // return) the temporary file is removed and the target is untouched.
 //
 // The new file keeps the permissions of the file it replaces (a new one gets 0666 less the
-// umask); a target that is a symbolic link has the file it points to replaced.
+// umask); a target that is a symbolic link has the file it points to replaced. A target that
+// exists and is no regular file (a pipe, a terminal, /dev/null) is written in place: there
+// is nothing to replace, and replacing it would destroy the device or pipe.
 //
 //   TAtomicFileWriter writer(path);        // throws EFileWriteError (missing folder, ...)
 //   exporter.SaveToStream(writer.Stream());
@@ -55,6 +57,7 @@ private:
     std::string FFileName;
     std::string FTargetPath; // FFileName with a symbolic link resolved
     std::string FTempPath;
+    bool FInPlace = false; // the target is no regular file
     int FFd = -1;
     std::unique_ptr<TFdOStream> FStream;
     bool FCommitted = false;

@@ -76,6 +76,7 @@ void TDirScanThread::Execute()
             const std::string path = FDirScanner->RootNode()->GetFullPathName();
             FDirScanner->StartScan(path, FOptions);
         } catch (const std::exception &e) {
+            FFailed = true;
             ReportException(e);
         }
     }

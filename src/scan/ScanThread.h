@@ -44,6 +44,9 @@ public:
     // enumeration. Does not wait for the thread itself.
     void StopScanning();
 
+    // True once the scan ended by an exception (shown and logged).
+    [[nodiscard]] bool Failed() const { return FFailed.load(); }
+
     // Called on a thread that is not the scan thread when the body raises (message box + log).
     static void ReportException(const std::exception &e);
 
@@ -60,6 +63,7 @@ private:
     IUiDispatcher &FDispatcher;
     TScanThreadEvent FOnTerminate; // guarded by the owner's lock once started
     std::atomic<bool> FTerminated {false};
+    std::atomic<bool> FFailed {false};
 };
 
 // The bounded registry of running scan threads. Every operation holds the list's lock.

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <dirent.h>
@@ -95,6 +96,38 @@ TEST_F(AtomicWriterTest, ReplacesTheFileOnlyOnCommitAndKeepsItsMode)
     { };
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(AtomicWriterTest, PipesAndDevicesAreWrittenInPlaceNeverReplaced)
+{
+    TempTree tree;
+    // A FIFO with a reader, and a link to /dev/null (as "--output /dev/null" would be).
+    const std::string fifo = tree / "fifo";
+    tree.MakeFifo("fifo");
+    std::string received;
+    std::thread reader([&] { received = ReadFile(fifo); });
+    {
+        TAtomicFileWriter writer(fifo);
+        writer.Stream() << "through the pipe";
+        writer.Commit();
+    }
+    reader.join();
+    EXPECT_EQ(received, "through the pipe");
+    tree.MakeSymlink("null", "/dev/null");
+    {
+        TAtomicFileWriter writer(tree / "null");
+        writer.Stream() << "discarded";
+        writer.Commit();
+    }
+    struct stat st
+    { };
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(::lstat((tree / "null").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Entries(tree.Path()).size(), 2u); // no temporary file left
 }
 
 TEST_F(AtomicWriterTest, WithoutCommitNothingChanges)

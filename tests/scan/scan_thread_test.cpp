@@ -182,11 +182,16 @@ TEST_F(ThreadListTest, AScanThatRaisesReportsOnceAndStillDeregisters)
     root.SetName("/boom");
     TDirScanThreadList list(9, FDispatcher);
     std::atomic<bool> done {false};
+    std::atomic<bool> failed {false};
     TDirScanThread *t = list.Add(&root, {});
-    t->SetOnTerminate([&](TDirScanThread &) { done = true; });
+    t->SetOnTerminate([&](TDirScanThread &thread) {
+        failed = thread.Failed();
+        done = true;
+    });
     t->Start();
     FDispatcher.ProcessUntil([&] { return done.load(); });
     InstallMessageBoxes(previous);
+    EXPECT_TRUE(failed);
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_FALSE(root.Scanning());
     EXPECT_EQ(boxes.Shown, 1);
