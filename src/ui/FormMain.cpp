@@ -968,8 +968,14 @@ void TFormMain::PopulateTree()
 void TFormMain::RestoreRows(
     const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex)
 {
-    TFileSystemNode *node = FModel->NodeOf(index);
-    if (GetCellIsEmpty(node, 0))
+    TFileSystemNode *node = FModel->NodeOf(index); // for identity only
+    bool spanned = false;
+    {
+        // A scan thread may fold a small-files group away meanwhile: read through the access.
+        const TFileTreeModel::TAccess access = FModel->Access(index);
+        spanned = !access.Stale() && GetCellIsEmpty(access.Node(), 0);
+    }
+    if (spanned)
         FTree->setFirstColumnSpanned(index.row(), index.parent(), true);
     if (node) {
         if (auto it = std::find(FSelectedNodes.begin(), FSelectedNodes.end(), node); it != FSelectedNodes.end()) {
