@@ -5,14 +5,11 @@
 #include <new>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include "log/Logger.h"
 #include "model/NodePool.h"
 #include "model/Paths.h"
 #include "model/common/Drives.h"
+#include "model/common/ThreadPriority.h"
 #include "model/common/Translate.h"
 #include "platform/Platform.h"
 
@@ -750,12 +747,7 @@ void TDestroyGroupNodeThread::Start()
     if (FThread.joinable())
         return;
     FThread = std::thread([this] {
-        // One step below normal priority: the user interface goes first.
-        const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
-        errno = 0;
-        const int current = ::getpriority(PRIO_PROCESS, tid);
-        if (errno == 0)
-            ::setpriority(PRIO_PROCESS, tid, current + 1);
+        LowerThreadPriority();
         TFileSystemNode *node = FNode.release();
         DestroyNodeTree(node);
         FFinished.store(true);

@@ -1,35 +1,18 @@
 #include "scan/ScanThread.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "log/Logger.h"
 #include "model/TreeTypes.h"
 #include "model/common/MessageBoxes.h"
+#include "model/common/ThreadPriority.h"
 
 struct TDirScanThread::TListState
 {
     mutable std::mutex Lock;
     std::vector<TDirScanThread *> Threads;
 };
-
-namespace {
-
-void LowerThreadPriority()
-{
-    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
-    errno = 0;
-    const int current = ::getpriority(PRIO_PROCESS, tid);
-    if (errno == 0)
-        ::setpriority(PRIO_PROCESS, tid, current + 1);
-}
-
-} // namespace
 
 TDirScanThread::TDirScanThread(
     TDirNode *rootNode, const TDirScanOptions &options, std::shared_ptr<TListState> owner, IUiDispatcher &dispatcher)
