@@ -46,8 +46,6 @@ int main(int argc, char **argv)
     const TProgramLock programLock;
 
     TGuiApplication app(argc, argv);
-    // After the application object: Qt sets the locale from the environment, which would put
-    // a "C" message locale back, and gettext ignores LANGUAGE under "C".
     InitTranslation();
     TFormMain::InstallSettingsHooks();
     SetDecimalSeparator(QLocale::system().decimalPoint().toStdString());
