@@ -103,8 +103,10 @@ void TScanProgressLine::Draw(double seconds)
     const auto perSecond = seconds > 0 ? static_cast<std::int64_t>(static_cast<double>(entries) / seconds) : 0;
     std::string line = FormatText(
         _("%s entries, %s, %s entries/s"), {CountText(entries), FileSizeToStrTruncated(bytes), CountText(perSecond)});
-    // One column stays free: a line that fills the terminal exactly would wrap on some.
-    const std::size_t width = TerminalWidth() - 1;
+    // Three columns stay free: a line that fills the terminal exactly wraps on some, and the
+    // "^C" the terminal echoes must not wrap either, or erasing the line would leave half of it.
+    const std::size_t columns = TerminalWidth();
+    const std::size_t width = columns > 3 ? columns - 3 : 0;
     const std::size_t used = DisplayWidth(line) + 2;
     if (used < width)
         line += "  " + KeepTail(CEscaped(FCurrentDir()), width - used);
