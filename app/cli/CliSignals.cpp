@@ -57,9 +57,13 @@ void Watch(sigset_t set)
 
 void InstallInterruptHandling()
 {
-    const sigset_t set = HandledSignals();
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(Watch, set).detach();
+    // Once per process, also when main runs more than once (the fuzzer does that).
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        const sigset_t set = HandledSignals();
+        ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        std::thread(Watch, set).detach();
+    });
 }
 
 int InterruptSignal()

@@ -81,7 +81,7 @@ std::string UsageLines()
     return text;
 }
 
-void PrintHelp()
+bool PrintHelp()
 {
     std::string text = UsageLines();
     text += std::string(DisplayWidth(_("Usage:")) + 1, ' ') + "zumbrel-cli --help | --version\n\n";
@@ -110,8 +110,7 @@ void PrintHelp()
         + _("Exit status: 0 done, 1 failed (PATH cannot be read, an output cannot be written), 2 wrong "
             "arguments, 130 stopped by Ctrl+C (128 + the number of another signal).")
         + "\n";
-    if (!WriteStandardOutput(text))
-        std::exit(1);
+    return WriteStandardOutput(text);
 }
 
 int UsageError(const std::string &message, const TCliCommand *command)
@@ -184,10 +183,8 @@ int main(int argc, char **argv)
     if (argc < 2)
         return UsageError(FormatText(_("no command given (%s)"), {CommandNames()}), nullptr);
     const std::string_view first = argv[1];
-    if (IsHelp(first) || first == "help") {
-        PrintHelp();
-        return 0;
-    }
+    if (IsHelp(first) || first == "help")
+        return PrintHelp() ? 0 : 1;
     if (IsVersion(first)) {
         return WriteStandardOutput("zumbrel-cli " ZUMBREL_VERSION "\n") ? 0 : 1;
     }
@@ -198,16 +195,17 @@ int main(int argc, char **argv)
     for (const std::string &a : args) {
         if (a == "--")
             break;
-        if (IsHelp(a)) {
-            PrintHelp();
-            return 0;
-        }
+        if (IsHelp(a))
+            return PrintHelp() ? 0 : 1;
     }
     int code = 0;
     try {
         code = command->Run(args);
     } catch (const ECliUsage &e) {
         return UsageError(e.what(), command);
+    } catch (const std::exception &e) {
+        PrintError(e.what());
+        return 1;
     }
     return InterruptSignal() != 0 ? InterruptExitCode() : code;
 }
