@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 
 #include <unistd.h>
@@ -130,52 +131,86 @@ private:
         FRows.push_back(std::move(row));
     }
 
-    void AddChildren(const TGroupNode &parent, int level)
+    // One folder's children, biggest first, and how far the report has got through them.
+    struct TFrame
     {
-        if (level > FOptions.Depth)
-            return;
-        std::vector<const TFileSystemNode *> children;
+        std::vector<const TFileSystemNode *> Children;
+        std::size_t Shown = 0;
+        std::size_t Next = 0;
+        int Level = 0;
+        std::int64_t Whole = 0;
+    };
+
+    TFrame MakeFrame(const TGroupNode &parent, int level) const
+    {
+        TFrame frame;
+        frame.Level = level;
+        frame.Whole = parent.GetSize();
         {
             std::scoped_lock guard(parent.ChildLock());
             const std::int32_t count = parent.InterlockedChildCount();
-            children.reserve(static_cast<std::size_t>(count));
+            frame.Children.reserve(static_cast<std::size_t>(count));
             for (std::int32_t i = 0; i < count; ++i)
-                children.push_back(parent.GetUnlockedChildNode(i));
+                frame.Children.push_back(parent.GetUnlockedChildNode(i));
         }
-        std::sort(children.begin(), children.end(), [](const TFileSystemNode *a, const TFileSystemNode *b) {
+        std::sort(frame.Children.begin(), frame.Children.end(), [](const TFileSystemNode *a, const TFileSystemNode *b) {
             const std::int64_t sa = a->GetSize();
             const std::int64_t sb = b->GetSize();
             return sa != sb ? sa > sb : a->Name() < b->Name();
         });
-        const std::int64_t whole = parent.GetSize();
-        const std::size_t shown = std::min(children.size(), static_cast<std::size_t>(FOptions.Top));
-        for (std::size_t i = 0; i < shown; ++i) {
-            const TFileSystemNode &child = *children[i];
-            const double ratio = Ratio(child.GetSize(), whole);
-            if (child.FileType() == fstFileGroup) {
-                AddNode(child, TRowKind::Group, level, ratio, CEscaped(child.Name()));
-            } else if (child.FileType() == fstDirectory) {
-                AddNode(child, TRowKind::Folder, level, ratio, CEscaped(child.Name()) + "/");
-                AddChildren(static_cast<const TGroupNode &>(child), level + 1);
-            } else {
-                AddNode(child, TRowKind::File, level, ratio, CEscaped(child.Name()));
-            }
-        }
-        if (shown == children.size())
+        frame.Shown = std::min(frame.Children.size(), static_cast<std::size_t>(FOptions.Top));
+        return frame;
+    }
+
+    // Depth first with a stack of its own: --depth may be as deep as the tree.
+    void AddChildren(const TGroupNode &top, int level)
+    {
+        if (level > FOptions.Depth)
             return;
+        std::vector<TFrame> frames;
+        frames.push_back(MakeFrame(top, level));
+        while (!frames.empty()) {
+            TFrame &frame = frames.back();
+            if (frame.Next < frame.Shown) {
+                const TFileSystemNode &child = *frame.Children[frame.Next++];
+                const double ratio = Ratio(child.GetSize(), frame.Whole);
+                const int childLevel = frame.Level;
+                if (child.FileType() == fstFileGroup) {
+                    AddNode(child, TRowKind::Group, childLevel, ratio, CEscaped(child.Name()));
+                } else if (child.FileType() == fstDirectory) {
+                    AddNode(child, TRowKind::Folder, childLevel, ratio, CEscaped(child.Name()) + "/");
+                    if (childLevel + 1 <= FOptions.Depth)
+                        frames.push_back(MakeFrame(static_cast<const TGroupNode &>(child), childLevel + 1));
+                } else {
+                    AddNode(child, TRowKind::File, childLevel, ratio, CEscaped(child.Name()));
+                }
+                continue;
+            }
+            if (frame.Shown < frame.Children.size())
+                AddRest(frame);
+            frames.pop_back();
+        }
+    }
+
+    // What --top left out, summed up in one line.
+    void AddRest(const TFrame &frame)
+    {
         std::int64_t size = 0;
         std::int64_t files = 0;
-        for (std::size_t i = shown; i < children.size(); ++i) {
-            size += std::max<std::int64_t>(children[i]->GetSize(), 0);
-            files += children[i]->FileCount();
+        for (std::size_t i = frame.Shown; i < frame.Children.size(); ++i) {
+            const std::int64_t s = std::max<std::int64_t>(frame.Children[i]->GetSize(), 0);
+            size = s > std::numeric_limits<std::int64_t>::max() - size ? std::numeric_limits<std::int64_t>::max()
+                                                                       : size + s;
+            files += frame.Children[i]->FileCount();
         }
         TRow row;
-        row.Level = level;
+        row.Level = frame.Level;
         row.Kind = TRowKind::More;
         row.Size = SizeText(size, FOptions.Rounding);
-        row.Ratio = Ratio(size, whole);
+        row.Ratio = Ratio(size, frame.Whole);
         row.Files = CountText(files);
-        row.Name = FormatText(_("(%s more)"), {CountText(static_cast<std::int64_t>(children.size() - shown))});
+        row.Name
+            = FormatText(_("(%s more)"), {CountText(static_cast<std::int64_t>(frame.Children.size() - frame.Shown))});
         FRows.push_back(std::move(row));
     }
 

@@ -27,7 +27,9 @@ const char *const ScanUsage = "zumbrel-cli scan [--no-grouping | --group-size BY
 
 void KeepUntilExit(std::unique_ptr<TRootDirNode> root)
 {
-    [[maybe_unused]] static const TRootDirNode *kept = nullptr;
+    static TRootDirNode *kept = nullptr;
+    // Only a second command in one process (the fuzzer's) gets here with a tree kept already.
+    const std::unique_ptr<TRootDirNode> previous(kept);
     kept = root.release();
 }
 
