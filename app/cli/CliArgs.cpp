@@ -25,6 +25,15 @@ bool TArgReader::Is(std::string_view name) const
     return a == name || (a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '=');
 }
 
+bool TArgReader::IsFlag(std::string_view name) const
+{
+    if (!Is(name))
+        return false;
+    if (Current() != name)
+        throw ECliUsage(FormatText(_("%s takes no value"), {name}));
+    return true;
+}
+
 std::string TArgReader::OptionName() const
 {
     const std::string &a = Current();
@@ -66,13 +75,11 @@ std::int64_t ParseCount(std::string_view text, std::int64_t minimum, const std::
 
 bool ParseScanArgument(TArgReader &reader, TScanArgs &args)
 {
-    if (reader.Is("--no-grouping")) {
-        if (reader.Current() != "--no-grouping")
-            reader.Unknown();
+    if (reader.IsFlag("--no-grouping")) {
         args.Options.GroupFileSize = 0;
     } else if (reader.Is("--group-size")) {
         args.Options.GroupFileSize = ParseCount(reader.Value(), 0, _("--group-size needs a number of bytes"));
-    } else if (reader.Current() == "-q" || reader.Current() == "--quiet") {
+    } else if (reader.IsFlag("-q") || reader.IsFlag("--quiet")) {
         args.Quiet = true;
     } else if (reader.IsOperand()) {
         if (args.HavePath)

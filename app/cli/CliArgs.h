@@ -37,6 +37,9 @@ public:
     bool Next();
     // True when the current argument is the option `name`, alone or as "name=value".
     [[nodiscard]] bool Is(std::string_view name) const;
+    // True when the current argument is the option `name` without a value; throws when it
+    // comes with one ("--quiet=yes").
+    [[nodiscard]] bool IsFlag(std::string_view name) const;
     // The value of the current option; throws "--name needs a value" when there is none.
     std::string Value();
     // The current argument is no option: a plain word, "-", or anything after "--".

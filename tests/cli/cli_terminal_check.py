@@ -113,6 +113,8 @@ def check_messages(tmp, tree):
         (["report", "--depth", "x", tree], 2, "--depth needs a number of levels"),
         (["export", "--rounding", "up", "--format", "csv", tree], 2, "unknown rounding 'up'"),
         (["scan", "--frob", tree], 2, "unknown option '--frob'"),
+        (["scan", "--quiet=yes", tree], 2, "--quiet takes no value"),
+        (["report", "--top", tree], 2, "--top needs a number of entries"),
         (["scan", tree, tree], 2, "only one folder"),
         (["scan"], 2, "no folder given"),
         (["frob"], 2, "unknown command 'frob'"),
