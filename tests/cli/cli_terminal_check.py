@@ -3,8 +3,11 @@
 (erased before the results) and nowhere else, Ctrl+C stopping a scan with exit 130 and the
 output file untouched, --help and --version on standard output, named argument errors with
 exit 2, failing roots and write errors with exit 1, and the escaped path= line."""
+import fcntl
 import os
 import pty
+import struct
+import termios
 import select
 import signal
 import subprocess
@@ -37,11 +40,13 @@ def make_tree(base, folders=40, files=500):
             open(os.path.join(folder, f"f{f:04}"), "wb").close()
 
 
-def run_on_terminal(args, env, on_first_output=None):
-    """Runs with standard error on a pseudo-terminal and standard output on a pipe; returns
-    (exit code, stdout bytes, terminal bytes)."""
+def run_on_terminal(args, env, on_first_output=None, columns=100, stdout_too=False):
+    """Runs with standard error (and with `stdout_too` standard output) on a pseudo-terminal
+    of `columns` columns, standard output otherwise on a pipe; returns (exit code, stdout
+    bytes, terminal bytes)."""
     master, slave = pty.openpty()
-    proc = subprocess.Popen([cli, *args], stdout=subprocess.PIPE, stderr=slave, env=env)
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+    proc = subprocess.Popen([cli, *args], stdout=slave if stdout_too else subprocess.PIPE, stderr=slave, env=env)
     os.close(slave)
     seen = b""
     fired = False
@@ -59,7 +64,7 @@ def run_on_terminal(args, env, on_first_output=None):
         if on_first_output and not fired and b"entries" in seen:
             fired = True
             on_first_output(proc)
-    out = proc.stdout.read()
+    out = proc.stdout.read() if proc.stdout else b""
     code = proc.wait(timeout=60)
     os.close(master)
     return code, out, seen
@@ -77,6 +82,21 @@ def check_progress(tmp, tree):
     check(b"entries" not in piped.stderr and b"\x1b" not in piped.stderr, f"progress on a pipe: {piped.stderr!r}")
     code, out, term = run_on_terminal(["scan", "--quiet", tree], env)
     check(b"entries" not in term and code == 0, f"progress despite --quiet: {term!r}")
+    # A narrow terminal gets a shortened line that never wraps, the folder cut at its front.
+    code, out, term = run_on_terminal(["scan", tree], env, columns=60)
+    drawn = [line for line in term.split(b"\r\x1b[K") if b"entries" in line]
+    check(drawn and all(len(line.decode()) <= 57 for line in drawn), f"lines wider than the terminal: {drawn}")
+    check(any("\u2026" in line.decode() for line in drawn), f"no shortened folder: {drawn}")
+
+
+def check_colour(tmp, tree):
+    """The report has colours on a terminal only, and never with NO_COLOR."""
+    env = environment(tmp)
+    env.pop("NO_COLOR", None)
+    code, _, term = run_on_terminal(["report", "--quiet", tree], env, stdout_too=True)
+    check(code == 0 and b"\x1b[1;34m" in term, f"no colours on a terminal: {term[:200]!r}")
+    code, _, term = run_on_terminal(["report", "--quiet", tree], dict(env, NO_COLOR="1"), stdout_too=True)
+    check(code == 0 and b"\x1b[" not in term, f"colours despite NO_COLOR: {term[:200]!r}")
 
 
 def check_interrupt(tmp, tree):
@@ -190,6 +210,7 @@ def main():
         make_tree(tree)
         check_progress(tmp, tree)
         check_interrupt(tmp, tree)
+        check_colour(tmp, tree)
         check_messages(tmp, tree)
         check_path_line(tmp)
         if os.geteuid() != 0 or os.path.exists("/usr/bin/setpriv"):
