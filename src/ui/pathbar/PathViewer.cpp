@@ -258,6 +258,7 @@ void TqvPathViewer::mousePressEvent(QMouseEvent *event)
         return;
     }
     FHotPt = event->position().toPoint();
+    FButtonDown = false; // a new press: whatever an earlier one left behind is over
     UpdateHotState();
     if (FInEdit) {
         FButtonDown = true;
@@ -269,6 +270,7 @@ void TqvPathViewer::mousePressEvent(QMouseEvent *event)
     FBtnIdx = FHotPos;
     FPopUp = FState == isArrowHot;
     FButtonDown = true;
+    UpdateHotState();
     repaint();
     if (FPopUp && !FPopupPath.isEmpty()) {
         emit CustomPopup(FPopupPath, FPathOffset, FPathIdx, FPopupPos);
