@@ -11,8 +11,6 @@
 #include <QStringList>
 #include <QWidget>
 
-
-
 enum TpvItemState { isNormal, isButtonPressed, isArrowPressed, isButtonHot, isArrowHot };
 enum TpvArrow { pvaNone, pvaNormal, pvaBack };
 

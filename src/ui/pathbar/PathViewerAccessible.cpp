@@ -126,10 +126,7 @@ public:
             QAccessible::deleteAccessibleInterface(id);
     }
 
-    [[nodiscard]] int childCount() const override
-    {
-        return ElementCount() + (Viewer()->EditField() ? 1 : 0);
-    }
+    [[nodiscard]] int childCount() const override { return ElementCount() + (Viewer()->EditField() ? 1 : 0); }
     [[nodiscard]] QAccessibleInterface *child(int index) const override
     {
         const int elements = ElementCount();

@@ -43,8 +43,8 @@ void TqvPathViewer::GradientFillRect(QPainter &painter, const QRect &r, const QC
             c = QColor(Mix(c1.red(), c2.red(), row, half), Mix(c1.green(), c2.green(), row, half),
                 Mix(c1.blue(), c2.blue(), row, half));
         else
-            c = QColor(Mix(m.red(), c2.red(), row, h), Mix(m.green(), c2.green(), row, h),
-                Mix(m.blue(), c2.blue(), row, h));
+            c = QColor(
+                Mix(m.red(), c2.red(), row, h), Mix(m.green(), c2.green(), row, h), Mix(m.blue(), c2.blue(), row, h));
         column.setPixel(0, row, c.rgb());
     }
     painter.drawImage(r, column);

@@ -31,7 +31,7 @@ int TPopupForm::EntryWidth(const QFontMetrics &metrics, const QString &caption)
 
 TPopupForm::TPopupForm(TScrollPopupMenu &menu, int popupCount)
     : QFrame(menu.parent() && menu.parent()->isWidgetType() ? static_cast<QWidget *>(menu.parent()) : nullptr,
-          Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
+        Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
     , FPopupMenu(&menu)
 {
     setObjectName(QStringLiteral("PopupForm"));

@@ -68,8 +68,8 @@ bool FillFavoriteItems(TFavoriteListView &view, const TFavoriteSources &sources,
             TFileListItem item;
             item.Path = drive.Path;
             item.Caption = Decode(drive.DisplayName);
-            item.GroupId = drive.DriveType == dtRemovable ? TFavoriteListView::GroupRemovables
-                                                          : TFavoriteListView::GroupDrives;
+            item.GroupId
+                = drive.DriveType == dtRemovable ? TFavoriteListView::GroupRemovables : TFavoriteListView::GroupDrives;
             ++counts[item.GroupId];
             item.ImageIndex = sources.Folders ? sources.Folders->GetSysIconIndex(drive.Path) : -1;
             if (item.ImageIndex < 0)

@@ -221,7 +221,8 @@ void TFavoriteListView::Relayout()
 
 QRect TFavoriteListView::ItemRect(int index) const
 {
-    if (index < 0 || index >= static_cast<int>(FItemRects.size()) || FItemRects[static_cast<std::size_t>(index)].isNull())
+    if (index < 0 || index >= static_cast<int>(FItemRects.size())
+        || FItemRects[static_cast<std::size_t>(index)].isNull())
         return {};
     return FItemRects[static_cast<std::size_t>(index)].translated(0, -verticalScrollBar()->value());
 }
@@ -235,7 +236,8 @@ QRect TFavoriteListView::IconRect(int index) const
 QRect TFavoriteListView::LabelRect(int index) const
 {
     const QRect r = ItemRect(index);
-    return r.isNull() ? QRect() : QRect(QPoint(r.left() + IconColumn, r.top() + 4), QPoint(r.right() - 4, r.bottom() - 4));
+    return r.isNull() ? QRect()
+                      : QRect(QPoint(r.left() + IconColumn, r.top() + 4), QPoint(r.right() - 4, r.bottom() - 4));
 }
 
 QRect TFavoriteListView::GroupRect(int groupId) const
@@ -496,8 +498,8 @@ void TFavoriteListView::DrawDriveBar(QPainter &painter, const QRect &r, const TF
         const TRect whole {0, 0, r.width(), r.height()};
         FBackgroundPainter->DrawBar(canvas, whole, QString(), 1.0);
         if (FPercentBarPainter)
-            FPercentBarPainter->DrawBar(canvas, whole, item.SubItems.value(0),
-                UsedFraction(item.TotalSize, item.FreeSize));
+            FPercentBarPainter->DrawBar(
+                canvas, whole, item.SubItems.value(0), UsedFraction(item.TotalSize, item.FreeSize));
     }
     painter.drawImage(r.topLeft(), bar);
 }
@@ -556,7 +558,7 @@ void TFavoriteListView::DrawItem(QPainter &painter, int index)
         DrawText(painter, QRect(QPoint(left, t + hc + TextGap), QPoint(right - 4, t + hc + TextGap + hs - 1)),
             item.SubItems.value(0), grey);
     } else {
-        DrawText(painter, QRect(QPoint(left, mid - hc / 2), QPoint(right - 4, mid - hc / 2 + hc - 1)), item.Caption,
-            text);
+        DrawText(
+            painter, QRect(QPoint(left, mid - hc / 2), QPoint(right - 4, mid - hc / 2 + hc - 1)), item.Caption, text);
     }
 }
