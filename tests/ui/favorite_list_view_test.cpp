@@ -139,9 +139,12 @@ private slots:
         TShellDriveList drives;
         drives.RefreshDrives();
         // A network file system is never asked for a label: a dead server would hang there.
-        const auto asked = fake.Volumes.VolumeInfoRequests();
-        QVERIFY(std::find(asked.begin(), asked.end(), "/net/nas") == asked.end());
-        QVERIFY(std::find(asked.begin(), asked.end(), "/media/stick") != asked.end());
+        const auto asked = [&](const std::string &mount) {
+            const auto list = fake.Volumes.VolumeInfoRequests();
+            return std::any_of(list.begin(), list.end(), [&](const std::string &p) { return p.rfind(mount, 0) == 0; });
+        };
+        QVERIFY(!asked("/net/nas"));
+        QVERIFY(asked("/media/stick"));
         TempTree tree;
         tree.MakeDir("old");
         tree.MakeDir("gone");
