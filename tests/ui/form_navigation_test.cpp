@@ -82,9 +82,13 @@ private slots:
         QVERIFY(TileOf(page, "/") >= 0);
         QCOMPARE(page.Item(TileOf(page, "/")).GroupId, int(TFavoriteListView::GroupDrives));
 
-        // A recent folder appears as soon as the list changes; opening its tile analyses it.
+        // A recent folder appears as soon as the list changes; opening its tile analyses it,
+        // also when opening makes it the most recent one and so reorders the tiles.
         form.MRUDirList().AddDirectory(tree.Path());
+        TempTree newer;
+        form.MRUDirList().AddDirectory(newer.Path());
         const int tile = TileOf(page, tree.Path());
+        QCOMPARE(tile, TileOf(page, newer.Path()) + 1);
         QVERIFY(tile >= 0);
         QCOMPARE(page.Item(tile).GroupId, int(TFavoriteListView::GroupRecent));
         page.SetSelectedIndex(tile);
@@ -93,6 +97,8 @@ private slots:
         QVERIFY(!form.StartPageShown());
         QVERIFY(form.Tree()->isEnabled());
         QVERIFY(w.WaitForScans());
+        QCOMPARE(form.LastScanDir(), tree.Path());
+        QCOMPARE(TileOf(page, tree.Path()), TileOf(page, newer.Path()) - 1);
         const QString title = form.windowTitle();
         TRootNode *root = form.RootNode();
         QVERIFY(root);

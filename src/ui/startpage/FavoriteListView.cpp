@@ -310,8 +310,12 @@ void TFavoriteListView::EnsureVisible(int index)
 
 void TFavoriteListView::OpenItem(int index)
 {
-    if (index >= 0 && index < Count())
-        emit ProcessPath(Item(index).Path);
+    if (index < 0 || index >= Count())
+        return;
+    // A copy: opening a folder makes it the most recent one, which refills this list while
+    // the receivers still hold the path.
+    const std::string path = Item(index).Path;
+    emit ProcessPath(path);
 }
 
 double TFavoriteListView::UsedFraction(std::int64_t total, std::int64_t free)
@@ -431,7 +435,8 @@ void TFavoriteListView::contextMenuEvent(QContextMenuEvent *event)
     const QPoint global = event->reason() == QContextMenuEvent::Mouse
         ? event->globalPos()
         : viewport()->mapToGlobal(ItemRect(FSelected).center());
-    emit ItemContextMenu(Item(FSelected).Path, global);
+    const std::string path = Item(FSelected).Path; // the receiver may refill the list
+    emit ItemContextMenu(path, global);
 }
 
 void TFavoriteListView::resizeEvent(QResizeEvent *event)
