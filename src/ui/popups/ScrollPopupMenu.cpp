@@ -177,7 +177,8 @@ void TScrollPopupMenu::Popup(const QPoint &screenPos)
     }
     form->move(pos);
     form->show();
-    form->ListBox()->setFocus(Qt::PopupFocusReason);
+    // No row is highlighted until the pointer or a key picks one.
+    form->ListBox()->setFocus(Qt::MouseFocusReason);
 }
 
 void TScrollPopupMenu::Release()
