@@ -162,6 +162,11 @@ void TFormMain::ApplyNavigationSettings()
     ListViewFavorites->SetPercentBarPainter(FPercentBarPainter.get());
     ListViewFavorites->SetPaintBackgroundShape(FPaintBackgroundShape);
     ListViewFavorites->Retranslate();
+    // The first segment follows the language; the folder after it stays.
+    const QString oldHome = qvPathViewer1->PathParts().value(0);
+    if (!oldHome.isEmpty() && oldHome != Tr(_("Home")))
+        qvPathViewer1->SetPath(Tr(_("Home")) + qvPathViewer1->Path().mid(oldHome.size()));
+    ActHomepage->setText(Tr(_("Homepage")));
     // The size texts follow the rounding setting.
     RefreshFavoriteItems();
 }

@@ -145,8 +145,11 @@ TScrollPopupMenu::TScrollPopupMenu(QObject *owner)
 
 TScrollPopupMenu::~TScrollPopupMenu()
 {
-    if (FForm)
+    if (FForm) {
+        // A menu going away reports no Closed from its own destructor.
+        FForm->disconnect(this);
         delete FForm.data();
+    }
 }
 
 void TScrollPopupMenu::AddItem(QAction *action)
