@@ -76,8 +76,12 @@ private slots:
         TFavoriteListView &page = *form.ListViewFavorites;
         TqvPathViewer &bar = *form.qvPathViewer1;
 
-        // No folder given: the start page with the drives, "Home" alone in the bar.
+        // No folder given, or one that is not a folder: the start page with the drives, "Home"
+        // alone in the bar, nothing analysed.
+        form.ProcessCommandLine({tree / "missing"});
+        form.ProcessCommandLine({tree / "small/s.bin"});
         QVERIFY(form.StartPageShown());
+        QVERIFY(!form.RootNode());
         QCOMPARE(bar.PathParts(), QStringList {QString::fromStdString(_("Home"))});
         QVERIFY(TileOf(page, "/") >= 0);
         QCOMPARE(page.Item(TileOf(page, "/")).GroupId, int(TFavoriteListView::GroupDrives));
