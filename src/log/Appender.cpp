@@ -43,9 +43,10 @@ bool TLogFallbackErrorHandler::SetBackupAppender(std::shared_ptr<TLogAppender> b
     // Follow the chain of backups: only a chain that comes back to the primary is a circle; a
     // line A -> B -> C is fine. The walk is bounded, so a circle made elsewhere cannot hang it.
     std::vector<const TLogAppender *> seen;
-    for (const TLogAppender *next = backup.get(); next; seen.push_back(next)) {
+    for (const TLogAppender *next = backup.get(); next;) {
         if (next == primary || std::find(seen.begin(), seen.end(), next) != seen.end())
             return false;
+        seen.push_back(next);
         const auto handler = next->ErrorHandler();
         const auto *fallback = dynamic_cast<const TLogFallbackErrorHandler *>(handler.get());
         next = fallback ? fallback->BackupAppender().get() : nullptr;
