@@ -232,37 +232,57 @@ int TLogODSAppender::JournalPriority(const TLogLevel *level)
 
 void TLogODSAppender::Write(std::string_view text, const TLogEvent *event)
 {
-    std::string_view message = text;
+    if (!LogWriteDebugChannel(text, JournalPriority(event ? event->Level : nullptr),
+            event ? event->LoggerName : std::string_view(), FCopyToStandardError))
+        ReportError("cannot write to standard error: " + LogErrorText(errno), event);
+}
+
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName)
+{
+    static const bool copy = [] {
+        const char *debug = std::getenv("ZUMBREL_DEBUG");
+        return debug && std::string_view(debug) == "1";
+    }();
+    return LogWriteDebugChannel(line, priority, loggerName, copy);
+}
+
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName, bool copyToStandardError)
+{
+    std::string_view message = line;
     if (!message.empty() && message.back() == '\n')
         message.remove_suffix(1);
     if (!message.empty() && message.back() == '\r')
         message.remove_suffix(1);
-    static const std::string identifier = "SYSLOG_IDENTIFIER=" + JournalIdentifier();
+    static const std::string identifier = "SYSLOG_IDENTIFIER=" + TLogODSAppender::JournalIdentifier();
     const std::string messageField = "MESSAGE=" + std::string(message);
-    const std::string priority = "PRIORITY=" + std::to_string(JournalPriority(event ? event->Level : nullptr));
-    const std::string logger = "ZUMBREL_LOGGER=" + std::string(event ? event->LoggerName : std::string_view());
+    const std::string priorityField = "PRIORITY=" + std::to_string(priority);
+    const std::string loggerField = "ZUMBREL_LOGGER=" + std::string(loggerName);
     const iovec fields[] = {
         {const_cast<char *>(messageField.data()), messageField.size()},
-        {const_cast<char *>(priority.data()), priority.size()},
+        {const_cast<char *>(priorityField.data()), priorityField.size()},
         {const_cast<char *>(identifier.data()), identifier.size()},
-        {const_cast<char *>(logger.data()), logger.size()},
+        {const_cast<char *>(loggerField.data()), loggerField.size()},
     };
-    // No journal, no listener: the event is dropped, as the channel drops it on the platform
-    // the program comes from.
-    (void)sd_journal_sendv(fields, event ? 4 : 3);
+    // No journal, no listener: the line is dropped, as the channel drops it on the platform the
+    // program comes from.
+    (void)sd_journal_sendv(fields, loggerName.empty() ? 3 : 4);
 
-    if (!FCopyToStandardError)
-        return;
-    while (!text.empty()) {
-        const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+    if (!copyToStandardError)
+        return true;
+    std::string copy(message);
+    copy += '\n';
+    // One write per line, so that the lines of several threads never interleave.
+    std::string_view rest = copy;
+    while (!rest.empty()) {
+        const ssize_t n = ::write(STDERR_FILENO, rest.data(), rest.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            ReportError("cannot write to standard error: " + LogErrorText(errno), event);
-            return;
+            return false;
         }
-        text.remove_prefix(static_cast<std::size_t>(n));
+        rest.remove_prefix(static_cast<std::size_t>(n));
     }
+    return true;
 }
 
 TLogStreamAppender::TLogStreamAppender(std::string name, std::ostream &stream)

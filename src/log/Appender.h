@@ -86,6 +86,14 @@ protected:
     void Write(std::string_view text, const TLogEvent *event) override;
 };
 
+// Sends one line to the debugger output channel: a journal entry (the line as its message,
+// `priority` a syslog level) and, with ZUMBREL_DEBUG=1, a copy on standard error. Where no
+// journal runs, only the copy is made, if any. Any thread; false when the copy could not be
+// written.
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName = {});
+// The same with the copy on standard error chosen by the caller.
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName, bool copyToStandardError);
+
 // The debugger output channel. On Linux that is the systemd journal: each event is one journal
 // entry with the level as its priority, filed under JournalIdentifier(), so that
 // `journalctl -t zumbrel -f` follows the program like a debugger's output window. Where no
