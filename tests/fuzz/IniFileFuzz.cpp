@@ -23,11 +23,7 @@ const std::string &FilePath()
     static const std::string path = [] {
         const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
         const fs::path dir = base / ("zumbrel-fuzz-ini-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(fs::path(FilePath()).parent_path(), ignored);
-        });
+        fs::create_directories(dir); // run-fuzzers.sh removes it afterwards
         return (dir / "Zumbrel.ini").string();
     }();
     return path;

@@ -40,9 +40,11 @@ for t in "${targets[@]}"; do
             mknod -m 666 "$sandbox/dev/null" c 1 3
             mknod -m 666 "$sandbox/dev/full" c 1 7
             cp "$seeds"/* "$sandbox/corpus/"
-            # The scans leak their trees on purpose (the program exits right after them).
-            (cd "$sandbox" && exec nice -n 19 "$build/bin/fuzz_$t" "${opts[@]}" -detect_leaks=0 -close_fd_mask=3 \
-                -dict="$repo/tests/fuzz/cli_args.dict" corpus >"$work/$t.log" 2>&1) &
+            cp "$repo/tests/fuzz/cli_args.dict" "$sandbox/"
+            # Paths after the first are read inside the new root. The scans leak their trees on
+            # purpose (the program exits right after them), and there is no /proc to check leaks.
+            (cd "$sandbox" && ASAN_OPTIONS=detect_leaks=0 exec nice -n 19 "$build/bin/fuzz_$t" "${opts[@]}" \
+                -detect_leaks=0 -close_fd_mask=3 -dict=cli_args.dict corpus >"$work/$t.log" 2>&1) &
             ;;
         *)
             mkdir -p "$work/corpus-$t"
@@ -56,6 +58,7 @@ for t in "${targets[@]}"; do
     pids+=($!)
 done
 status=0
+trap 'rm -rf /dev/shm/zumbrel-fuzz-ini-*' EXIT
 for i in "${!pids[@]}"; do
     if wait "${pids[$i]}"; then
         echo "fuzz_${targets[$i]}: clean; $(grep -E 'stat::number_of_executed_units' "$work/${targets[$i]}.log")"
