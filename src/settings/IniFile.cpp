@@ -218,6 +218,15 @@ void TIniFile::Index(TContent &content)
     const std::string_view text = content.Text;
     std::size_t begin = 0;
     while (begin < text.size()) {
+        // A run of blank lines is passed in one sweep over its bytes.
+        std::size_t next = begin;
+        while (next < text.size() && IsBlank(text[next]))
+            ++next;
+        if (next == text.size())
+            break;
+        if (const std::size_t lineBreak = text.rfind('\n', next);
+            lineBreak != std::string_view::npos && lineBreak >= begin)
+            begin = lineBreak + 1;
         std::size_t end = text.find('\n', begin);
         if (end == std::string_view::npos)
             end = text.size();
