@@ -58,7 +58,8 @@ for t in "${targets[@]}"; do
     pids+=($!)
 done
 status=0
-trap 'rm -rf /dev/shm/zumbrel-fuzz-ini-*' EXIT
+# Only the folders of our own fuzzers: another run of this script may still be going.
+trap 'for p in "${pids[@]}"; do rm -rf "/dev/shm/zumbrel-fuzz-ini-$p"; done' EXIT
 for i in "${!pids[@]}"; do
     if wait "${pids[$i]}"; then
         echo "fuzz_${targets[$i]}: clean; $(grep -E 'stat::number_of_executed_units' "$work/${targets[$i]}.log")"
