@@ -39,11 +39,14 @@ for t in "${targets[@]}"; do
             ln -s ../a "$sandbox/tree/c/link"
             mknod -m 666 "$sandbox/dev/null" c 1 3
             mknod -m 666 "$sandbox/dev/full" c 1 7
-            cp "$seeds"/* "$sandbox/corpus/"
             cp "$repo/tests/fuzz/cli_args.dict" "$sandbox/"
             # Paths after the first are read inside the new root. The scans leak their trees on
             # purpose (the program exits right after them), and there is no /proc to check leaks.
-            (cd "$sandbox" && ASAN_OPTIONS=detect_leaks=0 exec nice -n 19 "$build/bin/fuzz_$t" "${opts[@]}" \
+            # The corpus sits on a tmpfs of a private mount namespace: a mount point that scans of
+            # "/" do not enter, gone with the run.
+            (cd "$sandbox" && ASAN_OPTIONS=detect_leaks=0 exec unshare -m sh -c '
+                mount --make-rprivate / && mount -t tmpfs -o size=256m none corpus && cp "$0"/* corpus/ &&
+                exec nice -n 19 "$@"' "$seeds" "$build/bin/fuzz_$t" "${opts[@]}" \
                 -detect_leaks=0 -close_fd_mask=3 -dict=cli_args.dict corpus >"$work/$t.log" 2>&1) &
             ;;
         *)
