@@ -101,27 +101,16 @@ int CommandExport(const std::vector<std::string> &args)
     const TExportClass &exportClass = registry.GetExportClass(index);
 
     try {
-        // A missing output folder is reported at once rather than after a long scan; the
-        // temporary file comes only after the scan, so that it is never part of what is scanned.
-        if (a.Output) {
-            const auto slash = a.Output->rfind('/');
-            const std::string folder = slash == std::string::npos
-                ? std::string(".")
-                : (slash == 0 ? std::string("/") : a.Output->substr(0, slash));
-            struct stat folderStat
-            { };
-            if (::stat(folder.c_str(), &folderStat) != 0)
-                throw EFileWriteError(*a.Output, errno);
-            if (!S_ISDIR(folderStat.st_mode))
-                throw EFileWriteError(*a.Output, ENOTDIR);
-        }
+        // The output is opened before the scan: a missing folder or a read-only file is reported,
+        // and a FIFO waits for its reader, before the work. The writer makes its temporary file
+        // only when the data comes, so that it is never part of what is scanned.
+        std::unique_ptr<TAtomicFileWriter> writer;
+        if (a.Output)
+            writer = std::make_unique<TAtomicFileWriter>(*a.Output);
 
         TCliScanResult result = RunCliScan(a.Scan.Path, a.Scan.Options, a.Scan.Quiet);
         if (const int code = ScanOutcome(a.Scan.Path, result))
             return code;
-        std::unique_ptr<TAtomicFileWriter> writer;
-        if (a.Output)
-            writer = std::make_unique<TAtomicFileWriter>(*a.Output);
         const auto exporter = CreateExport(exportClass, result.Root.get(), a.Rounding);
         if (writer) {
             try {

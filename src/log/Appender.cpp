@@ -1,13 +1,20 @@
 #include "log/Appender.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <ostream>
+#include <vector>
 
+#include <sys/uio.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include "log/Level.h"
 #include "log/LogLog.h"
 #include "log/Text.h"
+
+#include <systemd/sd-journal.h>
 
 // ---- error handlers ----
 
@@ -22,14 +29,28 @@ void TLogFallbackErrorHandler::Error(const TLogAppender &appender, std::string_v
     if (!FReported.exchange(true))
         TLogLog::Error("Appender \"" + appender.Name() + "\": " + std::string(message)
             + (FBackup ? " - using appender \"" + FBackup->Name() + "\" instead" : std::string()));
-    if (FBackup && event)
+    // A circle set up step by step in code would otherwise recurse without end.
+    thread_local int depth = 0;
+    if (FBackup && event && depth < 16) {
+        ++depth;
         FBackup->DoAppend(*event);
+        --depth;
+    }
 }
 
 bool TLogFallbackErrorHandler::SetBackupAppender(std::shared_ptr<TLogAppender> backup, const TLogAppender *primary)
 {
-    if (backup && (backup.get() == primary || dynamic_cast<TLogFallbackErrorHandler *>(backup->ErrorHandler().get())))
-        return false;
+    // Follow the chain of backups: only a chain that comes back to the primary is a circle; a
+    // line A -> B -> C is fine. The walk is bounded, so a circle made elsewhere cannot hang it.
+    std::vector<const TLogAppender *> seen;
+    for (const TLogAppender *next = backup.get(); next;) {
+        if (next == primary || std::find(seen.begin(), seen.end(), next) != seen.end())
+            return false;
+        seen.push_back(next);
+        const auto handler = next->ErrorHandler();
+        const auto *fallback = dynamic_cast<const TLogFallbackErrorHandler *>(handler.get());
+        next = fallback ? fallback->BackupAppender().get() : nullptr;
+    }
     FBackup = std::move(backup);
     return true;
 }
@@ -178,23 +199,90 @@ void TLogAppender::ReportError(std::string_view message, const TLogEvent *event)
 void TLogNullAppender::Write(std::string_view, const TLogEvent *)
 { }
 
+TLogODSAppender::TLogODSAppender(std::string name)
+    : TLogAppender(std::move(name))
+{
+    const char *debug = std::getenv("ZUMBREL_DEBUG");
+    FCopyToStandardError = debug && std::string_view(debug) == "1";
+}
+
 TLogODSAppender::~TLogODSAppender()
 {
     Close();
 }
 
+std::string TLogODSAppender::JournalIdentifier()
+{
+    return std::string_view(program_invocation_short_name) == "zumbrel-cli" ? "zumbrel-cli" : "zumbrel";
+}
+
+int TLogODSAppender::JournalPriority(const TLogLevel *level)
+{
+    const int value = level ? level->Value() : TLogLevel::Info.Value();
+    if (value >= TLogLevel::Fatal.Value())
+        return LOG_CRIT;
+    if (value >= TLogLevel::Error.Value())
+        return LOG_ERR;
+    if (value >= TLogLevel::Warn.Value())
+        return LOG_WARNING;
+    if (value >= TLogLevel::Info.Value())
+        return LOG_INFO;
+    return LOG_DEBUG;
+}
+
 void TLogODSAppender::Write(std::string_view text, const TLogEvent *event)
 {
-    while (!text.empty()) {
-        const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+    if (!LogWriteDebugChannel(text, JournalPriority(event ? event->Level : nullptr),
+            event ? event->LoggerName : std::string_view(), FCopyToStandardError))
+        ReportError("cannot write to standard error: " + LogErrorText(errno), event);
+}
+
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName)
+{
+    static const bool copy = [] {
+        const char *debug = std::getenv("ZUMBREL_DEBUG");
+        return debug && std::string_view(debug) == "1";
+    }();
+    return LogWriteDebugChannel(line, priority, loggerName, copy);
+}
+
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName, bool copyToStandardError)
+{
+    std::string_view message = line;
+    if (!message.empty() && message.back() == '\n')
+        message.remove_suffix(1);
+    if (!message.empty() && message.back() == '\r')
+        message.remove_suffix(1);
+    static const std::string identifier = "SYSLOG_IDENTIFIER=" + TLogODSAppender::JournalIdentifier();
+    const std::string messageField = "MESSAGE=" + std::string(message);
+    const std::string priorityField = "PRIORITY=" + std::to_string(priority);
+    const std::string loggerField = "ZUMBREL_LOGGER=" + std::string(loggerName);
+    const iovec fields[] = {
+        {const_cast<char *>(messageField.data()), messageField.size()},
+        {const_cast<char *>(priorityField.data()), priorityField.size()},
+        {const_cast<char *>(identifier.data()), identifier.size()},
+        {const_cast<char *>(loggerField.data()), loggerField.size()},
+    };
+    // No journal, no listener: the line is dropped, as the channel drops it on the platform the
+    // program comes from.
+    (void)sd_journal_sendv(fields, loggerName.empty() ? 3 : 4);
+
+    if (!copyToStandardError)
+        return true;
+    std::string copy(message);
+    copy += '\n';
+    // One write per line, so that the lines of several threads never interleave.
+    std::string_view rest = copy;
+    while (!rest.empty()) {
+        const ssize_t n = ::write(STDERR_FILENO, rest.data(), rest.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            ReportError("cannot write to standard error: " + LogErrorText(errno), event);
-            return;
+            return false;
         }
-        text.remove_prefix(static_cast<std::size_t>(n));
+        rest.remove_prefix(static_cast<std::size_t>(n));
     }
+    return true;
 }
 
 TLogStreamAppender::TLogStreamAppender(std::string name, std::ostream &stream)

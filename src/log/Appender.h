@@ -86,15 +86,36 @@ protected:
     void Write(std::string_view text, const TLogEvent *event) override;
 };
 
-// The debugger output channel; on Linux standard error, one write per event.
+// Sends one line to the debugger output channel: a journal entry (the line as its message,
+// `priority` a syslog level) and, with ZUMBREL_DEBUG=1, a copy on standard error. Where no
+// journal runs, only the copy is made, if any. Any thread; false when the copy could not be
+// written.
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName = {});
+// The same with the copy on standard error chosen by the caller.
+bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view loggerName, bool copyToStandardError);
+
+// The debugger output channel. On Linux that is the systemd journal: each event is one journal
+// entry with the level as its priority, filed under JournalIdentifier(), so that
+// `journalctl -t zumbrel -f` follows the program like a debugger's output window. Where no
+// journal runs the events go nowhere, like the channel without a listener. With the
+// environment variable ZUMBREL_DEBUG=1 (read when the appender is made) every event is also
+// copied to standard error.
 class TLogODSAppender : public TLogAppender
 {
 public:
-    using TLogAppender::TLogAppender;
+    explicit TLogODSAppender(std::string name = {});
     ~TLogODSAppender() override;
+
+    // "zumbrel-cli" in the command line program, "zumbrel" everywhere else.
+    [[nodiscard]] static std::string JournalIdentifier();
+    // The journal priority (syslog level) of an event of `level`.
+    [[nodiscard]] static int JournalPriority(const TLogLevel *level);
 
 protected:
     void Write(std::string_view text, const TLogEvent *event) override;
+
+private:
+    bool FCopyToStandardError = false;
 };
 
 // A byte stream given in code; the stream must outlive the appender.

@@ -154,7 +154,15 @@ bool TLogPropertyConfigurator::ConfigureFromFile(const std::string &fileName)
             return fail("larger than " + std::to_string(MaxConfigFileSize) + " bytes");
     }
     TLogLog::Debug("Reading configuration file " + Quoted(fileName));
-    ConfigureFromText(text);
+    const std::size_t slash = fileName.rfind('/');
+    std::string baseDir = slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
+    if (baseDir[0] != '/') {
+        // The folder as it is now: a later change of the working folder must not move the log.
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd))
+            baseDir = std::string(cwd) + (baseDir == "." ? "" : "/" + baseDir);
+    }
+    ConfigureFromText(text, baseDir);
     return true;
 }
 
@@ -167,8 +175,9 @@ const TLogPropertyConfigurator::TProperty *TLogPropertyConfigurator::Find(std::s
     return nullptr;
 }
 
-void TLogPropertyConfigurator::ConfigureFromText(std::string_view text)
+void TLogPropertyConfigurator::ConfigureFromText(std::string_view text, const std::string &baseDir)
 {
+    FBaseDir = baseDir;
     FProperties.clear();
     FAppenders.clear();
     FExisting.clear();
@@ -285,6 +294,15 @@ void TLogPropertyConfigurator::ParseLogger(TLogLogger &logger, const std::string
     logger.ReplaceAppenders(std::move(appenders));
 }
 
+std::string TLogPropertyConfigurator::OptionValue(const std::string &option, const std::string &value) const
+{
+    // A relative file name means a file beside log.cfg, not in whatever folder the program was
+    // started from.
+    if (LogTextEqualsNoCase(option, "fileName") && !FBaseDir.empty() && !value.empty() && value[0] != '/')
+        return FBaseDir + (FBaseDir.back() == '/' ? "" : "/") + value;
+    return value;
+}
+
 void TLogPropertyConfigurator::ApplyOptions(
     TLogOptionHandler &target, const std::string &prefix, const std::string &what)
 {
@@ -381,7 +399,8 @@ std::shared_ptr<TLogAppender> TLogPropertyConfigurator::ParseAppender(const std:
             ParseErrorHandler(*appender, prefix + "errorHandler.", p.Value);
         } else if (LogTextStartsWithNoCase(sub, "errorHandler.")) {
             // applied with the error handler
-        } else if (sub.empty() || sub.find('.') != std::string::npos || !appender->SetOption(sub, p.Value)) {
+        } else if (sub.empty() || sub.find('.') != std::string::npos
+            || !appender->SetOption(sub, OptionValue(sub, p.Value))) {
             TLogLog::Warn("Unknown option " + Quoted(sub) + " of appender " + Quoted(name) + " ignored");
         }
     }

@@ -13,7 +13,7 @@ class TLogOptionHandler;
 
 inline constexpr std::string_view LogConfigFileName = "log.cfg";
 
-// Adds to the root logger the appender "ODS" (standard error) with the default pattern.
+// Adds to the root logger the appender "ODS" (the systemd journal) with the default pattern.
 class TLogBasicConfigurator
 {
 public:
@@ -34,8 +34,10 @@ public:
     explicit TLogPropertyConfigurator(TLogHierarchy &hierarchy);
 
     // False (after reporting why) when the file cannot be read; the configuration is then unchanged.
+    // A relative "fileName" of an appender names a file beside the configuration file.
     bool ConfigureFromFile(const std::string &fileName);
-    void ConfigureFromText(std::string_view text);
+    // A relative "fileName" is taken from `baseDir` when it is given, else from the working folder.
+    void ConfigureFromText(std::string_view text, const std::string &baseDir = {});
 
 private:
     struct TProperty
@@ -46,11 +48,13 @@ private:
 
     const TProperty *Find(std::string_view key) const;
     void ParseLogger(TLogLogger &logger, const std::string &value);
+    [[nodiscard]] std::string OptionValue(const std::string &option, const std::string &value) const;
     std::shared_ptr<TLogAppender> ParseAppender(const std::string &name);
     void ApplyOptions(TLogOptionHandler &target, const std::string &prefix, const std::string &what);
     void ParseErrorHandler(TLogAppender &appender, const std::string &prefix, const std::string &className);
 
     TLogHierarchy &FHierarchy;
+    std::string FBaseDir; // folder of the configuration file
     std::vector<TProperty> FProperties;
     std::map<std::string, std::shared_ptr<TLogAppender>> FAppenders; // made in this run, by lower-case name
     std::map<std::string, std::shared_ptr<TLogAppender>> FExisting; // attached before this run

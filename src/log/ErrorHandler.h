@@ -35,8 +35,8 @@ class TLogFallbackErrorHandler : public TLogErrorHandler
 public:
     void Error(const TLogAppender &appender, std::string_view message, const TLogEvent *event) override;
 
-    // Refuses (returns false) a backup that could lead back here: the primary itself or an appender
-    // that falls back in turn.
+    // Refuses (returns false) a backup that could lead back here: the primary itself, or a backup
+    // whose own chain of backups comes back to the primary. A chain A -> B -> C is accepted.
     bool SetBackupAppender(std::shared_ptr<TLogAppender> backup, const TLogAppender *primary);
     [[nodiscard]] std::shared_ptr<TLogAppender> BackupAppender() const { return FBackup; }
 

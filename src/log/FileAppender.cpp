@@ -99,7 +99,8 @@ std::string TLogFileAppender::OpenLocked(bool append)
     const int fileFlags = ::fcntl(fd.Get(), F_GETFL);
     if (fileFlags >= 0)
         ::fcntl(fd.Get(), F_SETFL, fileFlags & ~O_NONBLOCK);
-    FSize = S_ISREG(st.st_mode) ? st.st_size : 0;
+    FRegular = S_ISREG(st.st_mode);
+    FSize = FRegular ? st.st_size : 0;
     FFd = std::move(fd);
     RestartHeader();
     return {};
@@ -266,7 +267,7 @@ bool TLogRollingFileAppender::SetOption(const std::string &name, const std::stri
 
 void TLogRollingFileAppender::AfterWrite()
 {
-    if (FMaxBackupIndex > 0 && FSize >= FNextRollSize)
+    if (FMaxBackupIndex > 0 && FRegular && FSize >= FNextRollSize)
         RollOverLocked();
 }
 
@@ -310,7 +311,12 @@ std::vector<int> ExistingBackups(const std::string &base, int maxIndex)
 
 void TLogRollingFileAppender::RollOverLocked()
 {
-    if (FMaxBackupIndex <= 0 || FFileName.empty())
+    if (FMaxBackupIndex <= 0 || FFileName.empty() || !FRegular)
+        return;
+    // The name may have been given to something else since the file was opened.
+    struct stat st
+    { };
+    if (::stat(FFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return;
     const std::string &base = FFileName;
     auto backup = [&base](int index) { return base + "." + std::to_string(index); };

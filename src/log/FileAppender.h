@@ -64,11 +64,13 @@ protected:
     TLogFd FFd;
     std::int64_t FSize = 0; // bytes in the current file
     bool FAppend = false;
+    bool FRegular = false; // the output is a regular file (not a device, FIFO or terminal)
 };
 
 // A file that is renamed to backups once it reaches "maxFileSize" (bytes or a number with "KB",
 // "MB", "GB"; default 10 MB), keeping "maxBackupIndex" backups (default 1) named file.1 (newest)
-// to file.N. With maxBackupIndex 0 or less the file is never rolled.
+// to file.N. With maxBackupIndex 0 or less the file is never rolled, and neither is an output that
+// is no regular file (/dev/null, a FIFO, a terminal): renaming would move the device node away.
 class TLogRollingFileAppender : public TLogFileAppender
 {
 public:

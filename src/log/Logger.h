@@ -179,7 +179,7 @@ private:
 };
 
 // The program's hierarchy. On first use it configures itself as the program starts: root level
-// debug, the appender "ODS" (standard error) with the default pattern, then "log.cfg" beside the
+// debug, the appender "ODS" (the systemd journal) with the default pattern, then "log.cfg" beside the
 // executable when that file exists. It is never destroyed, so threads may log until the very end.
 TLogHierarchy &DefaultHierarchy();
 

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/common/AtomicFileWriter.h"
 #include "model/common/TextUtils.h"
 #include "model/common/Translate.h"
 #include "model/common/Utf8.h"
@@ -124,26 +125,6 @@ private:
     int FFd;
 };
 
-// Removes the temporary file unless it was renamed into place.
-class TTempFileGuard
-{
-public:
-    explicit TTempFileGuard(std::string path)
-        : FPath(std::move(path))
-    { }
-    ~TTempFileGuard()
-    {
-        if (!FPath.empty())
-            ::unlink(FPath.c_str());
-    }
-    TTempFileGuard(const TTempFileGuard &) = delete;
-    TTempFileGuard &operator=(const TTempFileGuard &) = delete;
-    void Release() { FPath.clear(); }
-
-private:
-    std::string FPath;
-};
-
 bool ValidText(std::string_view text)
 {
     return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
@@ -221,14 +202,8 @@ const TIniFile::TContent &TIniFile::Current() const
             content.Unreadable = true;
             content.Error = SystemMessage(error);
         } else {
-            std::size_t start = 0;
-            while (start < text.size()) {
-                auto end = text.find('\n', start);
-                if (end == std::string::npos)
-                    end = text.size();
-                content.Lines.emplace_back(text, start, end - start);
-                start = end + 1;
-            }
+            content.Text = std::move(text);
+            Index(content);
         }
     }
     FContent = std::move(content);
@@ -237,17 +212,63 @@ const TIniFile::TContent &TIniFile::Current() const
     return FContent;
 }
 
-std::ptrdiff_t TIniFile::FindKey(const TContent &content, std::string_view section, std::string_view ident) const
+void TIniFile::Index(TContent &content)
+{
+    content.Entries.clear();
+    const std::string_view text = content.Text;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        // A run of blank lines is passed in one sweep over its bytes.
+        std::size_t next = begin;
+        while (next < text.size() && IsBlank(text[next]))
+            ++next;
+        if (next == text.size())
+            break;
+        if (const std::size_t lineBreak = text.rfind('\n', next);
+            lineBreak != std::string_view::npos && lineBreak >= begin)
+            begin = lineBreak + 1;
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view raw = text.substr(begin, end - begin);
+        const TLine line = ParseLine(raw, begin == 0);
+        if (line.Kind != TLineKind::Other) {
+            TEntry entry;
+            entry.IsSection = line.Kind == TLineKind::Section;
+            entry.LineBegin = begin;
+            entry.LineEnd = end;
+            entry.NameBegin = static_cast<std::size_t>(line.Name.data() - text.data());
+            entry.NameSize = line.Name.size();
+            entry.ValueBegin = line.Value.empty() ? end : static_cast<std::size_t>(line.Value.data() - text.data());
+            entry.ValueSize = line.Value.size();
+            content.Entries.push_back(entry);
+        }
+        begin = end + 1;
+    }
+}
+
+std::string_view TIniFile::NameOf(const TContent &content, const TEntry &entry)
+{
+    return std::string_view(content.Text).substr(entry.NameBegin, entry.NameSize);
+}
+
+std::ptrdiff_t TIniFile::FindKey(const TContent &content, std::string_view section, std::string_view ident)
 {
     bool inSection = false;
-    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
-        const TLine line = ParseLine(content.Lines[i], i == 0);
-        if (line.Kind == TLineKind::Section)
-            inSection = SameName(line.Name, section);
-        else if (inSection && line.Kind == TLineKind::Key && SameName(line.Name, ident))
+    for (std::size_t i = 0; i < content.Entries.size(); ++i) {
+        const TEntry &entry = content.Entries[i];
+        if (entry.IsSection)
+            inSection = SameName(NameOf(content, entry), section);
+        else if (inSection && SameName(NameOf(content, entry), ident))
             return static_cast<std::ptrdiff_t>(i);
     }
     return -1;
+}
+
+void TIniFile::Splice(TContent &content, std::size_t begin, std::size_t end, std::string_view text)
+{
+    content.Text.replace(begin, end - begin, text);
+    Index(content);
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view ident, std::string_view defaultValue) const
@@ -258,7 +279,8 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view iden
     const auto index = FindKey(content, section, ident);
     if (index < 0)
         return std::string(defaultValue);
-    std::string_view value = ParseLine(content.Lines[static_cast<std::size_t>(index)], index == 0).Value;
+    const TEntry &entry = content.Entries[static_cast<std::size_t>(index)];
+    std::string_view value = std::string_view(content.Text).substr(entry.ValueBegin, entry.ValueSize);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::string(CutCharacters(value, MaxValueLength));
@@ -286,36 +308,56 @@ void TIniFile::WriteString(std::string_view section, std::string_view ident, std
         WriteError(_("The section, key or value cannot be stored in an INI file."));
 
     TContent &content = Editable();
+    const std::string_view text = content.Text;
     const auto index = FindKey(content, trimmedSection, trimmedIdent);
     if (index >= 0) {
-        std::string &line = content.Lines[static_cast<std::size_t>(index)];
+        const TEntry &entry = content.Entries[static_cast<std::size_t>(index)];
         // Keep the key as it was spelled, replace everything after its "=".
         // A byte order mark in front of a first-line key stays there, as it is no blank.
-        line = std::string(TrimBlanks(line.substr(0, line.find('=')))) + "=" + std::string(value);
+        const std::string_view line = text.substr(entry.LineBegin, entry.LineEnd - entry.LineBegin);
+        const std::string replaced = std::string(TrimBlanks(line.substr(0, line.find('=')))) + "=" + std::string(value);
+        Splice(content, entry.LineBegin, entry.LineEnd, replaced);
     } else {
+        const std::string entryLine = std::string(trimmedIdent) + "=" + std::string(value);
         // Append to the first section of that name, after its last non-blank line.
-        std::ptrdiff_t sectionLine = -1, insertAt = -1;
-        for (std::size_t i = 0; i < content.Lines.size(); ++i) {
-            const TLine line = ParseLine(content.Lines[i], i == 0);
-            if (line.Kind == TLineKind::Section) {
-                if (sectionLine >= 0)
+        std::ptrdiff_t sectionEntry = -1;
+        for (std::size_t i = 0; i < content.Entries.size() && sectionEntry < 0; ++i)
+            if (content.Entries[i].IsSection && SameName(NameOf(content, content.Entries[i]), trimmedSection))
+                sectionEntry = static_cast<std::ptrdiff_t>(i);
+        if (sectionEntry >= 0) {
+            const auto s = static_cast<std::size_t>(sectionEntry);
+            std::size_t regionEnd = text.size();
+            for (std::size_t i = s + 1; i < content.Entries.size(); ++i)
+                if (content.Entries[i].IsSection) {
+                    regionEnd = content.Entries[i].LineBegin;
                     break;
-                if (SameName(line.Name, trimmedSection)) {
-                    sectionLine = static_cast<std::ptrdiff_t>(i);
-                    insertAt = sectionLine + 1;
                 }
-            } else if (sectionLine >= 0 && !TrimBlanks(content.Lines[i]).empty()) {
-                insertAt = static_cast<std::ptrdiff_t>(i) + 1;
+            // The end of the last non-blank line of the section (its header at least).
+            std::size_t lastEnd = content.Entries[s].LineEnd;
+            for (std::size_t begin = lastEnd + 1; begin < regionEnd;) {
+                std::size_t end = text.find('\n', begin);
+                if (end == std::string_view::npos || end > regionEnd)
+                    end = std::min(regionEnd, text.size());
+                if (!TrimBlanks(text.substr(begin, end - begin)).empty())
+                    lastEnd = end;
+                begin = end + 1;
             }
-        }
-        std::string entry = std::string(trimmedIdent) + "=" + std::string(value);
-        if (sectionLine >= 0) {
-            content.Lines.insert(content.Lines.begin() + insertAt, std::move(entry));
+            if (lastEnd >= text.size())
+                Splice(content, text.size(), text.size(), "\n" + entryLine + "\n");
+            else
+                Splice(content, lastEnd + 1, lastEnd + 1, entryLine + "\n");
         } else {
-            if (!content.Lines.empty() && !TrimBlanks(content.Lines.back()).empty())
-                content.Lines.emplace_back();
-            content.Lines.push_back("[" + std::string(trimmedSection) + "]");
-            content.Lines.push_back(std::move(entry));
+            std::string tail;
+            if (!text.empty() && text.back() != '\n')
+                tail += '\n';
+            // A blank line before the new section, unless the file ends with one.
+            const std::string_view body = text.substr(0, text.size() - (text.empty() || text.back() != '\n' ? 0 : 1));
+            const auto lastBreak = body.rfind('\n');
+            const std::string_view lastLine = lastBreak == std::string_view::npos ? body : body.substr(lastBreak + 1);
+            if (!text.empty() && !TrimBlanks(lastLine).empty())
+                tail += '\n';
+            tail += "[" + std::string(trimmedSection) + "]\n" + entryLine + "\n";
+            Splice(content, text.size(), text.size(), tail);
         }
     }
     Store();
@@ -365,11 +407,9 @@ void TIniFile::WriteBool(std::string_view section, std::string_view ident, bool 
 bool TIniFile::SectionExists(std::string_view section) const
 {
     const TContent &content = Current();
-    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
-        const TLine line = ParseLine(content.Lines[i], i == 0);
-        if (line.Kind == TLineKind::Section && SameName(line.Name, section))
+    for (const TEntry &entry : content.Entries)
+        if (entry.IsSection && SameName(NameOf(content, entry), section))
             return true;
-    }
     return false;
 }
 
@@ -382,15 +422,15 @@ std::vector<std::string> TIniFile::ReadSections() const
 {
     std::vector<std::string> result;
     const TContent &content = Current();
-    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
-        const TLine line = ParseLine(content.Lines[i], i == 0);
-        if (line.Kind != TLineKind::Section)
+    for (const TEntry &entry : content.Entries) {
+        if (!entry.IsSection)
             continue;
+        const std::string_view name = NameOf(content, entry);
         bool known = false;
-        for (const std::string &name : result)
-            known = known || SameName(name, line.Name);
+        for (const std::string &seen : result)
+            known = known || SameName(seen, name);
         if (!known)
-            result.emplace_back(line.Name);
+            result.emplace_back(name);
     }
     return result;
 }
@@ -400,16 +440,16 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const
     std::vector<std::string> result;
     const TContent &content = Current();
     bool inSection = false;
-    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
-        const TLine line = ParseLine(content.Lines[i], i == 0);
-        if (line.Kind == TLineKind::Section) {
-            inSection = SameName(line.Name, section);
-        } else if (inSection && line.Kind == TLineKind::Key && !line.Name.empty()) {
+    for (const TEntry &entry : content.Entries) {
+        const std::string_view name = NameOf(content, entry);
+        if (entry.IsSection) {
+            inSection = SameName(name, section);
+        } else if (inSection && !name.empty()) {
             bool known = false;
-            for (const std::string &name : result)
-                known = known || SameName(name, line.Name);
+            for (const std::string &seen : result)
+                known = known || SameName(seen, name);
             if (!known)
-                result.emplace_back(line.Name);
+                result.emplace_back(name);
         }
     }
     return result;
@@ -420,8 +460,10 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view ident)
     if (FindKey(Current(), section, ident) < 0)
         return;
     TContent &content = Editable();
-    for (auto index = FindKey(content, section, ident); index >= 0; index = FindKey(content, section, ident))
-        content.Lines.erase(content.Lines.begin() + index);
+    for (auto index = FindKey(content, section, ident); index >= 0; index = FindKey(content, section, ident)) {
+        const TEntry &entry = content.Entries[static_cast<std::size_t>(index)];
+        Splice(content, entry.LineBegin, std::min(entry.LineEnd + 1, content.Text.size()), "");
+    }
     Store();
 }
 
@@ -430,16 +472,25 @@ void TIniFile::EraseSection(std::string_view section)
     if (!SectionExists(section))
         return;
     TContent &content = Editable();
-    std::vector<std::string> kept;
+    // Every block of that section, from its header to the next header of another name.
+    std::string kept;
+    std::size_t copied = 0;
     bool inSection = false;
-    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
-        const TLine line = ParseLine(content.Lines[i], i == 0);
-        if (line.Kind == TLineKind::Section)
-            inSection = SameName(line.Name, section);
-        if (!inSection)
-            kept.push_back(std::move(content.Lines[i]));
+    for (const TEntry &entry : content.Entries) {
+        if (!entry.IsSection)
+            continue;
+        const bool match = SameName(NameOf(content, entry), section);
+        if (match && !inSection)
+            kept.append(content.Text, copied, entry.LineBegin - copied);
+        else if (!match && inSection)
+            copied = entry.LineBegin;
+        if (match != inSection)
+            inSection = match;
     }
-    content.Lines = std::move(kept);
+    if (!inSection)
+        kept.append(content.Text, copied, std::string::npos);
+    content.Text = std::move(kept);
+    Index(content);
     Store();
 }
 
@@ -479,66 +530,21 @@ void TIniFile::Store()
         return;
     }
 
-    // A settings file that is a link (dotfile managers do that) is replaced at its target.
-    std::string target = FFileName;
-    struct stat st
-    { };
-    if (::lstat(FFileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char *resolved = ::realpath(FFileName.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    const auto slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : slash == 0 ? "/" : target.substr(0, slash);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = dir + (dir.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
-
-    const auto fail = [this](int code) {
+    // The same rules as every file the program writes: links followed only where it is safe,
+    // hard links, ownership and read-only files respected, nothing half-written left behind.
+    try {
+        TAtomicFileWriter writer(FFileName, 0600);
+        writer.Stream().write(FContent.Text.data(), static_cast<std::streamsize>(FContent.Text.size()));
+        writer.Commit();
+    } catch (const EFileWriteError &e) {
         FLoaded = false;
-        WriteError(SystemMessage(code));
-    };
-
-    TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.Get() < 0)
-        fail(errno);
-    TTempFileGuard guard(temp);
-
-    ::mode_t mode = 0600;
-    if (::stat(target.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
-    if (::fchmod(fd.Get(), mode) != 0)
-        fail(errno);
-
-    std::string text;
-    for (const std::string &line : FContent.Lines) {
-        text += line;
-        text += '\n';
+        WriteError(e.Reason());
     }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd.Get(), text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            fail(errno);
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd.Get()) != 0)
-        fail(errno);
-    if (fd.Close() != 0)
-        fail(errno);
-    if (::rename(temp.c_str(), target.c_str()) != 0)
-        fail(errno);
-    guard.Release();
-
-    // Make the rename itself durable; a failure here loses nothing that was there before.
-    TFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.Get() >= 0)
-        ::fsync(dirFd.Get());
 
     // Our own text is what the file holds now: take its new stamp without parsing it again.
     FLoaded = false;
+    struct stat st
+    { };
     if (::stat(FFileName.c_str(), &st) == 0) {
         FStamp = StampOf(st);
         FContent.Unreadable = false;

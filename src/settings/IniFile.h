@@ -109,11 +109,22 @@ private:
         friend bool operator==(const TStamp &, const TStamp &) = default;
     };
 
-    // The file's lines without their "\n" ("\r" stays, so untouched lines are written back as
-    // they were).
+    // A line the reader understands: a section header or a key, by its place in the text.
+    struct TEntry
+    {
+        bool IsSection = false;
+        std::size_t LineBegin = 0, LineEnd = 0; // the line without its "\n"
+        std::size_t NameBegin = 0, NameSize = 0;
+        std::size_t ValueBegin = 0, ValueSize = 0;
+    };
+
+    // The file's text as it is (untouched lines are written back byte for byte) and its
+    // sections and keys, parsed once per reading. Other lines cost only their bytes, so memory
+    // follows the size of the file, however many blank or junk lines it has.
     struct TContent
     {
-        std::vector<std::string> Lines;
+        std::string Text;
+        std::vector<TEntry> Entries;
         bool Unreadable = false; // exists, but could not be read: never replace it
         std::string Error; // why it could not be read
     };
@@ -122,9 +133,13 @@ private:
     const TContent &Current() const;
     TContent &Editable();
     void Store();
-    // Index of the line holding the key, or -1.
-    [[nodiscard]] std::ptrdiff_t FindKey(
-        const TContent &content, std::string_view section, std::string_view ident) const;
+    static void Index(TContent &content);
+    static std::string_view NameOf(const TContent &content, const TEntry &entry);
+    // Index of the entry holding the key, or -1.
+    [[nodiscard]] static std::ptrdiff_t FindKey(
+        const TContent &content, std::string_view section, std::string_view ident);
+    // Replaces the text from `begin` to `end` and parses the result again.
+    static void Splice(TContent &content, std::size_t begin, std::size_t end, std::string_view text);
     [[noreturn]] void WriteError(const std::string &reason) const;
 
     std::string FFileName;

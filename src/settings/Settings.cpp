@@ -128,32 +128,44 @@ void TSettings::Assign(const TSettings &source)
 
 void TSettings::Load()
 {
-    try {
-        FGroupSmallFiles = FIniFile.ReadBool(SettingsSection, "GroupSmallFiles", GroupSmallFiles());
-        FGroupFileSize = FIniFile.ReadInt64(SettingsSection, "GroupFileSize", GroupFileSize());
-
+    // Each key stands on its own: a damaged value keeps that key at its default and is reported,
+    // and never takes the keys after it (the language, say) down with it.
+    std::string problems;
+    const auto step = [&problems](const auto &read) {
+        try {
+            read();
+        } catch (const std::exception &e) {
+            problems += problems.empty() ? "" : "\n";
+            problems += e.what();
+        }
+    };
+    step([this] { FGroupSmallFiles = FIniFile.ReadBool(SettingsSection, "GroupSmallFiles", GroupSmallFiles()); });
+    step([this] { FGroupFileSize = FIniFile.ReadInt64(SettingsSection, "GroupFileSize", GroupFileSize()); });
+    step([this] {
         const int maxMruItems = FIniFile.ReadInteger(SettingsSection, "MaxMruItems", MaxMruItems());
         if (maxMruItems < 0 || maxMruItems > 65535)
             throw ESettingsError(FormatText(_("The value %s of the setting %s is out of range (%s to %s)."),
                 {std::to_string(maxMruItems), "MaxMruItems", "0", "65535"}));
         FMaxMruItems = static_cast<std::uint16_t>(maxMruItems);
-
-        FLanguageCode = FIniFile.ReadString(SettingsSection, "Language", FLanguageCode);
-
+    });
+    step([this] { FLanguageCode = FIniFile.ReadString(SettingsSection, "Language", FLanguageCode); });
+    step([this] {
         const std::string paintOptions = FIniFile.ReadString(SettingsSection, "PaintOptions", "");
         if (!paintOptions.empty())
             FPaintOptions = static_cast<std::uint8_t>(TextToSet(paintOptions, PaintOptionNames));
-
+    });
+    step([this] {
         // Only the low byte counts; a byte that names no style keeps the current one instead of
         // making every size text fail later.
         const int rounding = FIniFile.ReadInteger(SettingsSection, "FileSizeRounding", FileSizeRounding()) & 0xFF;
         if (rounding >= rsNone && rounding <= rsTruncate)
             FFileSizeRounding = static_cast<TRoundingStyle>(rounding);
-
+    });
+    step([this] {
         FBarChartPainterClass = ResolvePainterClass(FIniFile.ReadString(SettingsSection, "BarChartPainterClass", ""));
-    } catch (const std::exception &e) {
-        ErrorBox(e.what());
-    }
+    });
+    if (!problems.empty())
+        ErrorBox(problems);
 }
 
 void TSettings::Save()

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "ExportTestTree.h"
@@ -87,7 +90,7 @@ TEST_F(AtomicWriterTest, ReplacesTheFileOnlyOnCommitAndKeepsItsMode)
         writer.Stream() << "new content";
         writer.Stream().flush();
         EXPECT_EQ(ReadFile(path), "old");
-        EXPECT_EQ(Entries(tree.Path()).size(), 2u); // the target and the hidden temporary file
+        EXPECT_EQ(Entries(tree.Path()), std::vector<std::string> {"out.csv"}); // the temporary file has no name
         writer.Commit();
     }
     EXPECT_EQ(ReadFile(path), "new content");
@@ -210,6 +213,240 @@ TEST_F(AtomicWriterTest, StandardStreamsOverADescriptorReportTheSystemError)
         EXPECT_EQ(out.ErrorCode(), ENOSPC);
     }
     ::close(fd);
+}
+
+// ---- files written for someone else's benefit: links, descriptors, ownership ----
+
+constexpr uid_t OtherUser = 12345;
+constexpr uid_t ThirdUser = 23456;
+constexpr uid_t Nobody = 65534;
+
+struct stat StatOf(const std::string &path)
+{
+    struct stat st
+    { };
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Writes `text` through a writer and commits; returns "" or the error's text.
+std::string Save(const std::string &path, const std::string &text)
+{
+    try {
+        TAtomicFileWriter writer(path);
+        writer.Stream() << text;
+        writer.Commit();
+        return {};
+    } catch (const EFileWriteError &e) {
+        return e.what();
+    }
+}
+
+// Runs `body` in a child process with the user and group ids of `uid`; its exit code.
+int AsUser(uid_t uid, const std::function<int()> &body)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(uid) != 0 || ::setuid(uid) != 0)
+            ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+class WriterRulesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "needs root to give files to other users";
+        ASSERT_EQ(::chmod(FTree.Path().c_str(), 0755), 0);
+    }
+
+    TempTree FTree;
+};
+
+// A link another user planted in a shared sticky folder (/tmp, say) is not followed, as the
+// kernel's protected_symlinks rule would not follow it; links of the folder's owner or our own,
+// and links in ordinary folders, are.
+TEST_F(WriterRulesTest, PlantedLinksInStickyWorldWritableFoldersAreNotFollowed)
+{
+    const std::string victim = FTree / "victim";
+    WriteFile(victim, "secret");
+    ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+    FTree.MakeDir("shared");
+    FTree.MakeDir("private");
+    ASSERT_EQ(::chown((FTree / "shared").c_str(), OtherUser, OtherUser), 0);
+    ASSERT_EQ(::chmod((FTree / "shared").c_str(), 01777), 0);
+    const struct
+    {
+        const char *folder;
+        uid_t linkOwner;
+        bool followed;
+    } cases[] = {
+        {"shared", ThirdUser, false}, // neither ours nor the folder owner's
+        {"shared", OtherUser, true}, // the folder's owner
+        {"shared", 0, true}, // our own
+        {"private", ThirdUser, true}, // no sticky shared folder
+    };
+    for (const auto &c : cases) {
+        WriteFile(victim, "secret");
+        const std::string link = FTree / (std::string(c.folder) + "/report.csv");
+        ::unlink(link.c_str());
+        ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        const std::string error = Save(link, "new");
+        SCOPED_TRACE(std::string(c.folder) + " link of uid " + std::to_string(c.linkOwner));
+        if (c.followed) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(ReadFile(victim), "new");
+        } else {
+            EXPECT_EQ(error.rfind(link + ": Permission denied", 0), 0u) << error;
+            EXPECT_EQ(ReadFile(victim), "secret");
+            EXPECT_EQ(StatOf(victim).st_mode & 07777, 0600u);
+        }
+        EXPECT_TRUE(S_ISLNK(StatOf(link).st_mode));
+    }
+    // A planted link to a folder on the way is refused as well.
+    WriteFile(victim, "secret");
+    ASSERT_EQ(::symlink(FTree.Path().c_str(), (FTree / "shared/dir").c_str()), 0);
+    ASSERT_EQ(::lchown((FTree / "shared/dir").c_str(), ThirdUser, ThirdUser), 0);
+    EXPECT_NE(Save(FTree / "shared/dir/victim", "new"), "");
+    EXPECT_EQ(ReadFile(victim), "secret");
+}
+
+// "--output /dev/stdout >> app.log" must add to app.log, not replace it by a new file.
+TEST_F(WriterRulesTest, OwnDescriptorsAreWrittenThroughNeverReplaced)
+{
+    const std::string log = FTree / "app.log";
+    WriteFile(log, "old\n");
+    const ino_t inode = StatOf(log).st_ino;
+    const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (const std::string &name : {"/dev/fd/" + std::to_string(fd), "/proc/self/fd/" + std::to_string(fd),
+             "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(fd)}) {
+        EXPECT_EQ(Save(name, name + "\n"), "");
+    }
+    // And standard output itself, in a child whose standard output is the log.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(fd, STDOUT_FILENO);
+        ::_exit(Save("/dev/stdout", "stdout\n").empty() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
+    ::close(fd);
+    EXPECT_EQ(ReadFile(log),
+        "old\n/dev/fd/" + std::to_string(fd) + "\n/proc/self/fd/" + std::to_string(fd) + "\n/proc/"
+            + std::to_string(::getpid()) + "/fd/" + std::to_string(fd) + "\nstdout\n");
+    EXPECT_EQ(StatOf(log).st_ino, inode);
+    EXPECT_EQ(Entries(FTree.Path()), std::vector<std::string> {"app.log"});
+    // A descriptor that is not open is an error, not a file to create.
+    EXPECT_NE(Save("/dev/fd/987", "x"), "");
+}
+
+// A read-only file is refused like the shell refuses it, root included, and left as it was.
+TEST_F(WriterRulesTest, ReadOnlyFilesAreRefusedAndUntouched)
+{
+    const std::string path = FTree / "report.csv";
+    WriteFile(path, "keep");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_EQ(Save(path, "new"), path + ": Permission denied");
+    EXPECT_EQ(ReadFile(path), "keep");
+    EXPECT_EQ(StatOf(path).st_mode & 07777, 0444u);
+
+    // The same for a user writing a read-only file of their own in their own folder.
+    FTree.MakeDir("home");
+    const std::string own = FTree / "home/own.csv";
+    WriteFile(own, "keep");
+    ASSERT_EQ(::chmod(own.c_str(), 0444), 0);
+    ASSERT_EQ(::chown((FTree / "home").c_str(), Nobody, Nobody), 0);
+    ASSERT_EQ(::chown(own.c_str(), Nobody, Nobody), 0);
+    EXPECT_EQ(AsUser(Nobody, [&] { return Save(own, "new") == own + ": Permission denied" ? 0 : 1; }), 0);
+    EXPECT_EQ(ReadFile(own), "keep");
+}
+
+// Where replacing would break what the user set up, the file is written in place.
+TEST_F(WriterRulesTest, HardLinksOwnershipAndLockedFoldersAreKept)
+{
+    // Several names for one file: every name sees the new content.
+    const std::string first = FTree / "first.csv";
+    WriteFile(first, "old");
+    FTree.MakeHardLink("second.csv", "first.csv");
+    EXPECT_EQ(Save(first, "new"), "");
+    EXPECT_EQ(ReadFile(FTree / "second.csv"), "new");
+    EXPECT_EQ(StatOf(first).st_nlink, 2u);
+
+    // Another user's writable file keeps its owner, group and mode.
+    const std::string theirs = FTree / "theirs.csv";
+    WriteFile(theirs, "old content that is longer");
+    ASSERT_EQ(::chown(theirs.c_str(), OtherUser, ThirdUser), 0);
+    ASSERT_EQ(::chmod(theirs.c_str(), 0666), 0);
+    EXPECT_EQ(Save(theirs, "new"), "");
+    EXPECT_EQ(ReadFile(theirs), "new");
+    EXPECT_EQ(StatOf(theirs).st_uid, OtherUser);
+    EXPECT_EQ(StatOf(theirs).st_gid, ThirdUser);
+    EXPECT_EQ(StatOf(theirs).st_mode & 07777, 0666u);
+
+    // A writable file in a folder the user may not write can still be saved.
+    FTree.MakeDir("locked");
+    const std::string inLocked = FTree / "locked/mine.csv";
+    WriteFile(inLocked, "old");
+    ASSERT_EQ(::chown(inLocked.c_str(), Nobody, Nobody), 0);
+    EXPECT_EQ(AsUser(Nobody, [&] { return Save(inLocked, "new").empty() ? 0 : 1; }), 0);
+    EXPECT_EQ(ReadFile(inLocked), "new");
+    EXPECT_EQ(StatOf(inLocked).st_uid, Nobody);
+
+    // A dangling link creates the file it names, and stays a link.
+    FTree.MakeSymlink("dangling.csv", "created.csv");
+    EXPECT_EQ(Save(FTree / "dangling.csv", "made"), "");
+    EXPECT_TRUE(S_ISLNK(StatOf(FTree / "dangling.csv").st_mode));
+    EXPECT_EQ(ReadFile(FTree / "created.csv"), "made");
+
+    // Nothing half-made is left in any folder.
+    EXPECT_EQ(Entries(FTree.Path()),
+        (std::vector<std::string> {"created.csv", "dangling.csv", "first.csv", "locked", "second.csv", "theirs.csv"}));
+    EXPECT_EQ(Entries(FTree / "locked"), std::vector<std::string> {"mine.csv"});
+}
+
+// An export killed half-way leaves no temporary file behind: the file has no name until it is
+// complete, and where the file system cannot do that, the terminating signals remove it.
+TEST_F(WriterRulesTest, AnInterruptedWriteLeavesNoTemporaryFile)
+{
+    const struct
+    {
+        bool unnamed;
+        int signal;
+    } cases[] = {{true, SIGKILL}, {true, SIGTERM}, {false, SIGINT}, {false, SIGTERM}, {false, SIGHUP}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.unnamed ? "unnamed, " : "named, ") + ::strsignal(c.signal));
+        const std::string path = FTree / "big.csv";
+        WriteFile(path, "old");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            TAtomicFileWriter::AllowUnnamedTempFiles(c.unnamed);
+            TAtomicFileWriter writer(path);
+            writer.Stream() << std::string(1 << 20, 'x');
+            writer.Stream().flush();
+            ::raise(c.signal);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        EXPECT_EQ(Entries(FTree.Path()), std::vector<std::string> {"big.csv"});
+        EXPECT_EQ(ReadFile(path), "old");
+    }
+    // The named temporary file still gets its place when nothing interrupts it.
+    TAtomicFileWriter::AllowUnnamedTempFiles(false);
+    EXPECT_EQ(Save(FTree / "big.csv", "named"), "");
+    TAtomicFileWriter::AllowUnnamedTempFiles(true);
+    EXPECT_EQ(ReadFile(FTree / "big.csv"), "named");
+    EXPECT_EQ(Entries(FTree.Path()), std::vector<std::string> {"big.csv"});
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "LogTestSupport.h"
 #include "log/FileAppender.h"
@@ -201,6 +202,66 @@ TEST_F(TConfigFixture, DamagedEntriesAreSkippedWithAReason)
         Hierarchy.GetLogger("Zumbrel").Fatal("still alive");
         RunProgramLoggingStartup(Hierarchy, "");
     }
+}
+
+// A chain of fallbacks A -> B -> C is accepted and events reach C when A and B fail; only a
+// backup whose chain comes back to the primary is a circle.
+TEST_F(TConfigFixture, FallbackChainsAreAcceptedOnlyCirclesAreRefused)
+{
+    if (::access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full";
+    const std::string last = Tree / "c.log";
+    Configure("log4d.rootLogger=info,A\n"
+              "log4d.appender.A=TLogFileAppender\n"
+              "log4d.appender.A.fileName=/dev/full\n"
+              "log4d.appender.A.layout=TLogSimpleLayout\n"
+              "log4d.appender.A.errorHandler=TLogFallbackErrorHandler\n"
+              "log4d.appender.A.errorHandler.appender=B\n"
+              "log4d.appender.B=TLogFileAppender\n"
+              "log4d.appender.B.fileName=/dev/full\n"
+              "log4d.appender.B.layout=TLogSimpleLayout\n"
+              "log4d.appender.B.errorHandler=TLogFallbackErrorHandler\n"
+              "log4d.appender.B.errorHandler.appender=C\n"
+              "log4d.appender.C=TLogFileAppender\n"
+              "log4d.appender.C.fileName="
+        + last
+        + "\n"
+          "log4d.appender.C.layout=TLogPatternLayout\n"
+          "log4d.appender.C.layout.pattern=%m%n\n");
+    EXPECT_EQ(Channel.Text().find("circle"), std::string::npos) << Channel.Text();
+    Hierarchy.GetLogger("Zumbrel").Info("reaches the end of the chain");
+    EXPECT_EQ(ReadWholeFile(last), "reaches the end of the chain\n");
+
+    // Closing the line into a ring is refused, in code as in the file.
+    auto a = Hierarchy.Root().GetAppender("A");
+    ASSERT_NE(a, nullptr);
+    auto b = std::dynamic_pointer_cast<TLogFallbackErrorHandler>(a->ErrorHandler())->BackupAppender();
+    ASSERT_NE(b, nullptr);
+    auto c = std::dynamic_pointer_cast<TLogFallbackErrorHandler>(b->ErrorHandler())->BackupAppender();
+    ASSERT_NE(c, nullptr);
+    TLogFallbackErrorHandler ring;
+    EXPECT_FALSE(ring.SetBackupAppender(a, c.get())) << "C -> A -> B -> C";
+    EXPECT_TRUE(ring.SetBackupAppender(b, a.get())) << "A -> B -> C is no circle";
+}
+
+// A relative "fileName" in log.cfg names a file beside log.cfg, wherever the program starts.
+TEST_F(TConfigFixture, RelativeFileNamesAreTakenFromTheFolderOfLogCfg)
+{
+    Tree.MakeDir("config");
+    Tree.MakeDir("elsewhere");
+    WriteWholeFile(Tree / "config/log.cfg",
+        "log4d.rootLogger=info,F\n"
+        "log4d.appender.F=TLogFileAppender\n"
+        "log4d.appender.F.fileName=logs/zumbrel.log\n"
+        "log4d.appender.F.layout=TLogPatternLayout\n"
+        "log4d.appender.F.layout.pattern=%m%n\n");
+    const fs::path previous = fs::current_path();
+    fs::current_path(Tree / "elsewhere");
+    RunProgramLoggingStartup(Hierarchy, Tree / "config");
+    Hierarchy.GetLogger("Zumbrel").Info("beside log.cfg");
+    fs::current_path(previous);
+    EXPECT_EQ(ReadWholeFile(Tree / "config/logs/zumbrel.log"), "beside log.cfg\n");
+    EXPECT_FALSE(fs::exists(Tree / "elsewhere/logs"));
 }
 
 TEST_F(TConfigFixture, ConfigDebugReportsTheStepsAndTheEnd)

@@ -2,9 +2,12 @@
 
 #include <filesystem>
 #include <sstream>
+#include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "LogTestSupport.h"
@@ -208,6 +211,42 @@ TEST_F(TFileFixture, RollingThatCannotRenameKeepsWritingToTheSameFile)
     EXPECT_EQ(ReadWholeFile(path), "first\nsecond\nthird\n");
     EXPECT_TRUE(fs::exists(Tree / "app.log.1/keep"));
     EXPECT_NE(Channel.Text().find("Is a directory"), std::string::npos) << Channel.Text();
+}
+
+// Only regular files roll: a log written to /dev/null or a FIFO must never see its device node or
+// pipe renamed to a backup (run as root, that would move /dev/null away).
+TEST_F(TFileFixture, RollingNeverRenamesADeviceNodeOrAFifo)
+{
+    Tree.MakeFifo("pipe");
+    std::string drained;
+    const int reader = ::open((Tree / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::vector<std::string> outputs {Tree / "pipe"};
+    if (::mknod((Tree / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
+        outputs.push_back(Tree / "null");
+    for (const std::string &path : outputs) {
+        SCOPED_TRACE(path);
+        struct stat before
+        { };
+        ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+        auto appender = Attach<TLogRollingFileAppender>("R" + path);
+        appender->SetMaxFileSize(4);
+        appender->SetMaxBackupIndex(2);
+        ASSERT_TRUE(appender->OpenFile(path));
+        for (int i = 0; i < 5; ++i)
+            Hierarchy.Root().Info("longer than four bytes");
+        appender->RollOver();
+        struct stat after
+        { };
+        ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+        EXPECT_FALSE(fs::exists(path + ".1"));
+        Hierarchy.Root().RemoveAllAppenders();
+    }
+    char buffer[4096];
+    while (::read(reader, buffer, sizeof buffer) > 0) { }
+    ::close(reader);
 }
 
 struct TSizeCase

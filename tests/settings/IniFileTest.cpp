@@ -266,6 +266,43 @@ TEST_F(IniFileTest, ReplacementKeepsModeAndFollowsALinkedFile)
     EXPECT_EQ(ReadWholeFile(FTree / "real.ini"), "[S]\nK=2\n");
 }
 
+// The settings file is written by the same rules as exports: a link another user planted in a
+// shared sticky folder is not followed, a read-only file is refused, hard links stay together.
+TEST_F(IniFileTest, SavingFollowsTheRulesOfEveryWrittenFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to plant links as another user";
+    ASSERT_EQ(::chmod(FTree.Path().c_str(), 0755), 0);
+    const std::string victim = FTree / "victim";
+    WriteWholeFile(victim, "secret");
+    FTree.MakeDir("shared");
+    ASSERT_EQ(::chown((FTree / "shared").c_str(), 12345, 12345), 0);
+    ASSERT_EQ(::chmod((FTree / "shared").c_str(), 01777), 0);
+    const std::string planted = FTree / "shared/Zumbrel.ini";
+    ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0);
+    ASSERT_EQ(::lchown(planted.c_str(), 23456, 23456), 0);
+    TIniFile viaLink(planted);
+    try {
+        viaLink.WriteString("S", "K", "v");
+        ADD_FAILURE() << "the planted link was followed";
+    } catch (const EIniFileError &e) {
+        EXPECT_NE(std::string(e.what()).find("Permission denied"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadWholeFile(victim), "secret");
+
+    WriteWholeFile(FPath, "[S]\nK=1\n");
+    ASSERT_EQ(::chmod(FPath.c_str(), 0444), 0);
+    TIniFile readOnly(FPath);
+    EXPECT_THROW(readOnly.WriteString("S", "K", "2"), EIniFileError);
+    EXPECT_EQ(ReadWholeFile(FPath), "[S]\nK=1\n");
+
+    ASSERT_EQ(::chmod(FPath.c_str(), 0600), 0);
+    FTree.MakeHardLink("backup.ini", "Zumbrel.ini");
+    TIniFile linked(FPath);
+    linked.WriteString("S", "K", "3");
+    EXPECT_EQ(ReadWholeFile(FTree / "backup.ini"), "[S]\nK=3\n");
+}
+
 TEST_F(IniFileTest, NewFileIsPrivate)
 {
     TIniFile ini(FPath);

@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "SettingsTestSupport.h"
 #include "model/common/Translate.h"
@@ -124,31 +127,34 @@ TEST_F(SettingsTest, UnknownPainterClassLoadsAndSavesAsTheDefault)
     EXPECT_EQ(settings.ReadSettingStr("BarChartPainterClass", ""), "TDefaultBarChartPainter");
 }
 
-TEST_F(SettingsTest, AnOutOfRangeMaxMruItemsSkipsTheRemainingSteps)
+// An out-of-range MaxMruItems is reported and keeps its default, and every key after it still
+// loads (it used to end the loading, so Language=de silently stopped working).
+TEST_F(SettingsTest, AnOutOfRangeMaxMruItemsKeepsItsDefaultAndTheLaterKeysLoad)
 {
-    TSettings settings(Settings("GroupSmallFiles=0\n"
-                                "GroupFileSize=4096\n"
-                                "MaxMruItems=70000\n"
-                                "Language=de\n"
-                                "PaintOptions=[]\n"
-                                "FileSizeRounding=1\n"
-                                "BarChartPainterClass=TDefaultBarChartPainter\n"));
-    const std::string language = settings.LanguageCode();
-    settings.Load();
-    ASSERT_EQ(FBoxes.Texts.size(), 1u);
-    EXPECT_EQ(FBoxes.Titles[0], "Error");
-    EXPECT_NE(FBoxes.Texts[0].find("70000"), std::string::npos) << FBoxes.Texts[0];
-    EXPECT_FALSE(settings.GroupSmallFiles());
-    EXPECT_EQ(settings.GroupFileSize(), 4096);
-    EXPECT_EQ(settings.MaxMruItems(), 20);
-    EXPECT_EQ(settings.LanguageCode(), language);
-    EXPECT_TRUE(settings.PaintOptions().Contains(poPaintBackgroundShape));
-    EXPECT_EQ(settings.FileSizeRounding(), rsTruncate);
-
-    TSettings negative(Settings("MaxMruItems=-1\nLanguage=de\n"));
-    negative.Load();
-    EXPECT_EQ(FBoxes.Texts.size(), 2u);
-    EXPECT_EQ(negative.LanguageCode(), language);
+    for (const char *value : {"70000", "99999", "-1"}) {
+        FBoxes.Texts.clear();
+        FBoxes.Titles.clear();
+        TSettings settings(Settings(std::string("GroupSmallFiles=0\n"
+                                                "GroupFileSize=4096\n"
+                                                "MaxMruItems=")
+            + value
+            + "\n"
+              "Language=de\n"
+              "PaintOptions=[]\n"
+              "FileSizeRounding=1\n"
+              "BarChartPainterClass=TDefaultBarChartPainter\n"));
+        settings.Load();
+        ASSERT_EQ(FBoxes.Texts.size(), 1u) << value;
+        EXPECT_EQ(FBoxes.Titles[0], "Error");
+        EXPECT_NE(FBoxes.Texts[0].find(value), std::string::npos) << FBoxes.Texts[0];
+        EXPECT_FALSE(settings.GroupSmallFiles());
+        EXPECT_EQ(settings.GroupFileSize(), 4096);
+        EXPECT_EQ(settings.MaxMruItems(), 20) << value;
+        EXPECT_EQ(settings.LanguageCode(), "de") << value;
+        EXPECT_FALSE(settings.PaintOptions().Contains(poPaintBackgroundShape)) << value;
+        EXPECT_EQ(settings.FileSizeRounding(), rsBankers) << value;
+        EXPECT_EQ(settings.BarChartPainterClass(), "TDefaultBarChartPainter");
+    }
 }
 
 TEST_F(SettingsTest, DamagedValuesGiveDefaults)
@@ -199,6 +205,44 @@ TEST_F(SettingsTest, AHugeTextFileLoadsDefaultsAndSurvivesASave)
     { };
     ASSERT_EQ(::stat(FPath.c_str(), &st), 0);
     EXPECT_GT(st.st_size, 100 * 1024 * 1024);
+}
+
+// A file of blank lines costs about its own size in memory while it loads (it used to cost
+// 32 bytes and more per line), and the keys after the blank lines are still found. A child
+// process measures its own peak memory, so earlier tests do not hide the growth.
+TEST_F(SettingsTest, ABlankLineFileLoadsInMemoryProportionalToItsSize)
+{
+    constexpr long BlankLines = 24L * 1024 * 1024;
+    {
+        std::FILE *file = std::fopen(FPath.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        const std::string blanks(1024 * 1024, '\n');
+        for (long written = 0; written < BlankLines; written += static_cast<long>(blanks.size()))
+            std::fwrite(blanks.data(), 1, blanks.size(), file);
+        std::fputs("[Settings]\nLanguage=de\nMaxMruItems=7\n", file);
+        std::fclose(file);
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rusage before {};
+        ::getrusage(RUSAGE_SELF, &before);
+        TSettings settings(FPath);
+        settings.Load();
+        rusage after {};
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
+        const bool loaded = settings.LanguageCode() == "de" && settings.MaxMruItems() == 7;
+        // Exit code: 1 when the keys were missed, else the growth in units of the file size.
+        ::_exit(!loaded ? 1 : static_cast<int>(std::min<long>(100, 2 + grownMiB * 1024 * 1024 / BlankLines)));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    ASSERT_NE(code, 1) << "the keys after the blank lines were not loaded";
+    // Sanitizers add their shadow memory to every byte; the old way cost over 40 times the file.
+    EXPECT_LE(code - 2, 12) << "peak memory grew by about " << code - 2 << " times the file size";
 }
 
 TEST_F(SettingsTest, SetterRules)

@@ -10,7 +10,10 @@
 
 #include <pwd.h>
 #include <sys/stat.h>
+#include <syslog.h>
 #include <unistd.h>
+
+#include "log/Appender.h"
 
 namespace {
 
@@ -133,11 +136,7 @@ std::int64_t TLinuxSystem::CounterValue()
 
 void TLinuxSystem::DebugOutput(std::string_view text)
 {
-    std::string line(text);
-    if (line.empty() || line.back() != '\n')
-        line += '\n';
-    static std::mutex lock;
-    std::scoped_lock guard(lock);
-    // One write per line so that lines of several threads never interleave.
-    (void)!::write(STDERR_FILENO, line.data(), line.size());
+    // The platform's debugger output channel: the journal, copied to standard error with
+    // ZUMBREL_DEBUG=1 (see TLogODSAppender).
+    (void)LogWriteDebugChannel(text, LOG_DEBUG);
 }

@@ -1,10 +1,15 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <sstream>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "log/Appender.h"
+#include "log/Layout.h"
+#include "log/Logger.h"
 #include "model/common/Drives.h"
 #include "model/common/FileQueries.h"
 #include "model/common/ShellTexts.h"
@@ -65,10 +70,14 @@ TEST_F(QueriesTest, GetVolumeInfoFailureLogsAndYieldsAnEmptyRecord)
     FVolumes.AddMount("/media/cd", dtCDROM);
     FVolumes.SetVolumeInfo("/media/cd", {0, "Disc", 7, "iso9660"});
     FVolumes.SetError("/media/cd", EIO);
-    // The logger writes to the debug channel, the platform's or standard error.
-    ::testing::internal::CaptureStderr();
+    // The program logger's events (the journal by default) and the platform's debug lines.
+    std::ostringstream events;
+    auto appender = std::make_shared<TLogStreamAppender>("QueriesTest", events);
+    appender->SetLayout(std::make_shared<TLogPatternLayout>("%m%n"));
+    DefaultHierarchy().Root().AddAppender(appender);
     const TVolumeInfo info = GetVolumeInfo("/media/cd");
-    std::string logged = ::testing::internal::GetCapturedStderr();
+    DefaultHierarchy().Root().RemoveAppender("QueriesTest");
+    std::string logged = events.str();
     for (const auto &line : FSystem.DebugLines())
         logged += line + "\n";
     EXPECT_EQ(info.Name, "");

@@ -1,4 +1,4 @@
-#include "export/FdStream.h"
+#include "model/common/FdStream.h"
 
 #include <cerrno>
 #include <cstring>
