@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 
 #include "model/Paths.h"
 #include "model/common/ShellTexts.h"
@@ -176,6 +177,29 @@ bool Exists(const std::string &path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+// Qt up to 6.4 writes the original path of a .trashinfo without the percent-encoding the
+// Trash specification asks for, so a name holding "%41" would come back as "A" (here and in
+// every file manager). The record is written again, encoded, keeping its deletion date.
+void RewriteTrashInfo(const std::string &trashPath, const std::string &originalPath)
+{
+    const std::string infoPath = TrashInfoPathOf(trashPath);
+    QFile info(QFile::decodeName(QByteArray::fromStdString(infoPath)));
+    if (!info.open(QIODevice::ReadOnly))
+        return;
+    QByteArray date;
+    for (const QByteArray &line : info.readAll().split('\n'))
+        if (line.startsWith("DeletionDate="))
+            date = line.trimmed();
+    info.close();
+    // Absolute paths are valid in every Trash, a volume's included.
+    const std::string &recorded = originalPath;
+    const QByteArray text
+        = "[Trash Info]\nPath=" + QByteArray::fromStdString(recorded).toPercentEncoding("/") + "\n" + date + "\n";
+    QSaveFile out(info.fileName());
+    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size())
+        out.commit();
+}
+
 } // namespace
 
 std::string TFileOpResult::FailureText(std::size_t limit) const
@@ -239,8 +263,10 @@ TFileOpResult MoveToTrash(const std::vector<std::string> &paths, const TFileOpPr
         if (!Exists(path)) {
             result.Failures.push_back({path, errno});
         } else if (QFile::moveToTrash(name, &inTrash)) {
+            const std::string trashed = QFile::encodeName(inTrash).toStdString();
+            RewriteTrashInfo(trashed, path);
             result.Removed.push_back(original);
-            result.Trashed.push_back({path, QFile::encodeName(inTrash).toStdString()});
+            result.Trashed.push_back({path, trashed});
         } else {
             // No Trash that the item could be renamed into: a read-only folder, or a volume
             // without a usable Trash folder.
