@@ -31,7 +31,7 @@ std::vector<TDeleteEntry> TDeleteCommand::Targets(const std::vector<TDeleteEntry
 }
 
 TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, const std::vector<TDeleteEntry> &entries,
-    bool permanent, TFileSizeStrProc sizeText, const TBusyTest &busy)
+    bool permanent, TFileSizeStrProc sizeText, const TBusyTest &busy, const std::function<void()> &modelChanged)
 {
     TOutcome outcome;
     const std::vector<TDeleteEntry> targets = Targets(entries);
@@ -83,6 +83,8 @@ TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, co
     for (const std::string &path : outcome.Result.Removed)
         if (root && RemoveNodeByPath(*root, path))
             outcome.RemovedFromModel.push_back(path);
+    if (modelChanged && !outcome.RemovedFromModel.empty())
+        modelChanged();
     for (const std::string &path : outcome.Result.Partial) {
         const TFileSystemNode *node = nullptr;
         for (const TDeleteEntry &target : targets)

@@ -34,9 +34,11 @@ public:
     using TBusyTest = std::function<bool(const TFileSystemNode *node)>;
 
     // `entries` in selection order; a small-files group stands for its member files. `root`
-    // is the analysis (may be null when the paths are not part of one).
+    // is the analysis (may be null when the paths are not part of one). `modelChanged` runs
+    // right after nodes left the model, before any event is handled: views that hold nodes
+    // must let go of the freed ones there.
     static TOutcome Run(QWidget *owner, TRootNode *root, const std::vector<TDeleteEntry> &entries, bool permanent,
-        TFileSizeStrProc sizeText, const TBusyTest &busy = {});
+        TFileSizeStrProc sizeText, const TBusyTest &busy = {}, const std::function<void()> &modelChanged = {});
 
     // The entries the command acts on: group rows replaced by their members, then collapsed.
     [[nodiscard]] static std::vector<TDeleteEntry> Targets(const std::vector<TDeleteEntry> &entries);
