@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "model/DeleteNodes.h"
 #include "model/TreeTypes.h"
 #include "model/common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
@@ -18,6 +19,7 @@
 #include "settings/MRUDirList.h"
 #include "settings/Settings.h"
 #include "settings/TreeViewStates.h"
+#include "shell/FileOperations.h"
 #include "shell/SHChangeNotify.h"
 #include "shell/ShellTypes.h"
 #include "ui/FileTreeDelegate.h"
@@ -124,6 +126,25 @@ public:
 
     // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
     // --- file commands (FormMainFileCommands.cpp) ---
+    QAction *ActionRemoveInvalidRecentItems = nullptr;
+    QAction *ActShellOpenFile = nullptr;
+    QAction *ActDelete = nullptr; // Del; Shift+Del (or Shift held) deletes for good
+    QAction *ActUndoTrash = nullptr;
+    QAction *ActOpenInExplorer = nullptr;
+    QAction *Action1 = nullptr; // the About box
+    QAction *ActionHomepage = nullptr;
+    void ActionRemoveInvalidRecentItemsExecute();
+    void ActShellOpenFileExecute();
+    void ActDeleteExecute();
+    void ActUndoTrashExecute();
+    void ActOpenInExplorerExecute();
+    void Action1Execute();
+    void ActionHomepageExecute();
+    // Our context menu for a path of the tree or of the start page, at a screen position.
+    void ShowItemContextMenu(const std::string &path, const QPoint &globalPos);
+    // Enables "Remove invalid recent items..." when a recent folder no longer exists.
+    void RefreshInvalidRecentItems();
+    [[nodiscard]] QMenu *PopupTree() const { return FPopupTree; }
     // --- preferences dialog and About box (FormMainPreferences.cpp) ---
 
 public slots:
@@ -178,6 +199,13 @@ private:
     void WMShellFileIcon(std::int32_t uniqueId, std::int32_t sysIconIndex);
     void TimerGarbageTimer();
     void OnDriveChange(const char *what, const std::string &path);
+    // File commands (FormMainFileCommands.cpp).
+    void CreateFileCommandActions();
+    void UpdateFileCommandActions();
+    void DeleteSelection(bool permanent);
+    void DeleteEntries(const std::vector<TDeleteEntry> &entries, bool permanent);
+    [[nodiscard]] bool IsBusyForDelete(const TFileSystemNode *node) const;
+    void TreeContextMenu(const QPoint &pos);
 
     // The preferences in use, copied from the settings by ApplySettings.
     struct TOptions
@@ -228,6 +256,12 @@ private:
     QMenu *FMenuFile = nullptr;
     QMenu *FMenuAnalysis = nullptr;
     QMenu *FMenuExtras = nullptr;
+    QMenu *FMenuHelp = nullptr;
+    QMenu *FPopupTree = nullptr; // context menu of a small-files group row
+    QAction *FPopupTreeHeader = nullptr;
+    std::vector<TTrashedItem> FLastTrashed; // what Ctrl+Z puts back
+    bool FFileOperationRunning = false;
+    bool FHasInvalidRecentItems = false;
     QToolBar *FToolBar = nullptr;
     QTreeView *FTree = nullptr;
     TFileTreeModel *FModel = nullptr;
