@@ -39,7 +39,7 @@ TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, co
         return outcome;
     if (busy) {
         for (const TDeleteEntry &target : targets) {
-            if (target.Node && busy(target.Node)) {
+            if (busy(target)) {
                 outcome.Busy = true;
                 ErrorBox(_("A scan is still running in a folder you want to delete from. Stop the analysis or wait "
                            "until it has finished, then try again."));

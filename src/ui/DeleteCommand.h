@@ -29,9 +29,10 @@ public:
         std::vector<std::string> RescanFolders;
     };
 
-    // Tells whether a scan thread works in or below the folder of `node` (or in a folder
-    // that holds it); such a delete is refused.
-    using TBusyTest = std::function<bool(const TFileSystemNode *node)>;
+    // Tells whether a scan thread works in or below the entry (or in a folder that holds
+    // it); such a delete is refused. The entry's node may be null (a path the model does not
+    // know yet), so the path counts too.
+    using TBusyTest = std::function<bool(const TDeleteEntry &entry)>;
 
     // `entries` in selection order; a small-files group stands for its member files. `root`
     // is the analysis (may be null when the paths are not part of one). `modelChanged` runs

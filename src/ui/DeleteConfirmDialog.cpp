@@ -101,9 +101,9 @@ TDeleteConfirmDialog::TDeleteConfirmDialog(
         where->setTextInteractionFlags(Qt::TextSelectableByMouse);
         text->addWidget(where);
     }
-    auto *how = new QLabel(permanent ? Q(_("This cannot be undone."))
-                                     : Q(_("You can restore them from the trash, or with Ctrl+Z right away.")),
-        this);
+    const std::string undo = items.size() == 1 ? _("You can get it back from the trash, or with Ctrl+Z right away.")
+                                               : _("You can get them back from the trash, or with Ctrl+Z right away.");
+    auto *how = new QLabel(permanent ? Q(_("This cannot be undone.")) : Q(undo), this);
     how->setWordWrap(true);
     if (permanent) {
         QFont bold = how->font();

@@ -140,6 +140,8 @@ public:
     void ActOpenInExplorerExecute();
     void Action1Execute();
     void ActionHomepageExecute();
+    // Deletes paths (to the Trash unless `permanent`) after asking, as the context menu does.
+    void DeletePaths(const std::vector<std::string> &paths, bool permanent);
     // Our context menu for a path of the tree or of the start page, at a screen position.
     void ShowItemContextMenu(const std::string &path, const QPoint &globalPos);
     // Enables "Remove invalid recent items..." when a recent folder no longer exists.
@@ -204,7 +206,7 @@ private:
     void UpdateFileCommandActions();
     void DeleteSelection(bool permanent);
     void DeleteEntries(const std::vector<TDeleteEntry> &entries, bool permanent);
-    [[nodiscard]] bool IsBusyForDelete(const TFileSystemNode *node) const;
+    [[nodiscard]] bool IsBusyForDelete(const TDeleteEntry &entry) const;
     void TreeContextMenu(const QPoint &pos);
 
     // The preferences in use, copied from the settings by ApplySettings.

@@ -249,12 +249,18 @@ void TFormMain::ActDeleteExecute()
     DeleteSelection(QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier));
 }
 
-bool TFormMain::IsBusyForDelete(const TFileSystemNode *node) const
+bool TFormMain::IsBusyForDelete(const TDeleteEntry &entry) const
 {
-    for (const auto &[thread, entry] : FThreadRoots)
-        if (IsSameOrBelow(entry.Root, node) || IsSameOrBelow(node, entry.Root))
+    const std::string path = IncludeTrailingPathDelimiter(entry.Path);
+    for (const auto &[thread, scan] : FThreadRoots) {
+        if (entry.Node && (IsSameOrBelow(scan.Root, entry.Node) || IsSameOrBelow(entry.Node, scan.Root)))
             return true;
-    for (const TFileSystemNode *up = node; up; up = up->Parent())
+        // A path the model does not know yet may be what the thread is adding.
+        const std::string root = IncludeTrailingPathDelimiter(scan.Root->GetFullPathName());
+        if (PathStartsWith(path, root) || PathStartsWith(root, path))
+            return true;
+    }
+    for (const TFileSystemNode *up = entry.Node; up; up = up->Parent())
         if (up->IsGroup() && static_cast<const TGroupNode *>(up)->Scanning())
             return true;
     return false;
@@ -305,7 +311,7 @@ void TFormMain::DeleteEntries(const std::vector<TDeleteEntry> &entries, bool per
         TBusyWindow busy(*this, FFileOperationRunning);
         outcome = TDeleteCommand::Run(
             this, FRootNode.get(), entries, permanent, FFileSizeStrProc,
-            [this](const TFileSystemNode *node) { return IsBusyForDelete(node); },
+            [this](const TDeleteEntry &entry) { return IsBusyForDelete(entry); },
             [this, survivor] {
                 // Rows still point at the freed nodes: rebuild before anything paints.
                 RefreshTree();
@@ -366,16 +372,20 @@ void TFormMain::ActUndoTrashExecute()
 
 // ---------------------------------------------------------------- context menus
 
+void TFormMain::DeletePaths(const std::vector<std::string> &paths, bool permanent)
+{
+    if (FFileOperationRunning || IsMainScanRunning() || paths.empty())
+        return;
+    std::vector<TDeleteEntry> entries;
+    for (const std::string &path : paths)
+        entries.push_back({path, FRootNode ? FRootNode->FindChildNodePath(path) : nullptr});
+    DeleteEntries(entries, permanent);
+}
+
 void TFormMain::ShowItemContextMenu(const std::string &path, const QPoint &globalPos)
 {
     ::ShowItemContextMenu(
-        path, globalPos, this,
-        [this](const std::string &target, bool permanent) {
-            if (FFileOperationRunning || IsMainScanRunning())
-                return;
-            TFileSystemNode *node = FRootNode ? FRootNode->FindChildNodePath(target) : nullptr;
-            DeleteEntries({{target, node}}, permanent);
-        },
+        path, globalPos, this, [this](const std::string &target, bool permanent) { DeletePaths({target}, permanent); },
         !IsMainScanRunning() && !FFileOperationRunning);
 }
 

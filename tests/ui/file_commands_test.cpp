@@ -152,7 +152,7 @@ private slots:
         TDeleteConfirmDialog::TestAnswer = Confirm;
         const TDirNode *scanning = tree.A;
         const auto outcome = TDeleteCommand::Run(nullptr, &tree.Root, {tree.Entry("a/x")}, true, FileSizeToStrTruncated,
-            [scanning](const TFileSystemNode *node) { return IsSameOrBelow(node, scanning); });
+            [scanning](const TDeleteEntry &entry) { return IsSameOrBelow(entry.Node, scanning); });
         QVERIFY(outcome.Busy);
         QVERIFY(!outcome.Confirmed);
         QVERIFY(Exists(tree.Disk / "a/x"));

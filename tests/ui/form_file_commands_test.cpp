@@ -208,6 +208,40 @@ private slots:
         QCOMPARE(FBoxes.Asked[0].first, TMessageKind::Error);
     }
 
+    // While a rescan fills a folder, nothing inside it (or holding it) may go; a folder
+    // beside it may.
+    void deletingNextToARunningRescan()
+    {
+        TempTree tree;
+        for (int d = 0; d < 20; ++d)
+            for (int i = 0; i < 400; ++i)
+                tree.MakeFile("big/d" + std::to_string(d) + "/f" + std::to_string(i), 2000000);
+        tree.MakeFile("side/x.bin", 3000000);
+        tree.MakeFile("other.bin", 1000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        TRootNode *root = form.RootNode();
+        const std::int64_t bigSize = root->FindChildNode("big")->GetSize();
+        SelectOnly(form, root->FindChildNode("big"));
+        form.ActRefreshNodeExecute();
+        QVERIFY(!form.ScanThreads().IsEmpty());
+        TDeleteConfirmDialog::TestAnswer = Confirm;
+        // The thread ends only through the event loop, so it still counts here.
+        form.DeletePaths({tree / "big/d3/f7"}, true);
+        form.DeletePaths({tree / "big"}, false);
+        QVERIFY(Exists(tree / "big/d3/f7"));
+        QCOMPARE(FBoxes.Asked.size(), std::size_t(2));
+        form.DeletePaths({tree / "side"}, true);
+        QVERIFY(!Exists(tree / "side"));
+        QVERIFY(w.WaitForScans());
+        QCOMPARE(root->FindChildNode("side"), nullptr);
+        QCOMPARE(root->FindChildNode("big")->GetSize(), bigSize);
+        QCOMPARE(root->GetSize(), bigSize + 1000000);
+        QCOMPARE(root->FileCount(), 8001);
+    }
+
     void enabledRules()
     {
         TempTree tree;
