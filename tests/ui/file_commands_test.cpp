@@ -9,6 +9,7 @@
 
 #include "model/DeleteNodes.h"
 #include "model/common/SizeText.h"
+#include "model/common/Translate.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "shell/ShellServices.h"
 #include "support/TempTree.h"
@@ -231,6 +232,21 @@ private slots:
         for (const QLabel *label : about.findChildren<QLabel *>())
             rights = rights || label->text().contains(QString::fromUtf8(RightsHolder));
         QVERIFY(rights);
+    }
+
+    void aboutBoxNamesTheCatalogsTranslator()
+    {
+        InitTranslation(); // the catalogs beside the test program
+        std::vector<std::string> languages;
+        GetListOfLanguages("default", languages);
+        if (std::find(languages.begin(), languages.end(), "de") == languages.end())
+            QSKIP("no German catalog built");
+        UseLanguage("de");
+        const TFormAbout german;
+        UseLanguage("en");
+        const TFormAbout english;
+        QCOMPARE(german.TranslatorLine(), QStringLiteral("Übersetzung: Zumbrel developers"));
+        QVERIFY(english.TranslatorLine().isEmpty());
     }
 
 private:
