@@ -172,7 +172,8 @@ std::string FileVersion(const std::string &fileName)
 
 std::int32_t IconIndexOfPath(const std::string &path)
 {
-    const std::string_view name = LastPathComponent(ExcludeTrailingPathDelimiter(path));
+    const std::string clean = ExcludeTrailingPathDelimiter(path);
+    const std::string_view name = LastPathComponent(clean);
     if (name.empty())
         return -1;
     return FileIconIndexOfName(name);
