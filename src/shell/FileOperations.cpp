@@ -77,8 +77,8 @@ public:
         if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return Fail(path, errno);
         if (S_ISDIR(st.st_mode)) {
-            if (st.st_dev != device)
-                return Fail(path, EXDEV); // a mount point: its contents are not ours to take
+            if (st.st_dev != device) // a mount point: its contents are not ours to take
+                return Fail(path, EXDEV, "another file system is mounted here; it was left alone");
             if (!RemoveContents(parentFd, path, name, st))
                 return false;
             if (::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0)
@@ -140,9 +140,9 @@ private:
         return all;
     }
 
-    bool Fail(const std::string &path, int code)
+    bool Fail(const std::string &path, int code, std::string note = {})
     {
-        FResult.Failures.push_back({path, code});
+        FResult.Failures.push_back({path, code, std::move(note)});
         if (FResult.Code == 0)
             FResult.Code = code;
         return false;
@@ -208,7 +208,8 @@ std::string TFileOpResult::FailureText(std::size_t limit) const
     for (std::size_t i = 0; i < Failures.size() && i < limit; ++i) {
         if (!text.empty())
             text += '\n';
-        text += Failures[i].Path + ": " + FileOperationErrorText(Failures[i].Code);
+        text += Failures[i].Path + ": "
+            + (Failures[i].Note.empty() ? FileOperationErrorText(Failures[i].Code) : Failures[i].Note);
     }
     if (Failures.size() > limit)
         text += "\n… (" + std::to_string(Failures.size() - limit) + ")";
@@ -226,7 +227,7 @@ TFileOpResult DeletePermanently(const std::vector<std::string> &paths, const TFi
         const std::string parent = ParentOf(path);
         const std::string name(LastPathComponent(path));
         if (name.empty() || name == "/" || name == "." || name == "..") {
-            result.Failures.push_back({path, EINVAL});
+            result.Failures.push_back({path, EINVAL, {}});
             if (result.Code == 0)
                 result.Code = EINVAL;
             continue;
@@ -235,7 +236,7 @@ TFileOpResult DeletePermanently(const std::vector<std::string> &paths, const TFi
         struct stat st
         { };
         if (!parentFd.Valid() || ::fstatat(parentFd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            result.Failures.push_back({path, errno});
+            result.Failures.push_back({path, errno, {}});
             if (result.Code == 0)
                 result.Code = errno;
             continue;
@@ -261,7 +262,7 @@ TFileOpResult MoveToTrash(const std::vector<std::string> &paths, const TFileOpPr
         QString inTrash;
         // Checked first: moveToTrash reports no reason of its own.
         if (!Exists(path)) {
-            result.Failures.push_back({path, errno});
+            result.Failures.push_back({path, errno, {}});
         } else if (QFile::moveToTrash(name, &inTrash)) {
             const std::string trashed = QFile::encodeName(inTrash).toStdString();
             RewriteTrashInfo(trashed, path);
@@ -271,7 +272,8 @@ TFileOpResult MoveToTrash(const std::vector<std::string> &paths, const TFileOpPr
             // No Trash that the item could be renamed into: a read-only folder, or a volume
             // without a usable Trash folder.
             const int code = ::access(ParentOf(path).c_str(), W_OK) != 0 ? errno : EXDEV;
-            result.Failures.push_back({path, code});
+            result.Failures.push_back(
+                {path, code, code == EXDEV ? "no trash folder on its volume can take it" : std::string()});
         }
         if (!result.Failures.empty() && result.Code == 0)
             result.Code = result.Failures.front().Code;

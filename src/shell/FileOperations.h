@@ -18,6 +18,7 @@ struct TFileOpFailure
 {
     std::string Path;
     int Code = 0; // errno
+    std::string Note; // says more than the system's message for the code, when set
 };
 
 // One item moved to the Trash.
