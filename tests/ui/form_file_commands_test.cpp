@@ -141,6 +141,9 @@ private slots:
         form.UpdateActions();
         QVERIFY(form.ActUndoTrash->isEnabled());
 
+        // A slow run shows the progress dialog, which takes the activation for a moment; the
+        // window's shortcuts work once it is back.
+        QVERIFY(QTest::qWaitForWindowActive(&form));
         QTest::keyClick(form.Tree(), Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(Exists(tree / "sub/a.bin"));
         QVERIFY(w.WaitForScans());
