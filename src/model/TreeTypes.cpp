@@ -603,6 +603,12 @@ void TDirNode::SetScanning(bool value)
     SetIgnoreGroupFileSize(true);
 }
 
+void TDirNode::DropSmallFilesGroup()
+{
+    if (TFileGroupNode *group = FSmallFilesGroup.exchange(nullptr, std::memory_order_acq_rel))
+        RemoveChildNode(group);
+}
+
 TFileGroupNode *TDirNode::GetSmallFilesGroup()
 {
     TFileGroupNode *group = FSmallFilesGroup.load(std::memory_order_acquire);

@@ -267,6 +267,8 @@ public:
     // The small-files group, created and appended on first use.
     TFileGroupNode *GetSmallFilesGroup();
     [[nodiscard]] TFileGroupNode *SmallFilesGroup() const { return FSmallFilesGroup.load(std::memory_order_acquire); }
+    // Removes and frees the small-files group (one that deleting its files emptied).
+    void DropSmallFilesGroup();
 
 protected:
     std::atomic<TFileGroupNode *> FSmallFilesGroup {nullptr}; // not owned: it is one of the children

@@ -108,6 +108,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     CreateImages();
     CreateTree();
     CreateActions();
+    CreateFileCommandActions();
     CreateMenus();
     CreateNavigation();
     ProfLogElapsed(-1, "OnCreate4");
@@ -200,6 +201,10 @@ TFormMain::~TFormMain()
 
 void TFormMain::closeEvent(QCloseEvent *event)
 {
+    if (FFileOperationRunning) {
+        event->ignore(); // files are going; the tree must stay until they are gone
+        return;
+    }
     ShutDown();
     QMainWindow::closeEvent(event);
 }
@@ -345,8 +350,14 @@ void TFormMain::CreateMenus()
 {
     FMenuFile = menuBar()->addMenu(Tr(_("&File")));
     FMenuFile->addAction(ActDirSelect);
+    FMenuFile->addAction(ActionRemoveInvalidRecentItems);
+    FMenuFile->addSeparator();
+    FMenuFile->addAction(ActShellOpenFile);
+    FMenuFile->addAction(ActDelete);
+    FMenuFile->addAction(ActUndoTrash);
     FMenuFile->addSeparator();
     FMenuFile->addAction(ActionExitApplication);
+    connect(FMenuFile, &QMenu::aboutToShow, this, &TFormMain::RefreshInvalidRecentItems);
     FMenuAnalysis = menuBar()->addMenu(Tr(_("&Analysis")));
     FMenuAnalysis->addAction(ActRefresh);
     FMenuAnalysis->addAction(ActRefreshNode);
@@ -354,19 +365,25 @@ void TFormMain::CreateMenus()
     FMenuAnalysis->addSeparator();
     FMenuAnalysis->addAction(ActScanFixedDrives);
     FMenuExtras = menuBar()->addMenu(Tr(_("&Extras")));
+    FMenuExtras->addAction(ActOpenInExplorer);
     FMenuExtras->addAction(ActSaveScanResult);
     FMenuExtras->addSeparator();
     FMenuExtras->addAction(ActConfig);
+    FMenuHelp = menuBar()->addMenu(Tr(_("&Help")));
+    FMenuHelp->addAction(ActionHomepage);
+    FMenuHelp->addAction(Action1);
 
     FToolBar = addToolBar(Tr(_("Toolbar")));
     FToolBar->setObjectName(QStringLiteral("ToolBar"));
     FToolBar->setMovable(false);
     FToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     FToolBar->addAction(ActDirSelect);
+    FToolBar->addAction(ActDelete);
     FToolBar->addSeparator();
     FToolBar->addAction(ActRefresh);
     FToolBar->addAction(ActStopScan);
     FToolBar->addSeparator();
+    FToolBar->addAction(ActOpenInExplorer);
     FToolBar->addAction(ActSaveScanResult);
 }
 
@@ -377,6 +394,7 @@ void TFormMain::UpdateActions()
     const TFileSystemNode *selected = GetSelectedNode();
     ActRefreshNode->setEnabled(selected != nullptr);
     ActSaveScanResult->setEnabled(CanSaveScanResult());
+    UpdateFileCommandActions();
 }
 
 // ---------------------------------------------------------------- status

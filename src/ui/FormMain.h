@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "model/DeleteNodes.h"
 #include "model/TreeTypes.h"
 #include "model/common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
@@ -19,6 +20,7 @@
 #include "settings/Settings.h"
 #include "settings/TreeViewStates.h"
 #include "shell/NetworkResources.h"
+#include "shell/FileOperations.h"
 #include "shell/SHChangeNotify.h"
 #include "shell/ShellTypes.h"
 #include "ui/FileTreeDelegate.h"
@@ -158,6 +160,27 @@ private:
 
 public:
     // --- file commands (FormMainFileCommands.cpp) ---
+    QAction *ActionRemoveInvalidRecentItems = nullptr;
+    QAction *ActShellOpenFile = nullptr;
+    QAction *ActDelete = nullptr; // Del; Shift+Del (or Shift held) deletes for good
+    QAction *ActUndoTrash = nullptr;
+    QAction *ActOpenInExplorer = nullptr;
+    QAction *Action1 = nullptr; // the About box
+    QAction *ActionHomepage = nullptr;
+    void ActionRemoveInvalidRecentItemsExecute();
+    void ActShellOpenFileExecute();
+    void ActDeleteExecute();
+    void ActUndoTrashExecute();
+    void ActOpenInExplorerExecute();
+    void Action1Execute();
+    void ActionHomepageExecute();
+    // Deletes paths (to the Trash unless `permanent`) after asking, as the context menu does.
+    void DeletePaths(const std::vector<std::string> &paths, bool permanent);
+    // Our context menu for a path of the tree or of the start page, at a screen position.
+    void ShowItemContextMenu(const std::string &path, const QPoint &globalPos);
+    // Enables "Remove invalid recent items..." when a recent folder no longer exists.
+    void RefreshInvalidRecentItems();
+    [[nodiscard]] QMenu *PopupTree() const { return FPopupTree; }
     // --- preferences dialog, language (FormMainPreferences.cpp) ---
     QAction *ActConfig = nullptr;
     // Opens the preferences dialog on the window's settings (Extras > Preferences...).
@@ -223,6 +246,13 @@ private:
     void WMShellFileIcon(std::int32_t uniqueId, std::int32_t sysIconIndex);
     void TimerGarbageTimer();
     void OnDriveChange(const char *what, const std::string &path);
+    // File commands (FormMainFileCommands.cpp).
+    void CreateFileCommandActions();
+    void UpdateFileCommandActions();
+    void DeleteSelection(bool permanent);
+    void DeleteEntries(const std::vector<TDeleteEntry> &entries, bool permanent);
+    [[nodiscard]] bool IsBusyForDelete(const TDeleteEntry &entry) const;
+    void TreeContextMenu(const QPoint &pos);
 
     // The preferences in use, copied from the settings by ApplySettings.
     struct TOptions
@@ -276,6 +306,11 @@ private:
     QMenu *FMenuFile = nullptr;
     QMenu *FMenuAnalysis = nullptr;
     QMenu *FMenuExtras = nullptr;
+    QMenu *FMenuHelp = nullptr;
+    QMenu *FPopupTree = nullptr; // context menu of a small-files group row
+    QAction *FPopupTreeHeader = nullptr;
+    std::vector<TTrashedItem> FLastTrashed; // what Ctrl+Z puts back
+    bool FFileOperationRunning = false;
     QToolBar *FToolBar = nullptr;
     QTreeView *FTree = nullptr;
     TFileTreeModel *FModel = nullptr;

@@ -71,6 +71,8 @@ void TFormMain::CreateNavigation()
     });
     connect(ListViewFavorites, &TFavoriteListView::ProcessPath, this,
         [this](const std::string &path) { ProcessPath(path, false); });
+    connect(ListViewFavorites, &TFavoriteListView::ItemContextMenu, this,
+        [this](const std::string &path, const QPoint &globalPos) { ShowItemContextMenu(path, globalPos); });
     connect(ListViewFavorites, &TFavoriteListView::SelectItem, this, [this](int index, bool selected) {
         SetStatusText(0, selected && index >= 0 ? ListViewFavorites->Item(index).Caption : QString());
     });
@@ -93,8 +95,8 @@ void TFormMain::CreateNavigation()
     ActHomepage->setStatusTip(Tr(_("Shows the drives and the recently analyzed folders")));
     connect(ActHomepage, &QAction::triggered, this, &TFormMain::ActHomepageExecute);
     addAction(ActHomepage);
-    if (FMenuFile)
-        FMenuFile->insertAction(FMenuFile->actions().value(0), ActHomepage);
+    if (FMenuAnalysis)
+        FMenuAnalysis->insertAction(FMenuAnalysis->actions().value(0), ActHomepage);
     if (FToolBar) {
         FToolBar->insertAction(FToolBar->actions().value(0), ActHomepage);
         FToolBar->insertSeparator(FToolBar->actions().value(1));
@@ -153,6 +155,8 @@ void TFormMain::RefreshFavoriteItems()
     sources.Recent = &FMRUDirList;
     sources.SizeText = FFileSizeStrProc;
     FHasInvalidRecentItems = FillFavoriteItems(*ListViewFavorites, sources, *FDriveSpaceQuery);
+    if (ActionRemoveInvalidRecentItems)
+        ActionRemoveInvalidRecentItems->setEnabled(FHasInvalidRecentItems);
 }
 
 void TFormMain::ApplyNavigationSettings()

@@ -69,10 +69,22 @@ void TFormMain::RetranslateUi()
     ActSaveScanResult->setIconText(Tr(_("S&ave")));
     SetCaptions(ActionExitApplication, _("&Exit"), _("Exits the application"));
     SetCaptions(ActConfig, _("Preferences..."), _("Preferences"));
+    SetCaptions(ActionRemoveInvalidRecentItems, _("&Remove invalid recent items..."), std::string());
+    SetCaptions(ActShellOpenFile, _("&Open File"), std::string());
+    SetCaptions(ActDelete, _("&Delete"), _("Delete|Deletes the selected files/directories"));
+    ActDelete->setIconText(Tr(_("&Delete")));
+    SetCaptions(ActUndoTrash, _("&Undo Move to Trash"), _("Puts the files last moved to the trash back"));
+    SetCaptions(ActOpenInExplorer, _("&Open directory with File Manager..."),
+        _("Open Directory in File Manager|Opens the selected directory in the file manager"));
+    ActOpenInExplorer->setIconText(Tr(_("&Open")));
+    SetCaptions(Action1, _("&Info..."), _("Displays informations about Zumbrel"));
+    SetCaptions(ActionHomepage, _("Zumbrel &Homepage"), std::string());
+    SetCaptions(ActHomepage, _("Homepage"), _("Shows the drives and the recently analyzed folders"));
 
     FMenuFile->setTitle(Tr(_("&File")));
     FMenuAnalysis->setTitle(Tr(_("&Analysis")));
     FMenuExtras->setTitle(Tr(_("&Extras")));
+    FMenuHelp->setTitle(Tr(_("&Help")));
     FToolBar->setWindowTitle(Tr(_("Toolbar")));
 
     // Header and rows ask for their texts when they are drawn.

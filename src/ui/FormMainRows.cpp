@@ -113,6 +113,8 @@ void TFormMain::TreeDoubleClick(const QModelIndex &index)
 {
     if (FModel->IsPlaceholder(index))
         ActDirSelectExecute();
+    else if (FModel->NodeOf(index))
+        ActShellOpenFileExecute(); // nothing for rows that are not files
 }
 
 void TFormMain::UpdateStatusFromSelection()

@@ -139,6 +139,27 @@ std::string _(std::string_view msgid)
     return std::string(msgid);
 }
 
+std::string CatalogTranslator()
+{
+    std::string header;
+    {
+        std::shared_lock guard(State().Lock);
+        // The empty message id yields the catalog's header; the id itself when there is none.
+        header = dgettext(Domain, "");
+    }
+    const std::string key = "Last-Translator:";
+    const auto pos = header.find(key);
+    if (pos == std::string::npos)
+        return {};
+    std::string value = header.substr(pos + key.size());
+    value = value.substr(0, value.find('\n'));
+    if (const auto mail = value.find('<'); mail != std::string::npos)
+        value.erase(mail);
+    const auto first = value.find_first_not_of(' ');
+    const auto last = value.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+}
+
 void InitTranslation(const std::string &localeDir)
 {
     TEngineState &state = State();

@@ -44,3 +44,7 @@ void UseLanguage(std::string_view code);
 // Replaces `list` by the codes for which a catalog of `domain` exists in the locale folder,
 // sorted by code.
 void GetListOfLanguages(std::string_view domain, std::vector<std::string> &list);
+
+// The translator named by the current language's catalog (its "Last-Translator" header
+// without the mail address); empty when no catalog is in use.
+[[nodiscard]] std::string CatalogTranslator();

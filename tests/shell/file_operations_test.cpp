@@ -1,0 +1,240 @@
+#include <fstream>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTest>
+
+#include "platform/linux/LinuxPlatform.h"
+#include "shell/DesktopApps.h"
+#include "shell/FileOperations.h"
+#include "shell/ShellServices.h"
+#include "support/TempTree.h"
+
+namespace {
+
+bool Exists(const std::string &path)
+{
+    struct stat st
+    { };
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string ReadAll(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void Write(const std::string &path, const std::string &text)
+{
+    std::ofstream(path) << text;
+}
+
+} // namespace
+
+class FileOperationsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InstallPlatform(LinuxPlatform()); }
+    void init()
+    {
+        FData = std::make_unique<TempTree>();
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(FData->Path()));
+    }
+    void cleanup() { FData.reset(); }
+
+    void trashMoveWritesTheTrashInfoAndUndoRestores()
+    {
+        TempTree tree;
+        // "%41" must come back as itself, not as "A".
+        tree.MakeFile("docs/report 1%41.txt", 1234);
+        tree.MakeFile("docs/sub/a.bin", 10);
+        const std::string file = tree / "docs/report 1%41.txt";
+        const std::string dir = tree / "docs/sub";
+        const TFileOpResult result = MoveToTrash({file, dir});
+        QCOMPARE(result.Code, 0);
+        QCOMPARE(result.Removed.size(), std::size_t(2));
+        QCOMPARE(result.Trashed.size(), std::size_t(2));
+        QVERIFY(!Exists(file));
+        QVERIFY(!Exists(dir));
+
+        const std::string trashed = result.Trashed[0].TrashPath;
+        QCOMPARE(trashed, *FData / "Trash/files/report 1%41.txt");
+        QVERIFY(Exists(trashed));
+        QVERIFY(Exists(*FData / "Trash/files/sub/a.bin"));
+        const std::string info = ReadAll(TrashInfoPathOf(trashed));
+        QVERIFY2(info.find("[Trash Info]") != std::string::npos, info.c_str());
+        // The original path, percent-encoded, and the local date and time of deletion.
+        QVERIFY2(info.find("Path=" + tree.Path() + "/docs/report%201%2541.txt") != std::string::npos, info.c_str());
+        QVERIFY2(info.find("DeletionDate=20") != std::string::npos, info.c_str());
+        QCOMPARE(ReadTrashInfoPath(TrashInfoPathOf(trashed)), file);
+
+        std::string restoredTo;
+        QCOMPARE(RestoreFromTrash(trashed, &restoredTo), 0);
+        QCOMPARE(restoredTo, file);
+        QVERIFY(Exists(file));
+        QVERIFY(!Exists(trashed));
+        QVERIFY(!Exists(TrashInfoPathOf(trashed)));
+        struct stat st
+        { };
+        QCOMPARE(::stat(file.c_str(), &st), 0);
+        QCOMPARE(st.st_size, 1234);
+
+        // Something new in the old place is never overwritten.
+        tree.MakeDir("docs/sub");
+        QCOMPARE(RestoreFromTrash(result.Trashed[1].TrashPath), EEXIST);
+        QVERIFY(Exists(result.Trashed[1].TrashPath));
+    }
+
+    void trashReportsWhatIsMissingAndGoesOn()
+    {
+        TempTree tree;
+        tree.MakeFile("a", 1);
+        const TFileOpResult result = MoveToTrash({tree / "missing", tree / "a"});
+        QCOMPARE(result.Code, ENOENT);
+        QCOMPARE(result.Failures.size(), std::size_t(1));
+        QCOMPARE(result.Failures[0].Path, tree / "missing");
+        QCOMPARE(result.Removed, std::vector<std::string> {tree / "a"});
+    }
+
+    void volumeTrashInfoIsRelativeToTheVolumeTop()
+    {
+        TempTree top;
+        top.MakeDir(".Trash-1000/info");
+        Write(top / ".Trash-1000/info/x.txt.trashinfo",
+            "[Trash Info]\nPath=dir/x%20y.txt\nDeletionDate=2026-01-02T03:04:05\n");
+        QCOMPARE(ReadTrashInfoPath(top / ".Trash-1000/info/x.txt.trashinfo"), top / "dir/x y.txt");
+        top.MakeDir(".Trash/1000/info");
+        Write(top / ".Trash/1000/info/z.trashinfo", "[Trash Info]\nPath=z\n");
+        QCOMPARE(ReadTrashInfoPath(top / ".Trash/1000/info/z.trashinfo"), top / "z");
+        Write(top / "bad.trashinfo", "[Other]\nPath=/etc/passwd\n");
+        QCOMPARE(ReadTrashInfoPath(top / "bad.trashinfo"), std::string());
+    }
+
+    void permanentDeletionNeverFollowsLinks()
+    {
+        TempTree outside;
+        outside.MakeFile("keep/precious.txt", 50);
+        outside.MakeFile("single.txt", 5);
+        TempTree tree;
+        tree.MakeFile("sel/a/b/c.txt", 10);
+        tree.MakeSymlink("sel/dirlink", outside / "keep");
+        tree.MakeSymlink("sel/a/filelink", outside / "single.txt");
+        tree.MakeFile("sel/ro/locked.txt", 3);
+        ::chmod((tree / "sel/ro/locked.txt").c_str(), 0400);
+        ::chmod((tree / "sel/ro").c_str(), 0500); // our own write-protected folder
+        std::vector<std::string> seen;
+        const TFileOpResult result = DeletePermanently({tree / "sel"}, [&](const std::string &path) {
+            seen.push_back(path);
+            return true;
+        });
+        QVERIFY2(result.Code == 0, result.FailureText().c_str());
+        QCOMPARE(result.Removed, std::vector<std::string> {tree / "sel"});
+        QVERIFY(!Exists(tree / "sel"));
+        QVERIFY(Exists(outside / "keep/precious.txt"));
+        QVERIFY(Exists(outside / "single.txt"));
+        // Every file, link and folder is reported, the selection last.
+        QCOMPARE(seen.size(), std::size_t(8));
+        QCOMPARE(seen.back(), tree / "sel");
+    }
+
+    void permanentDeletionReportsFailuresAndGoesOn()
+    {
+        TempTree tree;
+        tree.MakeFile("one", 1);
+        tree.MakeFile("two", 1);
+        const TFileOpResult result = DeletePermanently({tree / "one", tree / "nothing", tree / "two", "/"});
+        QCOMPARE(result.Code, ENOENT);
+        QCOMPARE(result.Failures.size(), std::size_t(2));
+        QCOMPARE(result.Failures[1].Path, std::string("/"));
+        QCOMPARE(result.Removed, (std::vector<std::string> {tree / "one", tree / "two"}));
+        QVERIFY(!result.FailureText().empty());
+    }
+
+    void permanentDeletionStopsWhenCancelled()
+    {
+        TempTree tree;
+        for (int i = 0; i < 20; ++i)
+            tree.MakeFile("big/f" + std::to_string(i), 1);
+        tree.MakeFile("other", 1);
+        int calls = 0;
+        const TFileOpResult result
+            = DeletePermanently({tree / "big", tree / "other"}, [&](const std::string &) { return ++calls < 5; });
+        QVERIFY(result.Aborted);
+        QCOMPARE(calls, 5);
+        QCOMPARE(result.Partial, std::vector<std::string> {tree / "big"});
+        QVERIFY(result.Removed.empty());
+        QVERIFY(Exists(tree / "big"));
+        QVERIFY(Exists(tree / "other"));
+    }
+
+    void desktopEntriesForAMimeType()
+    {
+        TempTree xdg;
+        xdg.MakeDir("data/applications");
+        xdg.MakeDir("config");
+        Write(xdg / "data/applications/viewer.desktop",
+            "[Desktop Entry]\nType=Application\nName=Viewer\nName[de]=Betrachter\nIcon=viewer\n"
+            "Exec=viewer --open %U\n");
+        Write(xdg / "data/applications/editor.desktop",
+            "[Desktop Entry]\nType=Application\nName=Editor\nExec=\"/opt/my editor/bin/ed\" -n %f\n");
+        Write(xdg / "data/applications/gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nExec=gone\n");
+        Write(xdg / "data/applications/hidden.desktop",
+            "[Desktop Entry]\nType=Application\nName=Hidden\nExec=hidden\nNoDisplay=true\n");
+        Write(xdg / "data/applications/mimeinfo.cache",
+            "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;missing.desktop;\n");
+        Write(xdg / "config/mimeapps.list",
+            "[Default Applications]\ntext/plain=editor.desktop\n[Removed Associations]\ntext/plain=gone.desktop;\n");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(xdg / "none"));
+        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(xdg / "data"));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(xdg / "config"));
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(xdg / "none"));
+        const auto apps = ApplicationsForMimeType(QStringLiteral("text/plain"));
+        QStringList ids;
+        for (const auto &app : apps)
+            ids << app.Id;
+        QCOMPARE(ids, (QStringList {QStringLiteral("editor.desktop"), QStringLiteral("viewer.desktop")}));
+
+        QCOMPARE(ExpandExecLine(apps[0], "/tmp/a b.txt"),
+            (QStringList {
+                QStringLiteral("/opt/my editor/bin/ed"), QStringLiteral("-n"), QStringLiteral("/tmp/a b.txt")}));
+        QCOMPARE(ExpandExecLine(apps[1], "/tmp/a b.txt"),
+            (QStringList {
+                QStringLiteral("viewer"), QStringLiteral("--open"), QStringLiteral("file:///tmp/a%20b.txt")}));
+        TDesktopApp bare;
+        bare.Exec = QStringLiteral("tool %% --x");
+        QCOMPARE(ExpandExecLine(bare, "/f"),
+            (QStringList {QStringLiteral("tool"), QStringLiteral("%"), QStringLiteral("--x"), QStringLiteral("/f")}));
+        bare.Exec = QStringLiteral("\"unterminated %f");
+        QVERIFY(ExpandExecLine(bare, "/f").isEmpty());
+    }
+
+    void shellWrappers()
+    {
+        QCOMPARE(DisplayNameOfPath("/usr/share/"), std::string("share"));
+        QCOMPARE(FileVersion("/proc/self/exe"), ProgramVersion());
+        const std::string version = ProgramVersion();
+        QCOMPARE(std::count(version.begin(), version.end(), '.'), 3);
+        QCOMPARE(FileVersion("/bin/sh"), std::string());
+        QVERIFY(IconIndexOfPath("/nowhere/picture.png") >= 0);
+        QCOMPARE(IconIndexOfPath(""), -1);
+        TempTree tree;
+        tree.MakeFile("a", 1);
+        bool aborted = true;
+        QCOMPARE(DeleteFiles({tree / "a"}, false, aborted), 0);
+        QVERIFY(!aborted);
+        QVERIFY(!Exists(tree / "a"));
+    }
+
+private:
+    std::unique_ptr<TempTree> FData;
+};
+
+QTEST_GUILESS_MAIN(FileOperationsTest)
+#include "file_operations_test.moc"
