@@ -158,6 +158,7 @@ TMoCatalog TMoCatalog::Parse(std::string_view bytes, const std::string &name)
         if (id.empty()) {
             if (const std::string charset = HeaderCharset(text); !IsUtf8Name(charset))
                 converter = std::make_unique<TConverter>(charset, reader);
+            catalog.FHeader = converter ? converter->Convert(text) : std::string(text);
             continue;
         }
         // Plural entries: "singular\0plural" and "form0\0form1..."; the program uses no plurals.

@@ -33,6 +33,8 @@ public:
     // The translation of `msgid`, or null when the catalog has none (or an empty one).
     [[nodiscard]] const std::string *Find(std::string_view msgid) const;
     [[nodiscard]] std::size_t Count() const { return FEntries.size(); }
+    // The catalog's header (the translation of the empty id: "Last-Translator: ..." and so on).
+    [[nodiscard]] const std::string &Header() const { return FHeader; }
 
 private:
     struct THash
@@ -41,4 +43,5 @@ private:
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view> {}(s); }
     };
     std::unordered_map<std::string, std::string, THash, std::equal_to<>> FEntries;
+    std::string FHeader;
 };

@@ -144,8 +144,9 @@ std::string CatalogTranslator()
     std::string header;
     {
         std::shared_lock guard(State().Lock);
-        // The empty message id yields the catalog's header; the id itself when there is none.
-        header = dgettext(Domain, "");
+        // The empty message id holds the catalog's header.
+        if (State().Catalog)
+            header = State().Catalog->Header();
     }
     const std::string key = "Last-Translator:";
     const auto pos = header.find(key);
