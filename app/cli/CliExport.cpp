@@ -10,15 +10,16 @@
 #include <unistd.h>
 
 #include "CliDefaults.h"
+#include "CliImport.h"
 #include "CliScan.h"
 #include "export/AtomicFileWriter.h"
 #include "export/ExportRegistry.h"
 #include "export/FdStream.h"
 #include "platform/Platform.h"
 
-const char *const ExportUsage = "usage: zumbrel-cli export --format csv|txt|html|xml|xml2 "
+const char *const ExportUsage = "usage: zumbrel-cli export --format csv|txt|html|xml|xml2|ncdu "
                                 "[--rounding none|bankers|truncate] [--output FILE] "
-                                "[--no-grouping | --group-size BYTES] PATH\n";
+                                "[--no-grouping | --group-size BYTES] PATH | --import FILE\n";
 
 namespace {
 
@@ -44,6 +45,8 @@ const char *FormatClassName(const std::string &format)
         return "TXmlTreeExport";
     if (format == "xml2")
         return "TXmlTreeExport2";
+    if (format == "ncdu")
+        return "TNcduJsonExport";
     return nullptr;
 }
 
@@ -65,6 +68,7 @@ struct TExportArgs
     std::optional<std::string> Output;
     TDirScanOptions Options;
     std::string Path;
+    bool Import = false; // Path is an ncdu/gdu JSON export to read instead of a folder
 };
 
 bool ParseArgs(const std::vector<std::string> &args, TExportArgs &out)
@@ -97,6 +101,10 @@ bool ParseArgs(const std::vector<std::string> &args, TExportArgs &out)
             if (!ParseByteCount(args[++i], out.Options.GroupFileSize))
                 return false;
             groupingSet = true;
+        } else if (a == "--import" && hasValue && !havePath) {
+            out.Path = args[++i];
+            out.Import = true;
+            havePath = true;
         } else if (a == "--") {
             if (havePath || i + 2 != args.size())
                 return false;
@@ -127,7 +135,7 @@ int CommandExport(const std::vector<std::string> &args)
     int pathError = 0;
     if (::stat(a.Path.c_str(), &st) != 0)
         pathError = errno;
-    else if (!S_ISDIR(st.st_mode))
+    else if (!S_ISDIR(st.st_mode) && !a.Import)
         pathError = ENOTDIR;
     if (pathError != 0) {
         std::cerr << "zumbrel-cli: " << a.Path << ": " << Platform().System->ErrorMessage(pathError) << "\n";
@@ -158,7 +166,15 @@ int CommandExport(const std::vector<std::string> &args)
                 throw EFileWriteError(*a.Output, ENOTDIR);
         }
 
-        TCliScanResult result = RunCliScan(a.Path, a.Options);
+        TCliScanResult result;
+        if (a.Import) {
+            TCliTree tree;
+            if (!ImportCliTree(a.Path, a.Options.GroupFileSize, tree))
+                return 1; // the error is on standard error already
+            result.Root = std::move(tree.Root);
+        } else {
+            result = RunCliScan(a.Path, a.Options);
+        }
         if (result.Failed)
             return 1; // the scan's error is on standard error already
         std::unique_ptr<TAtomicFileWriter> writer;

@@ -11,8 +11,11 @@
 #include <sys/stat.h>
 
 #include "CliDefaults.h"
+#include "CliDiff.h"
 #include "CliExport.h"
+#include "CliImport.h"
 #include "CliScan.h"
+#include "CliTop.h"
 #include "log/Configurator.h"
 #include "log/Logger.h"
 #include "model/common/SizeText.h"
@@ -26,6 +29,10 @@ int Usage()
 {
     std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] PATH\n";
     std::cerr << ExportUsage;
+    // Analyses that travel and compare.
+    std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] --import FILE\n"
+                 "usage: zumbrel-cli diff [--top N] [--format text|csv] OLD NEW\n"
+                 "usage: zumbrel-cli top [--count N] PATH\n";
     return 2;
 }
 
@@ -128,6 +135,13 @@ int main(int argc, char **argv)
         return Usage();
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
+    // Analyses that travel and compare.
+    if (command == "scan" && HasImportOption(args))
+        return CommandScanImport(args);
+    if (command == "diff")
+        return CommandDiff(args);
+    if (command == "top")
+        return CommandTop(args);
     if (command == "scan")
         return CommandScan(args);
     if (command == "export")

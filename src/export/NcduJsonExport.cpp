@@ -1,7 +1,9 @@
 #include "export/NcduJsonExport.h"
 
 #include <ctime>
+#include <mutex>
 #include <ostream>
+#include <vector>
 
 #include "model/TreeTypes.h"
 #include "model/common/Translate.h"
@@ -98,50 +100,62 @@ void TNcduJsonExport::WriteFooter(std::ostream &AStream)
 
 void TNcduJsonExport::WriteNode(const TDirNode &ANode, std::ostream &AStream)
 {
-    const bool isRoot = &ANode == RootNode();
-    // Every folder follows an element of its parent's array (the parent's info at least);
-    // the root follows the metadata.
-    const bool excluded = !isRoot && IsExcludedDir(ANode);
-    FExcluded.push_back(excluded);
-    if (excluded) {
-        AppendExcludedDir(FBuffer, ANode);
+    // The format keeps files and folders in one list per folder, and the order of that list
+    // decides where an import puts a small-files group; so the whole tree is written here,
+    // from the root, in child order. The later calls for the subfolders have nothing to add.
+    if (&ANode != RootNode())
         return;
-    }
-    FBuffer += ",[{\"name\":";
-    AppendNcduJsonString(FBuffer, isRoot ? std::string_view(NodePath()) : ANode.Name());
-    if (ANode.ErrorCode() != 0)
-        FBuffer += ",\"read_error\":true";
-    AppendMtime(FBuffer, ANode);
-    FBuffer += '}';
-    // The files go right after the folder's info; its subfolders follow through the walk.
-    std::scoped_lock guard(ANode.ChildLock());
-    const std::int32_t count = ANode.InterlockedChildCount();
-    for (std::int32_t i = 0; i < count; ++i) {
-        const TFileSystemNode *child = ANode.GetUnlockedChildNode(i);
-        if (child->FileType() == fstFileGroup) {
-            const auto *group = static_cast<const TGroupNode *>(child);
-            std::scoped_lock groupGuard(group->ChildLock());
-            const std::int32_t files = group->InterlockedChildCount();
-            for (std::int32_t j = 0; j < files; ++j)
-                AppendFile(FBuffer, *group->GetUnlockedChildNode(j));
-        } else if (!child->IsGroup()) {
-            AppendFile(FBuffer, *child);
-        }
+    struct TFrame
+    {
+        const TDirNode *Node;
+        std::unique_lock<TNodeLock> Lock;
+        std::int32_t Next = 0;
+        std::int32_t Count = 0;
+    };
+    const auto flush = [&] {
         if (FBuffer.size() >= FlushBytes) {
             WriteText(AStream, FBuffer);
             FBuffer.clear();
         }
-    }
-}
-
-void TNcduJsonExport::WriteDirEnd(std::ostream &AStream)
-{
-    // Mount points are objects, as the format has them, not arrays.
-    if (!FExcluded.back())
-        FBuffer += ']';
-    FExcluded.pop_back();
-    if (FBuffer.size() >= FlushBytes) {
-        WriteText(AStream, FBuffer);
-        FBuffer.clear();
+    };
+    const auto enter = [&](std::vector<TFrame> &frames, const TDirNode &dir, std::string_view name) {
+        FBuffer += ",[{\"name\":";
+        AppendNcduJsonString(FBuffer, name);
+        if (dir.ErrorCode() != 0)
+            FBuffer += ",\"read_error\":true";
+        AppendMtime(FBuffer, dir);
+        FBuffer += '}';
+        TFrame frame {&dir, std::unique_lock(dir.ChildLock())};
+        frame.Count = dir.InterlockedChildCount();
+        frames.push_back(std::move(frame));
+    };
+    std::vector<TFrame> frames;
+    enter(frames, ANode, NodePath());
+    while (!frames.empty()) {
+        TFrame &top = frames.back();
+        if (top.Next >= top.Count) {
+            FBuffer += ']';
+            frames.pop_back();
+            flush();
+            continue;
+        }
+        const TFileSystemNode *child = top.Node->GetUnlockedChildNode(top.Next++);
+        if (child->FileType() == fstFileGroup) {
+            const auto *group = static_cast<const TGroupNode *>(child);
+            std::scoped_lock groupGuard(group->ChildLock());
+            const std::int32_t files = group->InterlockedChildCount();
+            for (std::int32_t j = 0; j < files; ++j) {
+                AppendFile(FBuffer, *group->GetUnlockedChildNode(j));
+                flush();
+            }
+        } else if (!child->IsGroup()) {
+            AppendFile(FBuffer, *child);
+        } else if (IsExcludedDir(*child)) {
+            // Shown but never entered: an object, as the format has it, not an array.
+            AppendExcludedDir(FBuffer, *child);
+        } else if (const auto *dir = dynamic_cast<const TDirNode *>(child)) {
+            enter(frames, *dir, dir->Name());
+        }
+        flush();
     }
 }

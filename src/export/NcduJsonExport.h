@@ -29,11 +29,9 @@ protected:
     void WriteHeader(std::ostream &AStream) override;
     void WriteFooter(std::ostream &AStream) override;
     void WriteNode(const TDirNode &ANode, std::ostream &AStream) override;
-    void WriteDirEnd(std::ostream &AStream) override;
 
 private:
     std::string FBuffer;
-    std::vector<bool> FExcluded; // per folder on the current path: written as an object
 };
 
 // Appends `name` as a JSON string in the ncdu manner: quotes around the raw bytes, with `"`,

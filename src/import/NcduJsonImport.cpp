@@ -141,6 +141,8 @@ public:
             FKey = TKey::Other;
             FInfoIsDir = FDirs.back() == nullptr;
             return true;
+        case TState::Start:
+            return Fail("not an ncdu export: no array");
         default:
             return Fail("unexpected object");
         }
