@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     gettext
     libmount-dev libblkid-dev
-    rapidjson-dev ncdu gdu
+    rapidjson-dev ncdu gdu time
     fonts-dejavu-core
     xvfb xauth x11-utils imagemagick
     adwaita-icon-theme hicolor-icon-theme

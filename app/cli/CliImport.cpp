@@ -25,8 +25,15 @@ int ScanImportUsage()
 
 void KeepUntilExit(std::unique_ptr<TRootDirNode> root)
 {
-    static std::vector<std::unique_ptr<TRootDirNode>> kept;
-    kept.push_back(std::move(root));
+    // Plain pointers in static storage: nothing runs at exit, and leak checkers still find
+    // the trees reachable. A command keeps at most two.
+    static TRootDirNode *kept[4] = {};
+    for (TRootDirNode *&slot : kept) {
+        if (!slot) {
+            slot = root.release();
+            return;
+        }
+    }
 }
 
 bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCliTree &out)

@@ -51,23 +51,23 @@ struct TInfo
 
 enum class TKey { Other, Name, ASize, MTime, Mode, ReadError, NotReg, Excluded };
 
+// Called for every key of millions of objects: decided by length first.
 TKey KeyOf(std::string_view key)
 {
-    if (key == "name")
-        return TKey::Name;
-    if (key == "asize")
-        return TKey::ASize;
-    if (key == "mtime")
-        return TKey::MTime;
-    if (key == "mode")
-        return TKey::Mode;
-    if (key == "read_error")
-        return TKey::ReadError;
-    if (key == "notreg")
-        return TKey::NotReg;
-    if (key == "excluded")
-        return TKey::Excluded;
-    return TKey::Other;
+    switch (key.size()) {
+    case 4:
+        return key == "name" ? TKey::Name : key == "mode" ? TKey::Mode : TKey::Other;
+    case 5:
+        return key == "asize" ? TKey::ASize : key == "mtime" ? TKey::MTime : TKey::Other;
+    case 6:
+        return key == "notreg" ? TKey::NotReg : TKey::Other;
+    case 8:
+        return key == "excluded" ? TKey::Excluded : TKey::Other;
+    case 10:
+        return key == "read_error" ? TKey::ReadError : TKey::Other;
+    default:
+        return TKey::Other;
+    }
 }
 
 // The SAX handler: a small state machine over the format's nesting. Any return of false
@@ -366,6 +366,11 @@ private:
         if (!node)
             return Fail("a folder without its info object");
         node->SetScanning(false); // folds a small-files group of one file back
+        // A scan knows each listing's length and reserves exactly; here the lists grew step
+        // by step, and the tree is not shared yet, so the steps can go.
+        node->CompactChildrenUnshared();
+        if (TFileGroupNode *group = node->SmallFilesGroup())
+            group->CompactChildrenUnshared();
         FDirs.pop_back();
         if (FDirs.empty()) {
             FState = TState::AfterRoot;
