@@ -107,6 +107,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     CreateImages();
     CreateTree();
     CreateActions();
+    CreateAnalysisFileActions();
     CreateMenus();
     ProfLogElapsed(-1, "OnCreate4");
 
@@ -334,6 +335,7 @@ void TFormMain::CreateMenus()
 {
     FMenuFile = menuBar()->addMenu(Tr(_("&File")));
     FMenuFile->addAction(ActDirSelect);
+    FMenuFile->addAction(ActOpenAnalysis);
     FMenuFile->addSeparator();
     FMenuFile->addAction(ActionExitApplication);
     FMenuAnalysis = menuBar()->addMenu(Tr(_("&Analysis")));
@@ -364,6 +366,7 @@ void TFormMain::UpdateActions()
     const TFileSystemNode *selected = GetSelectedNode();
     ActRefreshNode->setEnabled(selected != nullptr);
     ActSaveScanResult->setEnabled(CanSaveScanResult());
+    UpdateAnalysisFileActions();
 }
 
 // ---------------------------------------------------------------- status

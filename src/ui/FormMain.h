@@ -122,6 +122,16 @@ public:
     QAction *ActSaveScanResult = nullptr;
     QAction *ActionExitApplication = nullptr;
 
+    // --- analyses from files (FormMainAnalysisFiles.cpp) ---
+    // Shows the ncdu/gdu JSON export `fileName` like a finished analysis; false, after an
+    // error box, when it cannot be read (the analysis shown before stays then).
+    bool OpenAnalysisFile(const std::string &fileName);
+    [[nodiscard]] bool ShowsImportedAnalysis() const;
+    // Whether the folder an opened file records exists on this machine.
+    [[nodiscard]] bool ImportedPathExists() const;
+    [[nodiscard]] const std::string &ImportedFile() const { return FImportedFile; }
+    QAction *ActOpenAnalysis = nullptr;
+
     // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
     // --- file commands (FormMainFileCommands.cpp) ---
     // --- preferences dialog and About box (FormMainPreferences.cpp) ---
@@ -132,6 +142,7 @@ public slots:
     void ActStopScanExecute();
     void ActRefreshNodeExecute();
     void ActSaveScanResultExecute();
+    void ActOpenAnalysisExecute();
     void UpdateActions();
 
 protected:
@@ -178,6 +189,11 @@ private:
     void WMShellFileIcon(std::int32_t uniqueId, std::int32_t sysIconIndex);
     void TimerGarbageTimer();
     void OnDriveChange(const char *what, const std::string &path);
+    // Analyses from files (FormMainAnalysisFiles.cpp).
+    void CreateAnalysisFileActions();
+    void UpdateAnalysisFileActions();
+    TRootNode *FImportedRoot = nullptr; // identity only: the root that came from a file
+    std::string FImportedFile;
 
     // The preferences in use, copied from the settings by ApplySettings.
     struct TOptions
