@@ -63,17 +63,17 @@ int CommandTop(const std::vector<std::string> &args)
     const auto files = CollectLargestFiles(*tree.Root, static_cast<std::size_t>(count));
     std::vector<std::string> sizes;
     std::size_t width = 4;
-    for (const TFileSystemNode *f : files) {
-        sizes.push_back(DuHumanSize(f->GetSize()));
+    for (const TLargeFile &f : files) {
+        sizes.push_back(DuHumanSize(f.Size));
         width = std::max(width, sizes.back().size());
     }
     std::ostringstream out;
     out << std::string(width - 4, ' ') << "Size  Date              Path\n";
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string date = DateText(files[i]->Timestamp());
+        const std::string date = DateText(files[i].Timestamp);
         out << std::string(width - sizes[i].size(), ' ') << sizes[i] << "  " << date
-            << std::string(date.size() < 16 ? 16 - date.size() : 0, ' ') << "  "
-            << CliPrintablePath(files[i]->GetFullPathName()) << "\n";
+            << std::string(date.size() < 16 ? 16 - date.size() : 0, ' ') << "  " << CliPrintablePath(files[i].Path())
+            << "\n";
     }
     std::cout << out.str();
     std::cout.flush();

@@ -5,80 +5,88 @@
 
 #include <queue>
 
+#include "model/Paths.h"
 #include "model/TreeTypes.h"
 
 namespace {
 
-struct TEntry
-{
-    std::int64_t Size;
-    const TFileSystemNode *Node;
-};
-
-// The smallest of the kept entries on top, so that it is the one to give way.
+// The smallest kept file on top, so that it is the one to give way.
 struct TLarger
 {
-    bool operator()(const TEntry &a, const TEntry &b) const { return a.Size > b.Size; }
+    bool operator()(const TLargeFile &a, const TLargeFile &b) const { return a.Size > b.Size; }
 };
 
 } // namespace
 
-std::vector<const TFileSystemNode *> CollectLargestFiles(const TGroupNode &root, std::size_t count)
+std::string TLargeFile::Path() const
 {
-    std::vector<const TFileSystemNode *> result;
+    return JoinPath(Folder, Name);
+}
+
+std::vector<TLargeFile> CollectLargestFiles(const TGroupNode &root, std::size_t count)
+{
+    std::vector<TLargeFile> result;
     if (count == 0)
         return result;
-    // Files of the same size as the smallest kept one are kept as well, so that the path can
-    // decide among them at the end.
-    std::vector<TEntry> ties;
-    std::priority_queue<TEntry, std::vector<TEntry>, TLarger> kept;
+    // Files as large as the smallest kept one are kept as well, so that the path can decide
+    // among them at the end.
+    std::vector<TLargeFile> ties;
+    std::priority_queue<TLargeFile, std::vector<TLargeFile>, TLarger> kept;
+    const auto offer = [&](const TFileSystemNode &file, const TGroupNode &folder) {
+        const std::int64_t size = file.GetSize();
+        const bool fits = kept.size() < count || size >= kept.top().Size;
+        if (!fits)
+            return;
+        TLargeFile entry {size, file.Timestamp(), std::string(file.Name()), folder.GetFullPathName(), &file};
+        if (kept.size() < count) {
+            kept.push(std::move(entry));
+        } else if (size > kept.top().Size) {
+            TLargeFile out = kept.top();
+            kept.pop();
+            kept.push(std::move(entry));
+            if (out.Size == kept.top().Size)
+                ties.push_back(std::move(out));
+            else
+                ties.clear();
+        } else {
+            ties.push_back(std::move(entry));
+        }
+    };
     std::vector<const TGroupNode *> pending {&root};
     while (!pending.empty()) {
-        const TGroupNode *group = pending.back();
+        const TGroupNode *folder = pending.back();
         pending.pop_back();
-        std::scoped_lock guard(group->ChildLock());
-        const std::int32_t n = group->InterlockedChildCount();
+        std::scoped_lock guard(folder->ChildLock());
+        const std::int32_t n = folder->InterlockedChildCount();
         for (std::int32_t i = 0; i < n; ++i) {
-            const TFileSystemNode *child = group->GetUnlockedChildNode(i);
-            if (child->IsGroup()) {
+            const TFileSystemNode *child = folder->GetUnlockedChildNode(i);
+            if (child->FileType() == fstFileGroup) {
+                // Read now, under the folder's lock: a scan may fold the group away later.
+                const auto *group = static_cast<const TGroupNode *>(child);
+                std::scoped_lock groupGuard(group->ChildLock());
+                const std::int32_t files = group->InterlockedChildCount();
+                for (std::int32_t j = 0; j < files; ++j)
+                    offer(*group->GetUnlockedChildNode(j), *folder);
+            } else if (child->IsGroup()) {
                 pending.push_back(static_cast<const TGroupNode *>(child));
-                continue;
-            }
-            const std::int64_t size = child->GetSize();
-            if (kept.size() < count) {
-                kept.push({size, child});
-            } else if (size > kept.top().Size) {
-                const TEntry out = kept.top();
-                kept.pop();
-                kept.push({size, child});
-                if (out.Size == kept.top().Size)
-                    ties.push_back(out);
-                else
-                    ties.clear();
-            } else if (size == kept.top().Size) {
-                ties.push_back({size, child});
+            } else {
+                offer(*child, *folder);
             }
         }
     }
-    std::vector<TEntry> all;
-    all.reserve(kept.size() + ties.size());
     const std::int64_t smallest = kept.empty() ? 0 : kept.top().Size;
+    result.reserve(kept.size() + ties.size());
     while (!kept.empty()) {
-        all.push_back(kept.top());
+        result.push_back(kept.top());
         kept.pop();
     }
-    for (const TEntry &t : ties)
+    for (TLargeFile &t : ties)
         if (t.Size == smallest)
-            all.push_back(t);
-    std::vector<std::pair<TEntry, std::string>> named;
-    named.reserve(all.size());
-    for (const TEntry &e : all)
-        named.emplace_back(e, e.Node->GetFullPathName());
-    std::sort(named.begin(), named.end(), [](const auto &a, const auto &b) {
-        return a.first.Size != b.first.Size ? a.first.Size > b.first.Size : a.second < b.second;
+            result.push_back(std::move(t));
+    std::sort(result.begin(), result.end(), [](const TLargeFile &a, const TLargeFile &b) {
+        return a.Size != b.Size ? a.Size > b.Size : a.Path() < b.Path();
     });
-    named.resize(std::min(named.size(), count));
-    for (const auto &e : named)
-        result.push_back(e.first.Node);
+    if (result.size() > count)
+        result.resize(count);
     return result;
 }

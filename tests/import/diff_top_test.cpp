@@ -117,10 +117,12 @@ TEST_F(LargestFilesTest, LooksIntoGroupsAndBreaksTiesByPath)
     const auto root = Tree(
         {{"a/small1", 10}, {"a/small2", 30}, {"a/big", 900}, {"b/c/deep", 500}, {"z", 30}, {"b/tie", 30}, {"top", 700}},
         100);
-    const auto names = [](const std::vector<const TFileSystemNode *> &files) {
+    const auto names = [](const std::vector<TLargeFile> &files) {
         std::string text;
-        for (const TFileSystemNode *f : files)
-            text += f->GetFullPathName() + "=" + std::to_string(f->GetSize()) + " ";
+        for (const TLargeFile &f : files) {
+            EXPECT_EQ(f.Path(), f.Node->GetFullPathName());
+            text += f.Path() + "=" + std::to_string(f.Size) + " ";
+        }
         return text;
     };
     EXPECT_EQ(names(CollectLargestFiles(*root, 3)), "/r/a/big=900 /r/top=700 /r/b/c/deep=500 ");
