@@ -109,6 +109,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     CreateActions();
     CreateAnalysisFileActions();
     CreateMenus();
+    CreateLargestFilesView();
     ProfLogElapsed(-1, "OnCreate4");
 
     auto *status = statusBar();
@@ -166,6 +167,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     FModel->SetSort(2, Qt::DescendingOrder);
     FTree->header()->setSortIndicator(2, Qt::DescendingOrder);
     LoadFormSettings();
+    ApplyLargestFilesState();
     ApplySettings(FSettings);
     ProfLogElapsed(-1, "OnCreate9");
     UpdateActions();

@@ -25,6 +25,8 @@
 
 class QAction;
 class QLabel;
+class QStackedWidget;
+class TLargestFilesView;
 class QMenu;
 class QToolBar;
 class QTreeView;
@@ -132,6 +134,13 @@ public:
     [[nodiscard]] const std::string &ImportedFile() const { return FImportedFile; }
     QAction *ActOpenAnalysis = nullptr;
 
+    // --- the "Largest Files" view (FormMainLargestFiles.cpp) ---
+    // Shows the list of the largest files instead of the folder tree, or the tree again.
+    void ShowLargestFiles(bool show);
+    [[nodiscard]] bool ShowsLargestFiles() const;
+    [[nodiscard]] TLargestFilesView *LargestFilesView() const { return FLargestFiles; }
+    QAction *ActLargestFiles = nullptr;
+
     // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
     // --- file commands (FormMainFileCommands.cpp) ---
     // --- preferences dialog and About box (FormMainPreferences.cpp) ---
@@ -194,6 +203,13 @@ private:
     void UpdateAnalysisFileActions();
     TRootNode *FImportedRoot = nullptr; // identity only: the root that came from a file
     std::string FImportedFile;
+    // The "Largest Files" view (FormMainLargestFiles.cpp).
+    void CreateLargestFilesView();
+    void RefreshLargestFiles();
+    void ApplyLargestFilesState();
+    void StoreLargestFilesState();
+    TLargestFilesView *FLargestFiles = nullptr;
+    QStackedWidget *FViews = nullptr;
 
     // The preferences in use, copied from the settings by ApplySettings.
     struct TOptions

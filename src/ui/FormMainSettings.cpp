@@ -161,6 +161,7 @@ void TFormMain::SaveFormSettings()
         std::snprintf(text, sizeof text, "%d,%d,%d,%d", r.left(), r.top(), r.right() + 1, r.bottom() + 1);
         FSettings.SaveScreenStr("Position", text);
         StoreTreeViewState(FActiveTreeViewState);
+        StoreLargestFilesState();
         FTreeViewStates.SaveTo(FSettings);
         // The stored form keeps its enclosing quotes, so names with blanks come back whole.
         FSettings.SaveSettingStr("MRUDirList", FMRUDirList.StoredText());
