@@ -6,6 +6,7 @@
 
 #include "import/HumanSize.h"
 #include "import/LargestFiles.h"
+#include "import/TreeCompare.h"
 #include "import/TreeDiff.h"
 #include "model/TreeTypes.h"
 #include "model/common/UnixTime.h"
@@ -161,6 +162,34 @@ TEST(UnixTime, WholeSecondsSurviveTheRoundTripAroundZoneChanges)
     else
         ::unsetenv("TZ");
     ::tzset();
+}
+
+} // namespace
+
+namespace {
+
+using TreeComparisonTest = FakePlatform;
+
+TEST_F(TreeComparisonTest, OldSizesPerNodeAndTotalsOfGrowthAndShrinkage)
+{
+    const auto before
+        = Tree({{"a/x", 100}, {"a/s1", 5}, {"a/s2", 6}, {"gone/f", 40}, {"keep", 1000}, {"shrinks", 500}}, 50);
+    const auto after
+        = Tree({{"a/x", 300}, {"a/s1", 5}, {"a/s3", 9}, {"new/f", 70}, {"keep", 1000}, {"shrinks", 200}}, 50);
+    const TTreeComparison cmp(*before, *after);
+    const auto *a = dynamic_cast<const TDirNode *>(after->FindChildNode("a"));
+    EXPECT_EQ(cmp.OldSize(after.get()), 1651);
+    EXPECT_EQ(cmp.OldSize(a), 111);
+    EXPECT_EQ(cmp.Change(a, a->GetSize()), 314 - 111);
+    EXPECT_EQ(cmp.OldSize(a->FindChildNode("x")), 100);
+    EXPECT_EQ(cmp.OldSize(a->SmallFilesGroup()), 11); // the group stands for the small files
+    EXPECT_FALSE(cmp.HasCounterpart(after->FindChildNode("new")));
+    EXPECT_EQ(cmp.OldSize(after->FindChildNode("new")), 0);
+    EXPECT_EQ(cmp.OldSize(after->FindChildNode("shrinks")), 500);
+    // x +200, s3 +9, new +70; s2 -6, gone -40, shrinks -300.
+    EXPECT_EQ(cmp.Growth(), 279);
+    EXPECT_EQ(cmp.Shrinkage(), 346);
+    EXPECT_EQ(cmp.Growth() - cmp.Shrinkage(), after->GetSize() - before->GetSize());
 }
 
 } // namespace
