@@ -34,7 +34,7 @@
 
 namespace {
 
-constexpr int ColumnWidths[TFileTreeModel::ColumnCount] = {196, 90, 100, 285, 105};
+constexpr int ColumnWidths[TFileTreeModel::ColumnCount] = {196, 90, 100, 285, 105, 160};
 
 // 15 frames of a turning arc, drawn once.
 std::vector<QIcon> MakeAnimationFrames(int count)
@@ -108,6 +108,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     CreateTree();
     CreateActions();
     CreateAnalysisFileActions();
+    CreateCompareActions();
     CreateMenus();
     CreateLargestFilesView();
     ProfLogElapsed(-1, "OnCreate4");
@@ -338,6 +339,7 @@ void TFormMain::CreateMenus()
     FMenuFile = menuBar()->addMenu(Tr(_("&File")));
     FMenuFile->addAction(ActDirSelect);
     FMenuFile->addAction(ActOpenAnalysis);
+    FMenuFile->addAction(ActCompare);
     FMenuFile->addSeparator();
     FMenuFile->addAction(ActionExitApplication);
     FMenuAnalysis = menuBar()->addMenu(Tr(_("&Analysis")));
@@ -369,6 +371,7 @@ void TFormMain::UpdateActions()
     ActRefreshNode->setEnabled(selected != nullptr);
     ActSaveScanResult->setEnabled(CanSaveScanResult());
     UpdateAnalysisFileActions();
+    UpdateCompareActions();
 }
 
 // ---------------------------------------------------------------- status

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "import/TreeCompare.h"
 #include "model/TreeTypes.h"
 #include "model/common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
@@ -27,6 +28,7 @@ class QAction;
 class QLabel;
 class QStackedWidget;
 class TLargestFilesView;
+
 class QMenu;
 class QToolBar;
 class QTreeView;
@@ -141,6 +143,17 @@ public:
     [[nodiscard]] TLargestFilesView *LargestFilesView() const { return FLargestFiles; }
     QAction *ActLargestFiles = nullptr;
 
+    // --- comparison with a saved analysis (FormMainCompare.cpp) ---
+    // Compares the shown analysis with the ncdu/gdu JSON export `fileName` and shows the
+    // "Change" column; false, after an error box, when the file cannot be read.
+    bool CompareWithFile(const std::string &fileName);
+    // Ends the comparison and hides the column (a new analysis does so too).
+    void EndComparison();
+    [[nodiscard]] bool IsComparing() const { return FComparison != nullptr; }
+    [[nodiscard]] const TTreeComparison *Comparison() const { return FComparison.get(); }
+    void PaintChangeBar(const TFileSystemNode *node, QPainter &painter, const QRect &rect, bool selected) override;
+    QAction *ActCompare = nullptr;
+
     // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
     // --- file commands (FormMainFileCommands.cpp) ---
     // --- preferences dialog and About box (FormMainPreferences.cpp) ---
@@ -152,6 +165,7 @@ public slots:
     void ActRefreshNodeExecute();
     void ActSaveScanResultExecute();
     void ActOpenAnalysisExecute();
+    void ActCompareExecute();
     void UpdateActions();
 
 protected:
@@ -210,6 +224,14 @@ private:
     void StoreLargestFilesState();
     TLargestFilesView *FLargestFiles = nullptr;
     QStackedWidget *FViews = nullptr;
+    // Comparison with a saved analysis (FormMainCompare.cpp).
+    void CreateCompareActions();
+    void UpdateCompareActions();
+    void UpdateChangeColumn();
+    [[nodiscard]] QString ChangeText(const TFileSystemNode *node) const;
+    [[nodiscard]] int CompareChanges(const TFileSystemNode *a, const TFileSystemNode *b) const;
+    std::unique_ptr<TTreeComparison> FComparison;
+    QLabel *FCompareStatus = nullptr;
 
     // The preferences in use, copied from the settings by ApplySettings.
     struct TOptions

@@ -74,6 +74,7 @@ void TFormMain::DiscardTree(std::unique_ptr<TRootNode> root)
 void TFormMain::SetActiveRoot(TRootNode *node)
 {
     FImportedRoot = nullptr; // an opened file sets it again after this
+    EndComparison();
     FPaintNode = node;
     StoreTreeViewState(FActiveTreeViewState);
     FActiveTreeViewState = &FTreeViewStates.DirScanView();

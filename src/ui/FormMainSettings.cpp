@@ -104,6 +104,7 @@ void TFormMain::ApplyTreeViewState(TTreeViewState *state)
     const Qt::SortOrder order = state->SortDirection() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
     FModel->sort(column, order);
     FTree->header()->setSortIndicator(column, order);
+    UpdateChangeColumn(); // shown only while comparing, whatever the stored state says
 }
 
 void TFormMain::LoadFormSettings()

@@ -1,10 +1,16 @@
 // The window showing analyses read from ncdu JSON files.
 #include <fstream>
 
+#include <unistd.h>
+
 #include <QAction>
+#include <QHeaderView>
+#include <QTreeView>
 
 #include "UiTestSupport.h"
+#include "export/NcduJsonExport.h"
 #include "model/common/MessageBoxes.h"
+#include "scan/DirScanner.h"
 
 namespace {
 
@@ -105,6 +111,58 @@ private slots:
         QCOMPARE(boxes.Texts.size(), std::size_t {1});
         QVERIFY(boxes.Texts[0].find("cut.json") != std::string::npos);
         QVERIFY(boxes.Texts[0].find("at byte " + std::to_string(text.size() / 2)) != std::string::npos);
+    }
+
+    void comparisonShowsTheChangeColumnUntilANewAnalysis()
+    {
+        TempTree tree;
+        tree.MakeFile("grows/f", 1000);
+        tree.MakeFile("shrinks/g", 5000);
+        tree.MakeFile("gone/h", 300);
+        TempTree files;
+        const std::string saved = files / "before.json";
+        {
+            auto root = std::make_unique<TRootDirNode>();
+            root->SetGroupFileSize(0);
+            TDirScanner scanner(root.get());
+            scanner.StartScan(tree.Path(), {0, 0});
+            TNcduJsonExport(root.get()).SaveToFile(saved);
+        }
+        tree.MakeFile("grows/f", 4000);
+        tree.MakeFile("shrinks/g", 1000);
+        ::unlink((tree / "gone/h").c_str());
+        ::rmdir((tree / "gone").c_str());
+        tree.MakeFile("new/n", 700);
+
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessCommandLine({tree.Path()});
+        QVERIFY(w.WaitForScans());
+        QHeaderView *header = form.Tree()->header();
+        QVERIFY(header->isSectionHidden(5));
+        form.UpdateActions();
+        QVERIFY(form.ActCompare->isEnabled());
+        QVERIFY(form.CompareWithFile(saved));
+        QVERIFY(form.IsComparing());
+        QVERIFY(!header->isSectionHidden(5));
+        QCOMPARE(header->visualIndex(5), header->visualIndex(1) + 1);
+        const TTreeComparison &cmp = *form.Comparison();
+        auto *root = static_cast<TGroupNode *>(form.RootNode());
+        QCOMPARE(cmp.Change(root, root->GetSize()), std::int64_t {5700 - 6300});
+        const TFileSystemNode *grows = root->FindChildNode("grows");
+        QCOMPARE(cmp.Change(grows, grows->GetSize()), std::int64_t {3000});
+        QVERIFY(!cmp.HasCounterpart(root->FindChildNode("new")));
+        QCOMPARE(cmp.Growth(), std::int64_t {3700});
+        QCOMPARE(cmp.Shrinkage(), std::int64_t {4300});
+        QCOMPARE(form.GetText(grows, 5, TTextType::Normal).left(1), QStringLiteral("+"));
+        // Sortable: the largest growth first when descending.
+        form.Model()->sort(5, Qt::DescendingOrder);
+        QVERIFY(form.CompareNodes(grows, root->FindChildNode("shrinks"), 5) > 0);
+        // A new analysis ends the comparison.
+        form.ProcessPath(tree.Path(), true);
+        QVERIFY(w.WaitForScans());
+        QVERIFY(!form.IsComparing());
+        QVERIFY(header->isSectionHidden(5));
     }
 };
 
