@@ -7,20 +7,18 @@
 
 #include <sys/stat.h>
 
+#include "CliArgs.h"
 #include "CliDefaults.h"
 #include "CliImport.h"
-#include "CliPathText.h"
+#include "CliScan.h"
 #include "export/TextEscape.h"
 #include "import/HumanSize.h"
 #include "import/TreeDiff.h"
+#include "model/common/CEscape.h"
+#include "model/common/Translate.h"
+#include "settings/FormatText.h"
 
 namespace {
-
-int DiffUsage()
-{
-    std::cerr << "usage: zumbrel-cli diff [--top N] [--format text|csv] OLD NEW\n";
-    return 2;
-}
 
 bool IsFolder(const std::string &path)
 {
@@ -31,7 +29,7 @@ bool IsFolder(const std::string &path)
 
 std::string ShownPath(const std::string &relative)
 {
-    return relative.empty() ? std::string(".") : CliPrintablePath(relative);
+    return relative.empty() ? std::string(".") : CEscaped(relative);
 }
 
 // Right-aligned size columns and the path last, like du.
@@ -84,36 +82,41 @@ void PrintCsv(std::ostream &out, const TTreeDiff &diff)
 
 } // namespace
 
+const char *const DiffUsage = "zumbrel-cli diff [--top N] [--format text|csv] [--quiet] OLD NEW";
+
+std::string DiffHelp()
+{
+    return _("Compares two analyses of the same place, OLD and NEW, each a folder (scanned now) or a JSON "
+             "file written by export --format ncdu, ncdu -o or gdu -o: the folders whose size changed most, "
+             "then the folders added and removed, with sizes as du -h prints them.\n"
+             "  --top N              rows per list (default 20, 0 for all)\n"
+             "  --format FORMAT      text (default) or csv");
+}
+
 int CommandDiff(const std::vector<std::string> &args)
 {
     std::int64_t top = 20;
-    bool topSet = false;
     std::string format = "text";
-    bool formatSet = false;
+    bool quiet = false;
     std::vector<std::string> paths;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-            paths.push_back(a);
-        } else if (a == "--") {
-            optionsEnded = true;
-        } else if (a == "--top" && hasValue && !topSet) {
-            if (!ParseByteCount(args[++i], top))
-                return DiffUsage();
-            topSet = true;
-        } else if (a == "--format" && hasValue && !formatSet) {
-            format = args[++i];
+    TArgReader reader(args);
+    while (reader.Next()) {
+        if (reader.IsOperand()) {
+            paths.push_back(reader.Current());
+        } else if (reader.Is("--top")) {
+            top = ParseCount(reader.Value(), 0, _("--top needs a whole number"));
+        } else if (reader.Is("--format")) {
+            format = reader.Value();
             if (format != "text" && format != "csv")
-                return DiffUsage();
-            formatSet = true;
+                throw ECliUsage(FormatText(_("unknown format '%s' (text, csv)"), {CEscaped(format)}));
+        } else if (reader.IsFlag("-q") || reader.IsFlag("--quiet")) {
+            quiet = true;
         } else {
-            return DiffUsage();
+            reader.Unknown();
         }
     }
     if (paths.size() != 2 || paths[0].empty() || paths[1].empty())
-        return DiffUsage();
+        throw ECliUsage(_("diff needs two analyses, OLD and NEW"));
 
     // Folder totals do not depend on grouping; without it the trees are built fastest.
     TCliTree oldTree;
@@ -126,8 +129,8 @@ int CommandDiff(const std::vector<std::string> &args)
         newOk = ImportCliTree(paths[1], 0, newTree);
         oldOk = oldLoad.get();
     } else {
-        oldOk = LoadCliTree(paths[0], 0, oldTree);
-        newOk = oldOk && LoadCliTree(paths[1], 0, newTree);
+        oldOk = LoadCliTree(paths[0], 0, quiet, oldTree);
+        newOk = oldOk && LoadCliTree(paths[1], 0, quiet, newTree);
     }
     if (!oldOk || !newOk)
         return 1;
@@ -137,8 +140,8 @@ int CommandDiff(const std::vector<std::string> &args)
     if (format == "csv") {
         PrintCsv(out, diff);
     } else {
-        out << "Old: " << CliPrintablePath(oldTree.Root->Name()) << "  " << DuHumanSize(diff.OldTotal) << "\n"
-            << "New: " << CliPrintablePath(newTree.Root->Name()) << "  " << DuHumanSize(diff.NewTotal) << "  ("
+        out << "Old: " << CEscaped(oldTree.Root->Name()) << "  " << DuHumanSize(diff.OldTotal) << "\n"
+            << "New: " << CEscaped(newTree.Root->Name()) << "  " << DuHumanSize(diff.NewTotal) << "  ("
             << DuHumanChange(diff.NewTotal - diff.OldTotal) << ")\n\n";
         PrintTable(out, "Changed folders:", diff.Changed);
         out << "\n";
@@ -146,9 +149,9 @@ int CommandDiff(const std::vector<std::string> &args)
         out << "\n";
         PrintTable(out, "Removed folders:", diff.Removed);
     }
-    std::cout << out.str();
-    std::cout.flush();
-    KeepUntilExit(std::move(oldTree.Root));
     KeepUntilExit(std::move(newTree.Root));
-    return std::cout ? 0 : 1;
+    // Freeing the other tree right before exit is as pointless; kept reachable as well.
+    [[maybe_unused]] static TRootDirNode *oldKept = nullptr;
+    oldKept = oldTree.Root.release();
+    return WriteStandardOutput(out.str()) ? 0 : 1;
 }

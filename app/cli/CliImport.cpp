@@ -3,38 +3,16 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <iostream>
 
 #include <sys/stat.h>
 
+#include "CliArgs.h"
 #include "CliDefaults.h"
-#include "CliPathText.h"
 #include "CliScan.h"
 #include "import/NcduJsonImport.h"
+#include "model/common/CEscape.h"
+#include "model/common/Translate.h"
 #include "platform/Platform.h"
-
-namespace {
-
-int ScanImportUsage()
-{
-    std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] --import FILE\n";
-    return 2;
-}
-
-} // namespace
-
-void KeepUntilExit(std::unique_ptr<TRootDirNode> root)
-{
-    // Plain pointers in static storage: nothing runs at exit, and leak checkers still find
-    // the trees reachable. A command keeps at most two.
-    static TRootDirNode *kept[4] = {};
-    for (TRootDirNode *&slot : kept) {
-        if (!slot) {
-            slot = root.release();
-            return;
-        }
-    }
-}
 
 bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCliTree &out)
 {
@@ -45,86 +23,69 @@ bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCli
         TImportResult result = ImportNcduJsonFile(fileName, options);
         out.Root = std::move(result.Root);
         out.Imported = true;
-    } catch (const EImportError &e) {
-        std::cerr << "zumbrel-cli: " << CliPrintablePath(fileName) << ": " << e.what() << "\n";
-        return false;
     } catch (const std::exception &e) {
-        std::cerr << "zumbrel-cli: " << CliPrintablePath(fileName) << ": " << e.what() << "\n";
+        PrintError(CEscaped(fileName) + ": " + e.what());
         return false;
     }
     out.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return true;
 }
 
-bool LoadCliTree(const std::string &path, std::int64_t groupFileSize, TCliTree &out)
+bool LoadCliTree(const std::string &path, std::int64_t groupFileSize, bool quiet, TCliTree &out)
 {
     struct stat st
     { };
     if (::stat(path.c_str(), &st) != 0) {
-        std::cerr << "zumbrel-cli: " << CliPrintablePath(path) << ": " << Platform().System->ErrorMessage(errno)
-                  << "\n";
+        PrintError(CEscaped(path) + ": " + Platform().System->ErrorMessage(errno));
         return false;
     }
     if (!S_ISDIR(st.st_mode))
         return ImportCliTree(path, groupFileSize, out);
     TDirScanOptions options;
     options.GroupFileSize = groupFileSize;
-    TCliScanResult result = RunCliScan(path, options);
-    if (result.Failed)
-        return false; // the scan's error is on standard error already
+    TCliScanResult result = RunCliScan(path, options, quiet);
+    if (ScanOutcome(path, result) != 0)
+        return false; // the reason is on standard error already
     out.Root = std::move(result.Root);
     out.Seconds = result.Seconds;
     return true;
 }
 
-bool HasImportOption(const std::vector<std::string> &args)
+std::string ImportHelp()
 {
-    for (const std::string &a : args) {
-        if (a == "--")
-            return false;
-        if (a == "--import")
-            return true;
-    }
-    return false;
+    return _("  --import FILE        read an analysis saved as JSON by export --format ncdu, ncdu -o or gdu -o "
+             "instead of scanning PATH");
 }
 
-int CommandScanImport(const std::vector<std::string> &args)
+int CommandScanOrImport(const std::vector<std::string> &args)
 {
-    std::int64_t groupFileSize = CliDefaults().GroupFileSize;
-    bool groupingSet = false;
+    TScanArgs scan;
     std::string file;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--no-grouping" && !groupingSet) {
-            groupFileSize = 0;
-            groupingSet = true;
-        } else if (a == "--group-size" && hasValue && !groupingSet) {
-            if (!ParseByteCount(args[++i], groupFileSize))
-                return ScanImportUsage();
-            groupingSet = true;
-        } else if (a == "--import" && hasValue && file.empty()) {
-            file = args[++i];
-            if (file.empty())
-                return ScanImportUsage();
-        } else {
-            return ScanImportUsage();
+    bool import = false;
+    TArgReader reader(args);
+    while (reader.Next()) {
+        if (reader.Is("--import")) {
+            file = reader.Value();
+            import = true;
+        } else if (!ParseScanArgument(reader, scan)) {
+            reader.Unknown();
         }
     }
+    if (!import)
+        return CommandScan(args);
+    if (scan.HavePath)
+        throw ECliUsage(_("--import takes the place of the folder"));
     if (file.empty())
-        return ScanImportUsage();
+        throw ECliUsage(_("--import needs a file name"));
     TCliTree tree;
-    if (!ImportCliTree(file, groupFileSize, tree))
+    if (!ImportCliTree(file, scan.Options.GroupFileSize, tree))
         return 1;
     char seconds[64];
     std::snprintf(seconds, sizeof seconds, "%.3f", tree.Seconds);
-    std::cout << "path=" << tree.Root->Name() << "\n"
-              << "files=" << tree.Root->FileCount() << "\n"
-              << "directories=" << tree.Root->GetDirCount() << "\n"
-              << "bytes=" << tree.Root->GetSize() << "\n"
-              << "errors=" << CountErrorNodes(*tree.Root) << "\n"
-              << "seconds=" << seconds << "\n";
-    std::cout.flush();
+    const std::string text = "path=" + CEscaped(tree.Root->Name()) + "\n" + "files="
+        + std::to_string(tree.Root->FileCount()) + "\n" + "directories=" + std::to_string(tree.Root->GetDirCount())
+        + "\n" + "bytes=" + std::to_string(tree.Root->GetSize()) + "\n"
+        + "errors=" + std::to_string(CountErrorNodes(*tree.Root)) + "\n" + "seconds=" + seconds + "\n";
     KeepUntilExit(std::move(tree.Root));
-    return std::cout ? 0 : 1;
+    return WriteStandardOutput(text) ? 0 : 1;
 }

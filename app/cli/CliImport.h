@@ -17,17 +17,12 @@ struct TCliTree
 
 // Scans `path` when it is a folder and imports it when it is a file. Errors go to standard
 // error (with the byte offset for a damaged file); false then.
-bool LoadCliTree(const std::string &path, std::int64_t groupFileSize, TCliTree &out);
+bool LoadCliTree(const std::string &path, std::int64_t groupFileSize, bool quiet, TCliTree &out);
 // Imports the export `fileName`; errors go to standard error; false then.
 bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCliTree &out);
 
-// Whether the arguments of a command ask for an import (--import FILE).
-bool HasImportOption(const std::vector<std::string> &args);
-
-// zumbrel-cli scan [--no-grouping | --group-size BYTES] --import FILE
-// Prints the key=value lines of a scan for the analysis the file holds.
-int CommandScanImport(const std::vector<std::string> &args);
-
-// Frees nothing: large trees are pointless to free right before exit; kept reachable so
-// leak checkers see them as kept.
-void KeepUntilExit(std::unique_ptr<TRootDirNode> root);
+// zumbrel-cli scan [--no-grouping | --group-size BYTES] --import FILE, or a plain scan:
+// prints the key=value lines of a scan for the analysis the file holds.
+int CommandScanOrImport(const std::vector<std::string> &args);
+// The --help line of --import.
+std::string ImportHelp();

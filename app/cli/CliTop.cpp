@@ -4,20 +4,17 @@
 #include <iostream>
 #include <sstream>
 
+#include "CliArgs.h"
 #include "CliDefaults.h"
 #include "CliImport.h"
-#include "CliPathText.h"
+#include "CliScan.h"
 #include "import/HumanSize.h"
 #include "import/LargestFiles.h"
+#include "model/common/CEscape.h"
+#include "model/common/Translate.h"
 #include "model/common/UnixTime.h"
 
 namespace {
-
-int TopUsage()
-{
-    std::cerr << "usage: zumbrel-cli top [--count N] PATH\n";
-    return 2;
-}
 
 std::string DateText(double timestamp)
 {
@@ -33,32 +30,40 @@ std::string DateText(double timestamp)
 
 } // namespace
 
+const char *const TopUsage = "zumbrel-cli top [--count N] [--quiet] PATH";
+
+std::string TopHelp()
+{
+    return _("Prints the largest files of PATH, a folder or a JSON file written by export --format ncdu, "
+             "ncdu -o or gdu -o: size as du -h prints it, last change and path.\n"
+             "  --count N            how many files (default 20)");
+}
+
 int CommandTop(const std::vector<std::string> &args)
 {
     std::int64_t count = 20;
-    bool countSet = false;
+    bool quiet = false;
     std::string path;
     bool havePath = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        if (a == "--count" && i + 1 < args.size() && !countSet) {
-            if (!ParseByteCount(args[++i], count) || count <= 0)
-                return TopUsage();
-            countSet = true;
-        } else if (a == "--" && !havePath && i + 2 == args.size()) {
-            path = args[++i];
+    TArgReader reader(args);
+    while (reader.Next()) {
+        if (reader.IsOperand()) {
+            if (havePath)
+                throw ECliUsage(_("top takes one folder or file"));
+            path = reader.Current();
             havePath = true;
-        } else if ((a.empty() || a[0] != '-' || a == "-") && !havePath) {
-            path = a;
-            havePath = true;
+        } else if (reader.Is("--count")) {
+            count = ParseCount(reader.Value(), 1, _("--count needs a whole number of at least 1"));
+        } else if (reader.IsFlag("-q") || reader.IsFlag("--quiet")) {
+            quiet = true;
         } else {
-            return TopUsage();
+            reader.Unknown();
         }
     }
     if (!havePath || path.empty())
-        return TopUsage();
+        throw ECliUsage(_("no folder or file given"));
     TCliTree tree;
-    if (!LoadCliTree(path, 0, tree))
+    if (!LoadCliTree(path, 0, quiet, tree))
         return 1;
     const auto files = CollectLargestFiles(*tree.Root, static_cast<std::size_t>(count));
     std::vector<std::string> sizes;
@@ -72,11 +77,8 @@ int CommandTop(const std::vector<std::string> &args)
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string date = DateText(files[i].Timestamp);
         out << std::string(width - sizes[i].size(), ' ') << sizes[i] << "  " << date
-            << std::string(date.size() < 16 ? 16 - date.size() : 0, ' ') << "  " << CliPrintablePath(files[i].Path())
-            << "\n";
+            << std::string(date.size() < 16 ? 16 - date.size() : 0, ' ') << "  " << CEscaped(files[i].Path()) << "\n";
     }
-    std::cout << out.str();
-    std::cout.flush();
     KeepUntilExit(std::move(tree.Root));
-    return std::cout ? 0 : 1;
+    return WriteStandardOutput(out.str()) ? 0 : 1;
 }
