@@ -46,9 +46,9 @@ std::string ScanHelp()
 
 std::string ExportHelp()
 {
-    return _("Writes the analysis of PATH as CSV, text tree, HTML or XML to FILE (replaced only once it is "
-             "complete) or to standard output.\n"
-             "  --format FORMAT      csv, txt, html, xml or xml2\n"
+    return _("Writes the analysis of PATH as CSV, text tree, HTML, XML or ncdu JSON to FILE (replaced only once "
+             "it is complete) or to standard output.\n"
+             "  --format FORMAT      csv, txt, html, xml, xml2 or ncdu\n"
              "  --output FILE        the file to write\n"
              "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)")
         + "\n" + ImportHelp();
