@@ -346,6 +346,7 @@ private:
             Result.Root->SetGroupFileSize(FOptions.GroupFileSize);
             std::string path = ExcludeTrailingPathDelimiter(FInfo.Name);
             Result.Root->SetName(path.empty() ? FInfo.Name : path);
+            Result.Root->SetTimestamp(Timestamp());
             node = Result.Root.get();
         } else {
             TDirNode *parent = FDirs[FDirs.size() - 2];

@@ -158,6 +158,7 @@ TEST(NcduJson, ReadsWhatNcduAndGduWriteAndSkipsUnknownFields)
  [{"name":"sub","read_error":true,"future":null},{"name":"g","asize":1.0e3}]]])";
     const TImportResult r = ImportNcduJsonText(text, {0});
     EXPECT_EQ(r.Root->Name(), "/data");
+    EXPECT_EQ(LocalDateTimeToUnixSeconds(r.Root->Timestamp()), 1700000000);
     EXPECT_EQ(r.Entries, 8);
     EXPECT_EQ(r.Root->FileCount(), 5); // f\u00e9, l, skipped, old, g
     EXPECT_EQ(r.Root->GetSize(), 10 + 7 + 1000);
