@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     gettext
     libmount-dev libblkid-dev libsystemd-dev
+    rapidjson-dev ncdu gdu time
     fonts-dejavu-core
     xvfb xauth x11-utils imagemagick
     at-spi2-core python3-pyatspi dbus-x11

@@ -11,6 +11,7 @@
 
 #include "CliArgs.h"
 #include "CliDefaults.h"
+#include "CliImport.h"
 #include "CliScan.h"
 #include "CliSignals.h"
 #include "export/AtomicFileWriter.h"
@@ -21,9 +22,9 @@
 #include "platform/Platform.h"
 #include "settings/FormatText.h"
 
-const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2 "
+const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2|ncdu "
                                 "[--rounding none|bankers|truncate] [--output FILE] "
-                                "[--no-grouping | --group-size BYTES] [--quiet] PATH";
+                                "[--no-grouping | --group-size BYTES] [--quiet] PATH | --import FILE";
 
 namespace {
 
@@ -39,6 +40,8 @@ const char *FormatClassName(const std::string &format)
         return "TXmlTreeExport";
     if (format == "xml2")
         return "TXmlTreeExport2";
+    if (format == "ncdu")
+        return "TNcduJsonExport";
     return nullptr;
 }
 
@@ -48,6 +51,7 @@ struct TExportArgs
     TRoundingStyle Rounding = CliDefaults().Rounding;
     std::optional<std::string> Output;
     TScanArgs Scan;
+    std::optional<std::string> Import; // an ncdu/gdu JSON export read instead of a scan
 };
 
 TExportArgs ParseArgs(const std::vector<std::string> &args)
@@ -59,20 +63,25 @@ TExportArgs ParseArgs(const std::vector<std::string> &args)
             out.Format = reader.Value();
             if (!FormatClassName(out.Format))
                 throw ECliUsage(
-                    FormatText(_("unknown format '%s' (csv, txt, html, xml, xml2)"), {CEscaped(out.Format)}));
+                    FormatText(_("unknown format '%s' (csv, txt, html, xml, xml2, ncdu)"), {CEscaped(out.Format)}));
         } else if (reader.Is("--rounding")) {
             out.Rounding = ParseRoundingArgument(reader.Value());
         } else if (reader.Is("--output")) {
             out.Output = reader.Value();
             if (out.Output->empty())
                 throw ECliUsage(_("--output needs a file name"));
+        } else if (reader.Is("--import")) {
+            out.Import = reader.Value();
         } else if (!ParseScanArgument(reader, out.Scan)) {
             reader.Unknown();
         }
     }
     if (out.Format.empty())
-        throw ECliUsage(_("--format is missing (csv, txt, html, xml, xml2)"));
-    RequirePath(out.Scan);
+        throw ECliUsage(_("--format is missing (csv, txt, html, xml, xml2, ncdu)"));
+    if (out.Import && out.Scan.HavePath)
+        throw ECliUsage(_("--import takes the place of the folder"));
+    if (!out.Import)
+        RequirePath(out.Scan);
     return out;
 }
 
@@ -89,7 +98,7 @@ void Save(TTreeTypesExport &exporter, std::ostream &target)
 int CommandExport(const std::vector<std::string> &args)
 {
     const TExportArgs a = ParseArgs(args);
-    if (!CheckScanRoot(a.Scan.Path))
+    if (!a.Import && !CheckScanRoot(a.Scan.Path))
         return 1;
 
     TExportRegistry &registry = ExportRegistry();
@@ -108,9 +117,17 @@ int CommandExport(const std::vector<std::string> &args)
         if (a.Output)
             writer = std::make_unique<TAtomicFileWriter>(*a.Output);
 
-        TCliScanResult result = RunCliScan(a.Scan.Path, a.Scan.Options, a.Scan.Quiet);
-        if (const int code = ScanOutcome(a.Scan.Path, result))
-            return code;
+        TCliScanResult result;
+        if (a.Import) {
+            TCliTree tree;
+            if (!ImportCliTree(*a.Import, a.Scan.Options.GroupFileSize, tree))
+                return 1; // the reason is on standard error already
+            result.Root = std::move(tree.Root);
+        } else {
+            result = RunCliScan(a.Scan.Path, a.Scan.Options, a.Scan.Quiet);
+            if (const int code = ScanOutcome(a.Scan.Path, result))
+                return code;
+        }
         const auto exporter = CreateExport(exportClass, result.Root.get(), a.Rounding);
         if (writer) {
             try {

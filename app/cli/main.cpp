@@ -8,11 +8,14 @@
 
 #include "CliArgs.h"
 #include "CliDefaults.h"
+#include "CliDiff.h"
 #include "CliExport.h"
+#include "CliImport.h"
 #include "CliReport.h"
 #include "CliScan.h"
 #include "CliSignals.h"
 #include "CliText.h"
+#include "CliTop.h"
 #include "log/Configurator.h"
 #include "log/Logger.h"
 #include "model/common/CEscape.h"
@@ -37,16 +40,18 @@ struct TCliCommand
 std::string ScanHelp()
 {
     return _("Prints the totals of PATH as key=value lines for scripts: path, files, directories, bytes, "
-             "errors (folders that could not be read) and seconds.");
+             "errors (folders that could not be read) and seconds.")
+        + "\n" + ImportHelp();
 }
 
 std::string ExportHelp()
 {
-    return _("Writes the analysis of PATH as CSV, text tree, HTML or XML to FILE (replaced only once it is "
-             "complete) or to standard output.\n"
-             "  --format FORMAT      csv, txt, html, xml or xml2\n"
+    return _("Writes the analysis of PATH as CSV, text tree, HTML, XML or ncdu JSON to FILE (replaced only once "
+             "it is complete) or to standard output.\n"
+             "  --format FORMAT      csv, txt, html, xml, xml2 or ncdu\n"
              "  --output FILE        the file to write\n"
-             "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)");
+             "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)")
+        + "\n" + ImportHelp();
 }
 
 std::string ReportHelp()
@@ -59,9 +64,12 @@ std::string ReportHelp()
 }
 
 const TCliCommand Commands[] = {
-    {"scan", CommandScan, &ScanUsage, ScanHelp},
+    {"scan", CommandScanOrImport, &ScanUsage, ScanHelp},
     {"export", CommandExport, &ExportUsage, ExportHelp},
     {"report", CommandReport, &ReportUsage, ReportHelp},
+    // Analyses that travel and compare (CliImport, CliDiff, CliTop).
+    {"diff", CommandDiff, &DiffUsage, DiffHelp},
+    {"top", CommandTop, &TopUsage, TopHelp},
 };
 
 const TCliCommand *FindCommand(std::string_view name)

@@ -4,6 +4,7 @@
 
 #include "export/CsvTextExport.h"
 #include "export/HtmlTableExport.h"
+#include "export/NcduJsonExport.h"
 #include "export/TextTreeExport.h"
 #include "export/XmlTreeExport.h"
 
@@ -57,6 +58,8 @@ void RegisterExportClasses(TExportRegistry &registry)
     registry.RegisterExportClass(TExportClass::Of<THtmlTableExport>());
     registry.RegisterExportClass(TExportClass::Of<TXmlTreeExport>());
     registry.RegisterExportClass(TExportClass::Of<TXmlTreeExport2>());
+    // Appended after the original five, so a stored filter index keeps its meaning.
+    registry.RegisterExportClass(TExportClass::Of<TNcduJsonExport>());
 }
 
 TFormatFileSizeProc SizeFormatterFor(TRoundingStyle style)

@@ -83,7 +83,7 @@ private:
 // The process-wide registry, created on first use and destroyed at program end.
 TExportRegistry &ExportRegistry();
 
-// Registers the five formats in their fixed order: CSV, text tree, HTML, XML, XML 2.0. The
+// Registers the formats in their fixed order: CSV, text tree, HTML, XML, XML 2.0, ncdu JSON. The
 // program calls it once at start-up (a second call would list every format twice).
 void RegisterExportClasses(TExportRegistry &registry = ExportRegistry());
 

@@ -135,6 +135,24 @@ void TMemNodeList::Clear()
         DestroyNodeTree(node);
 }
 
+void TMemNodeList::CompactUnshared()
+{
+    TBlock *current = FBlock.load(std::memory_order_relaxed);
+    if (!current)
+        return;
+    const std::uint32_t count = FCount.load(std::memory_order_relaxed);
+    if (current->Capacity != count && count > 0)
+        Grow(count);
+    TBlock *block = FBlock.load(std::memory_order_relaxed);
+    TBlock *retired = block->Previous;
+    block->Previous = nullptr;
+    while (retired) {
+        TBlock *previous = retired->Previous;
+        TBlock::Free(retired);
+        retired = previous;
+    }
+}
+
 void TMemNodeList::FreeBlocks()
 {
     TBlock *block = FBlock.exchange(nullptr, std::memory_order_acq_rel);

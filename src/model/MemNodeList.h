@@ -42,6 +42,10 @@ public:
     [[nodiscard]] std::int32_t IndexOf(const TFileSystemNode *node) const;
     // Frees every element and the storage.
     void Clear();
+    // Moves the elements into storage of exactly their number and frees the blocks kept for
+    // readers of earlier states. Only while no other thread can read the list (a tree still
+    // being built by one thread).
+    void CompactUnshared();
     // Moves every element into `out` without freeing them; the list is empty afterwards.
     void DetachInto(std::vector<TFileSystemNode *> &out);
     // Stable order by `less`.

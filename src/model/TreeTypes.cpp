@@ -448,6 +448,12 @@ std::int32_t TGroupNode::InterlockedChildCount() const
     return FChildren.Count();
 }
 
+void TGroupNode::CompactChildrenUnshared()
+{
+    std::scoped_lock guard(FLock);
+    FChildren.CompactUnshared();
+}
+
 void TGroupNode::ReserveChildren(std::int32_t extra)
 {
     std::scoped_lock guard(FLock);

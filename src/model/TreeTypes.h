@@ -221,6 +221,9 @@ public:
     [[nodiscard]] std::int32_t InterlockedChildCount() const;
     // Reserves room for `extra` more children (the scanner knows a directory's size).
     void ReserveChildren(std::int32_t extra);
+    // The child list in storage of its exact size (TMemNodeList::CompactUnshared): for trees
+    // that one thread builds without knowing sizes up front, before anyone else sees them.
+    void CompactChildrenUnshared();
 
     TMemNodeList &LockChildren() const;
     // Succeeds when the lock is free or already held by this thread; `children` is null

@@ -38,6 +38,11 @@ void TFileTreeDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
         painter->restore();
         return;
     }
+    if (column == 5) {
+        FCells.PaintChangeBar(node, *painter, option.rect, selected);
+        painter->restore();
+        return;
+    }
     bool ghosted = false;
     const bool expanded = widget && static_cast<const QTreeView *>(widget)->isExpanded(index.siblingAtColumn(0));
     if (column == 0 && node) {

@@ -18,6 +18,8 @@ public:
         const TFileSystemNode *node, int column, TTextType type, bool selected, QFont &font, QColor &color) const = 0;
     // The percentage bar of a row into `rect` (the cell rectangle).
     virtual void PaintPercentBar(const TFileSystemNode *node, QPainter &painter, const QRect &rect, bool selected) = 0;
+    // The bar of the "Change" column (shown while the analysis is compared with a saved one).
+    virtual void PaintChangeBar(const TFileSystemNode *, QPainter &, const QRect &, bool) { }
     // The icon of a cell and whether it is drawn faded; a null icon when there is none.
     virtual QIcon GetImage(const TFileSystemNode *node, int column, TImageKind kind, bool expanded, bool &ghosted) = 0;
 };

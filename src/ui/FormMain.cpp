@@ -35,7 +35,7 @@
 
 namespace {
 
-constexpr int ColumnWidths[TFileTreeModel::ColumnCount] = {196, 90, 100, 285, 105};
+constexpr int ColumnWidths[TFileTreeModel::ColumnCount] = {196, 90, 100, 285, 105, 160};
 
 // 15 frames of a turning arc, drawn once.
 std::vector<QIcon> MakeAnimationFrames(int count)
@@ -109,7 +109,12 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     CreateTree();
     CreateActions();
     CreateFileCommandActions();
+    CreateAnalysisFileActions();
+    CreateCompareActions();
     CreateMenus();
+    // The largest files view shares the analysis page with the tree; navigation then puts the
+    // start page beside that page.
+    CreateLargestFilesView();
     CreateNavigation();
     ProfLogElapsed(-1, "OnCreate4");
 
@@ -170,6 +175,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     FModel->SetSort(2, Qt::DescendingOrder);
     FTree->header()->setSortIndicator(2, Qt::DescendingOrder);
     LoadFormSettings();
+    ApplyLargestFilesState();
     ApplySettings(FSettings);
     ProfLogElapsed(-1, "OnCreate9");
     FLockRefreshFavoriteItems = false;
@@ -350,6 +356,8 @@ void TFormMain::CreateMenus()
 {
     FMenuFile = menuBar()->addMenu(Tr(_("&File")));
     FMenuFile->addAction(ActDirSelect);
+    FMenuFile->addAction(ActOpenAnalysis);
+    FMenuFile->addAction(ActCompare);
     FMenuFile->addAction(ActionRemoveInvalidRecentItems);
     FMenuFile->addSeparator();
     FMenuFile->addAction(ActShellOpenFile);
@@ -395,6 +403,8 @@ void TFormMain::UpdateActions()
     ActRefreshNode->setEnabled(selected != nullptr);
     ActSaveScanResult->setEnabled(CanSaveScanResult());
     UpdateFileCommandActions();
+    UpdateAnalysisFileActions();
+    UpdateCompareActions();
 }
 
 // ---------------------------------------------------------------- status

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "model/DeleteNodes.h"
+#include "import/TreeCompare.h"
 #include "model/TreeTypes.h"
 #include "model/common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
@@ -34,6 +35,9 @@ class TDriveSpaceQuery;
 class TFavoriteListView;
 class TqvPathViewer;
 class QLabel;
+class QStackedWidget;
+class TLargestFilesView;
+
 class QMenu;
 class QToolBar;
 class QTreeView;
@@ -131,6 +135,34 @@ public:
     QAction *ActSaveScanResult = nullptr;
     QAction *ActionExitApplication = nullptr;
 
+    // --- analyses from files (FormMainAnalysisFiles.cpp) ---
+    // Shows the ncdu/gdu JSON export `fileName` like a finished analysis; false, after an
+    // error box, when it cannot be read (the analysis shown before stays then).
+    bool OpenAnalysisFile(const std::string &fileName);
+    [[nodiscard]] bool ShowsImportedAnalysis() const;
+    // Whether the folder an opened file records exists on this machine.
+    [[nodiscard]] bool ImportedPathExists() const;
+    [[nodiscard]] const std::string &ImportedFile() const { return FImportedFile; }
+    QAction *ActOpenAnalysis = nullptr;
+
+    // --- the "Largest Files" view (FormMainLargestFiles.cpp) ---
+    // Shows the list of the largest files instead of the folder tree, or the tree again.
+    void ShowLargestFiles(bool show);
+    [[nodiscard]] bool ShowsLargestFiles() const;
+    [[nodiscard]] TLargestFilesView *LargestFilesView() const { return FLargestFiles; }
+    QAction *ActLargestFiles = nullptr;
+
+    // --- comparison with a saved analysis (FormMainCompare.cpp) ---
+    // Compares the shown analysis with the ncdu/gdu JSON export `fileName` and shows the
+    // "Change" column; false, after an error box, when the file cannot be read.
+    bool CompareWithFile(const std::string &fileName);
+    // Ends the comparison and hides the column (a new analysis does so too).
+    void EndComparison();
+    [[nodiscard]] bool IsComparing() const { return FComparison != nullptr; }
+    [[nodiscard]] const TTreeComparison *Comparison() const { return FComparison.get(); }
+    void PaintChangeBar(const TFileSystemNode *node, QPainter &painter, const QRect &rect, bool selected) override;
+    QAction *ActCompare = nullptr;
+
     // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
     // The start page fills the client area until a folder is shown; the tree takes its place.
     // A right click on a tile raises ListViewFavorites' ItemContextMenu(path, point).
@@ -199,6 +231,8 @@ public slots:
     void ActStopScanExecute();
     void ActRefreshNodeExecute();
     void ActSaveScanResultExecute();
+    void ActOpenAnalysisExecute();
+    void ActCompareExecute();
     void UpdateActions();
 
 protected:
@@ -253,6 +287,26 @@ private:
     void DeleteEntries(const std::vector<TDeleteEntry> &entries, bool permanent);
     [[nodiscard]] bool IsBusyForDelete(const TDeleteEntry &entry) const;
     void TreeContextMenu(const QPoint &pos);
+    // Analyses from files (FormMainAnalysisFiles.cpp).
+    void CreateAnalysisFileActions();
+    void UpdateAnalysisFileActions();
+    TRootNode *FImportedRoot = nullptr; // identity only: the root that came from a file
+    std::string FImportedFile;
+    // The "Largest Files" view (FormMainLargestFiles.cpp).
+    void CreateLargestFilesView();
+    void RefreshLargestFiles();
+    void ApplyLargestFilesState();
+    void StoreLargestFilesState();
+    TLargestFilesView *FLargestFiles = nullptr;
+    QStackedWidget *FViews = nullptr;
+    // Comparison with a saved analysis (FormMainCompare.cpp).
+    void CreateCompareActions();
+    void UpdateCompareActions();
+    void UpdateChangeColumn();
+    [[nodiscard]] QString ChangeText(const TFileSystemNode *node) const;
+    [[nodiscard]] int CompareChanges(const TFileSystemNode *a, const TFileSystemNode *b) const;
+    std::unique_ptr<TTreeComparison> FComparison;
+    QLabel *FCompareStatus = nullptr;
 
     // The preferences in use, copied from the settings by ApplySettings.
     struct TOptions
@@ -307,6 +361,7 @@ private:
     QMenu *FMenuAnalysis = nullptr;
     QMenu *FMenuExtras = nullptr;
     QMenu *FMenuHelp = nullptr;
+    QMenu *FMenuView = nullptr;
     QMenu *FPopupTree = nullptr; // context menu of a small-files group row
     QAction *FPopupTreeHeader = nullptr;
     std::vector<TTrashedItem> FLastTrashed; // what Ctrl+Z puts back

@@ -127,7 +127,7 @@ void TFormMain::ActHomepageExecute()
 
 void TFormMain::ShowAnalysisView(const std::string &path)
 {
-    FClientArea->setCurrentWidget(FTree);
+    FClientArea->setCurrentIndex(1); // the analysis page: the tree or the largest files
     FTree->setEnabled(true);
     FTree->setFocus();
     qvPathViewer1->SetPath(PathBarText(path));

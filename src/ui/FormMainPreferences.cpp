@@ -25,6 +25,14 @@ void SetCaptions(QAction *action, const std::string &text, const std::string &hi
     action->setStatusTip(bar < 0 ? h : h.mid(bar + 1));
 }
 
+// The same with the tool tip and the status bar text given apart.
+void SetCaptions(QAction *action, const std::string &text, const std::string &tip, const std::string &status)
+{
+    action->setText(Tr(text));
+    action->setToolTip(Tr(tip));
+    action->setStatusTip(Tr(status));
+}
+
 } // namespace
 
 void TFormMain::ActConfigExecute()
@@ -80,11 +88,20 @@ void TFormMain::RetranslateUi()
     SetCaptions(Action1, _("&Info..."), _("Displays informations about Zumbrel"));
     SetCaptions(ActionHomepage, _("Zumbrel &Homepage"), std::string());
     SetCaptions(ActHomepage, _("Homepage"), _("Shows the drives and the recently analyzed folders"));
+    SetCaptions(ActOpenAnalysis, _("&Open Analysis..."), _("Open Analysis"),
+        _("Shows an analysis saved as ncdu JSON, by Zumbrel, ncdu or gdu"));
+    ActOpenAnalysis->setIconText(Tr(_("&Open Analysis")));
+    SetCaptions(ActCompare, _("Co&mpare with Saved Analysis..."), _("Compare with Saved Analysis"),
+        _("Shows how much each folder and file grew or shrank since an analysis saved as ncdu JSON"));
+    SetCaptions(ActLargestFiles, _("&Largest Files"), _("Largest Files"),
+        _("Shows the largest files of the analysis instead of the folder tree"));
+    ActLargestFiles->setIconText(Tr(_("&Largest Files")));
 
     FMenuFile->setTitle(Tr(_("&File")));
     FMenuAnalysis->setTitle(Tr(_("&Analysis")));
     FMenuExtras->setTitle(Tr(_("&Extras")));
     FMenuHelp->setTitle(Tr(_("&Help")));
+    FMenuView->setTitle(Tr(_("&View")));
     FToolBar->setWindowTitle(Tr(_("Toolbar")));
 
     // Header and rows ask for their texts when they are drawn.

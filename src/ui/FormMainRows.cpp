@@ -89,6 +89,7 @@ void TFormMain::RefreshTree()
     FTree->doItemsLayout();
     FTree->horizontalScrollBar()->setValue(x);
     FTree->verticalScrollBar()->setValue(y);
+    RefreshLargestFiles();
 }
 
 void TFormMain::TreeExpandedChanged(const QModelIndex &index, bool expanded)

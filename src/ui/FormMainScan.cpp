@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTreeView>
 
+#include "import/NcduJsonImport.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
 #include "model/common/Drives.h"
@@ -72,6 +73,8 @@ void TFormMain::DiscardTree(std::unique_ptr<TRootNode> root)
 
 void TFormMain::SetActiveRoot(TRootNode *node)
 {
+    FImportedRoot = nullptr; // an opened file sets it again after this
+    EndComparison();
     FPaintNode = node;
     StoreTreeViewState(FActiveTreeViewState);
     FActiveTreeViewState = &FTreeViewStates.DirScanView();
@@ -328,5 +331,7 @@ void TFormMain::ProcessCommandLine(const std::vector<std::string> &args, const s
         // The folder is shown at once rather than behind a start page.
         ProcessPath(args.front(), false);
         QCoreApplication::processEvents();
+    } else if (!args.empty() && LooksLikeJsonExport(args.front())) {
+        OpenAnalysisFile(args.front()); // a saved analysis: zumbrel FILE.json
     }
 }

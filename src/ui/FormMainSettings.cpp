@@ -105,6 +105,7 @@ void TFormMain::ApplyTreeViewState(TTreeViewState *state)
     const Qt::SortOrder order = state->SortDirection() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
     FModel->sort(column, order);
     FTree->header()->setSortIndicator(column, order);
+    UpdateChangeColumn(); // shown only while comparing, whatever the stored state says
 }
 
 void TFormMain::LoadFormSettings()
@@ -162,6 +163,7 @@ void TFormMain::SaveFormSettings()
         std::snprintf(text, sizeof text, "%d,%d,%d,%d", r.left(), r.top(), r.right() + 1, r.bottom() + 1);
         FSettings.SaveScreenStr("Position", text);
         StoreTreeViewState(FActiveTreeViewState);
+        StoreLargestFilesState();
         FTreeViewStates.SaveTo(FSettings);
         // The stored form keeps its enclosing quotes, so names with blanks come back whole.
         FSettings.SaveSettingStr("MRUDirList", FMRUDirList.StoredText());

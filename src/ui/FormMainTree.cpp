@@ -34,6 +34,8 @@ QString TFormMain::HeaderText(int column) const
         return Tr(_("Percent"));
     case 4:
         return Tr(_("Date"));
+    case 5:
+        return Tr(_("Change"));
     default:
         return {};
     }
@@ -76,6 +78,8 @@ QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType ty
                 locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
         }
         return QStringLiteral("-");
+    case 5:
+        return ChangeText(node);
     default:
         return {};
     }
@@ -265,6 +269,8 @@ int TFormMain::CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, 
     }
     case 4:
         return a->Timestamp() > b->Timestamp() ? 1 : (a->Timestamp() < b->Timestamp() ? -1 : 0);
+    case 5:
+        return CompareChanges(a, b);
     default:
         return 0;
     }

@@ -127,7 +127,7 @@ def check_messages(tmp, tree):
     env = environment(tmp)
     cases = [
         # arguments, exit code, text on standard error
-        (["export", "--format", "foo", tree], 2, "unknown format 'foo' (csv, txt, html, xml, xml2)"),
+        (["export", "--format", "foo", tree], 2, "unknown format 'foo' (csv, txt, html, xml, xml2, ncdu)"),
         (["scan", "--group-size", "12k", tree], 2, "--group-size needs a number of bytes"),
         (["report", "--top", "0", tree], 2, "--top needs a number of entries from 1"),
         (["report", "--depth", "x", tree], 2, "--depth needs a number of levels"),

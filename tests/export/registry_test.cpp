@@ -18,7 +18,7 @@ TEST_F(RegistryTest, OffersTheFormatsInRegistrationOrder)
     RegisterExportClasses(registry);
     EXPECT_EQ(registry.GetExportFilters(),
         "CSV (Comma separated) (*.csv)|*.csv|Text File (Tree Structure) (*.txt)|*.txt|HTML File (*.html)|*.html|"
-        "XML File (*.xml)|*.xml|XML File v2.0 (*.xml)|*.xml");
+        "XML File (*.xml)|*.xml|XML File v2.0 (*.xml)|*.xml|ncdu JSON (*.json)|*.json");
 
     struct TCase
     {
@@ -32,8 +32,9 @@ TEST_F(RegistryTest, OffersTheFormatsInRegistrationOrder)
         {"THtmlTableExport", ".html", xfVisual},
         {"TXmlTreeExport", ".xml", xfUndefined},
         {"TXmlTreeExport2", ".xml", xfUndefined},
+        {"TNcduJsonExport", ".json", xfData},
     };
-    ASSERT_EQ(registry.Count(), 5);
+    ASSERT_EQ(registry.Count(), 6);
     for (std::int32_t i = 0; i < registry.Count(); ++i) {
         const TExportClass &c = registry.GetExportClass(i);
         EXPECT_STREQ(c.ClassName(), expected[i].ClassName);
@@ -42,9 +43,9 @@ TEST_F(RegistryTest, OffersTheFormatsInRegistrationOrder)
         EXPECT_EQ(registry.IndexOfClass(expected[i].ClassName), i);
     }
     EXPECT_EQ(registry.IndexOfClass("TNoExport"), -1);
-    EXPECT_THROW((void)registry.GetExportClass(5), std::out_of_range);
+    EXPECT_THROW((void)registry.GetExportClass(6), std::out_of_range);
     EXPECT_THROW((void)registry.GetExportClass(-1), std::out_of_range);
-    EXPECT_THROW((void)registry.GetExtension(5), std::out_of_range);
+    EXPECT_THROW((void)registry.GetExtension(6), std::out_of_range);
 }
 
 TEST_F(RegistryTest, DuplicatesAreKept)

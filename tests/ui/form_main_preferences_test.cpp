@@ -105,7 +105,8 @@ private slots:
         form.SettingsApplied(*w.Settings);
         form.ShowScanDuration(1.5);
         const QStringList english = {
-            QStringLiteral("&File"), QStringLiteral("&Analysis"), QStringLiteral("&Extras"), QStringLiteral("&Help")};
+            QStringLiteral("&File"), QStringLiteral("&Analysis"), QStringLiteral("&View"), QStringLiteral("&Extras"),
+            QStringLiteral("&Help")};
         QCOMPARE(MenuTitles(form), english);
         QCOMPARE(HeaderText(form, 1), QStringLiteral("Size"));
         QVERIFY(form.ActConfig->text().startsWith(QStringLiteral("Preferences")));
@@ -114,8 +115,10 @@ private slots:
         german->SetLanguageCode("de");
         form.SettingsApplied(*german);
         QCOMPARE(MenuTitles(form).value(0), QStringLiteral("&Datei"));
-        QCOMPARE(MenuTitles(form), (QStringList {Q(_("&File")), Q(_("&Analysis")), Q(_("&Extras")), Q(_("&Help"))}));
-        QCOMPARE(MenuTitles(form).value(3), QStringLiteral("&Hilfe"));
+        QCOMPARE(MenuTitles(form),
+            (QStringList {Q(_("&File")), Q(_("&Analysis")), Q(_("&View")), Q(_("&Extras")), Q(_("&Help"))}));
+        QCOMPARE(MenuTitles(form).value(4), QStringLiteral("&Hilfe"));
+        QCOMPARE(form.ActLargestFiles->text(), Q(_("&Largest Files")));
         QCOMPARE(form.ActDelete->text(), QStringLiteral("&L\u00f6schen"));
         QCOMPARE(form.Action1->text(), Q(_("&Info...")));
         QCOMPARE(form.ActDirSelect->text(), QStringLiteral("Ordner &w\u00e4hlen..."));

@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(form.Model()->SortColumn(), 0);
         QCOMPARE(form.Model()->SortOrder(), Qt::AscendingOrder);
         QCOMPARE(
-            QString::fromStdString(settings.ReadSettingStr("ColPositionsTreeView", "")), QStringLiteral("1,2,3,0,4"));
+            QString::fromStdString(settings.ReadSettingStr("ColPositionsTreeView", "")), QStringLiteral("1,2,3,0,4,5"));
     }
 
     void saveFileNameRule_data()

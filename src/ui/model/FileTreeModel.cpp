@@ -32,6 +32,7 @@ Qt::Alignment TFileTreeModel::ColumnAlignment(int column)
     case 2:
         return Qt::AlignRight | Qt::AlignVCenter;
     case 3:
+    case 5:
         return Qt::AlignCenter;
     default:
         return Qt::AlignLeft | Qt::AlignVCenter;

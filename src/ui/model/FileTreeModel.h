@@ -42,7 +42,8 @@ public:
 class TFileTreeModel final : public QAbstractItemModel
 {
 public:
-    static constexpr int ColumnCount = 5;
+    // Name, Size, Files, Percent, Date, and Change (shown only while comparing).
+    static constexpr int ColumnCount = 6;
     [[nodiscard]] static Qt::Alignment ColumnAlignment(int column);
 
     explicit TFileTreeModel(IFileTreeOwner &owner, QObject *parent = nullptr);

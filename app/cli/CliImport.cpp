@@ -1,0 +1,91 @@
+#include "CliImport.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+
+#include <sys/stat.h>
+
+#include "CliArgs.h"
+#include "CliDefaults.h"
+#include "CliScan.h"
+#include "import/NcduJsonImport.h"
+#include "model/common/CEscape.h"
+#include "model/common/Translate.h"
+#include "platform/Platform.h"
+
+bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCliTree &out)
+{
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        TImportOptions options;
+        options.GroupFileSize = groupFileSize;
+        TImportResult result = ImportNcduJsonFile(fileName, options);
+        out.Root = std::move(result.Root);
+        out.Imported = true;
+    } catch (const std::exception &e) {
+        PrintError(CEscaped(fileName) + ": " + e.what());
+        return false;
+    }
+    out.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return true;
+}
+
+bool LoadCliTree(const std::string &path, std::int64_t groupFileSize, bool quiet, TCliTree &out)
+{
+    struct stat st
+    { };
+    if (::stat(path.c_str(), &st) != 0) {
+        PrintError(CEscaped(path) + ": " + Platform().System->ErrorMessage(errno));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode))
+        return ImportCliTree(path, groupFileSize, out);
+    TDirScanOptions options;
+    options.GroupFileSize = groupFileSize;
+    TCliScanResult result = RunCliScan(path, options, quiet);
+    if (ScanOutcome(path, result) != 0)
+        return false; // the reason is on standard error already
+    out.Root = std::move(result.Root);
+    out.Seconds = result.Seconds;
+    return true;
+}
+
+std::string ImportHelp()
+{
+    return _("  --import FILE        read an analysis saved as JSON by export --format ncdu, ncdu -o or gdu -o "
+             "instead of scanning PATH");
+}
+
+int CommandScanOrImport(const std::vector<std::string> &args)
+{
+    TScanArgs scan;
+    std::string file;
+    bool import = false;
+    TArgReader reader(args);
+    while (reader.Next()) {
+        if (reader.Is("--import")) {
+            file = reader.Value();
+            import = true;
+        } else if (!ParseScanArgument(reader, scan)) {
+            reader.Unknown();
+        }
+    }
+    if (!import)
+        return CommandScan(args);
+    if (scan.HavePath)
+        throw ECliUsage(_("--import takes the place of the folder"));
+    if (file.empty())
+        throw ECliUsage(_("--import needs a file name"));
+    TCliTree tree;
+    if (!ImportCliTree(file, scan.Options.GroupFileSize, tree))
+        return 1;
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, "%.3f", tree.Seconds);
+    const std::string text = "path=" + CEscaped(tree.Root->Name()) + "\n" + "files="
+        + std::to_string(tree.Root->FileCount()) + "\n" + "directories=" + std::to_string(tree.Root->GetDirCount())
+        + "\n" + "bytes=" + std::to_string(tree.Root->GetSize()) + "\n"
+        + "errors=" + std::to_string(CountErrorNodes(*tree.Root)) + "\n" + "seconds=" + seconds + "\n";
+    KeepUntilExit(std::move(tree.Root));
+    return WriteStandardOutput(text) ? 0 : 1;
+}

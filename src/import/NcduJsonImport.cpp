@@ -1,0 +1,518 @@
+#include "import/NcduJsonImport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/filereadstream.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+#include <sys/stat.h>
+
+#include "model/Paths.h"
+#include "model/common/UnixTime.h"
+#include "platform/DirLister.h"
+
+namespace {
+
+constexpr std::int32_t ReadErrorCode = EIO; // the format records that reading failed, not why
+
+// What the format's info object says about one entry. Reused from entry to entry.
+struct TInfo
+{
+    std::string Name;
+    bool HasName = false;
+    std::int64_t ASize = 0;
+    std::int64_t MTime = 0;
+    bool HasMTime = false;
+    std::uint32_t Mode = 0;
+    bool HasMode = false;
+    bool ReadError = false;
+    bool NotReg = false;
+    std::string Excluded;
+
+    void Reset()
+    {
+        Name.clear();
+        HasName = false;
+        ASize = 0;
+        MTime = 0;
+        HasMTime = false;
+        Mode = 0;
+        HasMode = false;
+        ReadError = false;
+        NotReg = false;
+        Excluded.clear();
+    }
+};
+
+enum class TKey { Other, Name, ASize, MTime, Mode, ReadError, NotReg, Excluded };
+
+// Called for every key of millions of objects: decided by length first.
+TKey KeyOf(std::string_view key)
+{
+    switch (key.size()) {
+    case 4:
+        return key == "name" ? TKey::Name : key == "mode" ? TKey::Mode : TKey::Other;
+    case 5:
+        return key == "asize" ? TKey::ASize : key == "mtime" ? TKey::MTime : TKey::Other;
+    case 6:
+        return key == "notreg" ? TKey::NotReg : TKey::Other;
+    case 8:
+        return key == "excluded" ? TKey::Excluded : TKey::Other;
+    case 10:
+        return key == "read_error" ? TKey::ReadError : TKey::Other;
+    default:
+        return TKey::Other;
+    }
+}
+
+// The SAX handler: a small state machine over the format's nesting. Any return of false
+// stops the parse; the message says why.
+class THandler
+{
+public:
+    explicit THandler(const TImportOptions &options)
+        : FOptions(options)
+    { }
+
+    TImportResult Result;
+    std::string Message;
+
+    bool Null() { return Scalar(TValue::Other); }
+    bool Bool(bool b)
+    {
+        FBool = b;
+        return Scalar(TValue::Bool);
+    }
+    bool Int(int i) { return Integer(i); }
+    bool Uint(unsigned u) { return Integer(u); }
+    bool Int64(std::int64_t i) { return Integer(i); }
+    bool Uint64(std::uint64_t u)
+    {
+        if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            return Fail("number out of range");
+        return Integer(static_cast<std::int64_t>(u));
+    }
+    bool Double(double d)
+    {
+        if (!(d >= -9.2e18 && d <= 9.2e18))
+            return Fail("number out of range");
+        return Integer(static_cast<std::int64_t>(d), true);
+    }
+    bool RawNumber(const char *, rapidjson::SizeType, bool) { return Fail("unexpected number"); }
+    bool String(const char *s, rapidjson::SizeType length, bool)
+    {
+        FString = std::string_view(s, length);
+        return Scalar(TValue::String);
+    }
+    bool Key(const char *s, rapidjson::SizeType length, bool)
+    {
+        if (FSkipDepth > 0)
+            return true;
+        if (FState == TState::Meta) {
+            FMetaKey.assign(s, length);
+            return true;
+        }
+        FKey = KeyOf(std::string_view(s, length));
+        return true;
+    }
+
+    bool StartObject()
+    {
+        if (FSkipDepth > 0 || IsValueOfKey()) {
+            ++FSkipDepth;
+            return true;
+        }
+        switch (FState) {
+        case TState::Meta:
+            if (FMetaSeen)
+                return Fail("unexpected object");
+            FMetaSeen = true;
+            FInMeta = true;
+            return true;
+        case TState::Directory:
+            // The info of the folder that the array stands for, or a file.
+            FInfo.Reset();
+            FInInfo = true;
+            FKey = TKey::Other;
+            FInfoIsDir = FDirs.back() == nullptr;
+            return true;
+        case TState::Start:
+            return Fail("not an ncdu export: no array");
+        default:
+            return Fail("unexpected object");
+        }
+    }
+
+    bool EndObject(rapidjson::SizeType)
+    {
+        if (FSkipDepth > 0) {
+            if (--FSkipDepth == 0)
+                FKey = TKey::Other;
+            return true;
+        }
+        if (FInMeta) {
+            FInMeta = false;
+            FState = TState::Root;
+            return true;
+        }
+        FInInfo = false;
+        return FInfoIsDir ? OpenDirectory() : AddFile();
+    }
+
+    bool StartArray()
+    {
+        if (FSkipDepth > 0 || IsValueOfKey()) {
+            ++FSkipDepth;
+            return true;
+        }
+        switch (FState) {
+        case TState::Start:
+            FState = TState::Major;
+            return true;
+        case TState::Root:
+            FState = TState::Directory;
+            FDirs.push_back(nullptr);
+            return true;
+        case TState::Directory:
+            if (FDirs.back() == nullptr)
+                return Fail("a folder without its info object");
+            FDirs.push_back(nullptr);
+            return true;
+        default:
+            return Fail("unexpected array");
+        }
+    }
+
+    bool EndArray(rapidjson::SizeType)
+    {
+        if (FSkipDepth > 0) {
+            if (--FSkipDepth == 0)
+                FKey = TKey::Other;
+            return true;
+        }
+        switch (FState) {
+        case TState::Directory:
+            return CloseDirectory();
+        case TState::AfterRoot:
+            FState = TState::Done;
+            return true;
+        default:
+            return Fail("the file ends before the folder tree");
+        }
+    }
+
+private:
+    enum class TState { Start, Major, Minor, Meta, Root, Directory, AfterRoot, Done };
+    enum class TValue { Other, Bool, Number, String };
+
+    bool Fail(const char *message)
+    {
+        Message = message;
+        return false;
+    }
+
+    // A key of the info object or of the metadata waits for its value.
+    [[nodiscard]] bool IsValueOfKey() const { return FInInfo || FInMeta; }
+
+    bool Integer(std::int64_t value, bool fromDouble = false)
+    {
+        FNumber = value;
+        FDoubleSeen = fromDouble;
+        return Scalar(TValue::Number);
+    }
+
+    bool Scalar(TValue type)
+    {
+        if (FSkipDepth > 0)
+            return true;
+        if (FInMeta) {
+            if (FMetaKey == "progname" && type == TValue::String)
+                Result.ProgramName.assign(FString);
+            return true;
+        }
+        if (FInInfo)
+            return InfoValue(type);
+        switch (FState) {
+        case TState::Major:
+            if (type != TValue::Number || FDoubleSeen || FNumber != 1)
+                return Fail("not an ncdu export of major version 1");
+            FState = TState::Minor;
+            return true;
+        case TState::Minor:
+            if (type != TValue::Number || FNumber < 0 || FNumber > 10000)
+                return Fail("invalid minor version");
+            FState = TState::Meta;
+            return true;
+        case TState::Start:
+            return Fail("not an ncdu export: no array");
+        default:
+            return Fail("unexpected value");
+        }
+    }
+
+    bool InfoValue(TValue type)
+    {
+        const TKey key = FKey;
+        FKey = TKey::Other;
+        switch (key) {
+        case TKey::Other:
+            return true;
+        case TKey::Name:
+            if (type != TValue::String)
+                return Fail("\"name\" is not a string");
+            FInfo.Name.assign(FString);
+            FInfo.HasName = true;
+            return true;
+        case TKey::ASize:
+            if (type != TValue::Number || FNumber < 0)
+                return Fail("\"asize\" is not a size");
+            FInfo.ASize = FNumber;
+            return true;
+        case TKey::MTime:
+            if (type != TValue::Number)
+                return Fail("\"mtime\" is not a number");
+            FInfo.MTime = FNumber;
+            FInfo.HasMTime = true;
+            return true;
+        case TKey::Mode:
+            if (type != TValue::Number || FNumber < 0 || FNumber > 0xFFFFFF)
+                return Fail("\"mode\" is not a file mode");
+            FInfo.Mode = static_cast<std::uint32_t>(FNumber);
+            FInfo.HasMode = true;
+            return true;
+        case TKey::ReadError:
+        case TKey::NotReg:
+            if (type != TValue::Bool)
+                return Fail("a flag is not true or false");
+            (key == TKey::ReadError ? FInfo.ReadError : FInfo.NotReg) = FBool;
+            return true;
+        case TKey::Excluded:
+            // Old exports wrote true; newer ones name the reason.
+            if (type == TValue::String)
+                FInfo.Excluded.assign(FString.empty() ? std::string_view("pattern") : FString);
+            else if (type == TValue::Bool)
+                FInfo.Excluded = FBool ? "pattern" : "";
+            else
+                return Fail("\"excluded\" is not a reason");
+            return true;
+        }
+        return true;
+    }
+
+    bool CheckName(bool root)
+    {
+        if (!FInfo.HasName)
+            return Fail("an entry without a name");
+        const std::string &n = FInfo.Name;
+        if (n.empty())
+            return Fail("an empty name");
+        if (n.find('\0') != std::string::npos)
+            return Fail("a name with a NUL byte");
+        if (!root && (n.find(PathDelim) != std::string::npos || n == "." || n == ".."))
+            return Fail("a name that is not a single path component");
+        if (!root && n.size() > 65535)
+            return Fail("a name longer than 65535 bytes");
+        return true;
+    }
+
+    [[nodiscard]] std::uint16_t Attributes(bool directory) const
+    {
+        std::uint16_t attributes = directory ? FileAttr::Directory : 0;
+        if (FInfo.Name.front() == '.')
+            attributes |= FileAttr::Hidden;
+        if (FInfo.HasMode && (FInfo.Mode & 0222) == 0)
+            attributes |= FileAttr::ReadOnly;
+        const bool link = FInfo.HasMode ? S_ISLNK(FInfo.Mode) : FInfo.NotReg;
+        if (link && !directory)
+            attributes |= FileAttr::ReparsePoint;
+        return attributes;
+    }
+
+    [[nodiscard]] double Timestamp() const { return FInfo.HasMTime ? UnixSecondsToLocalDateTime(FInfo.MTime) : 0; }
+
+    bool OpenDirectory()
+    {
+        const bool root = FDirs.size() == 1;
+        if (!CheckName(root))
+            return false;
+        TDirNode *node = nullptr;
+        if (root) {
+            Result.Root = std::make_unique<TRootDirNode>();
+            Result.Root->SetGroupFileSize(FOptions.GroupFileSize);
+            std::string path = ExcludeTrailingPathDelimiter(FInfo.Name);
+            Result.Root->SetName(path.empty() ? FInfo.Name : path);
+            Result.Root->SetTimestamp(Timestamp());
+            node = Result.Root.get();
+        } else {
+            TDirNode *parent = FDirs[FDirs.size() - 2];
+            parent->SetEmpty(false);
+            node = parent->AddChildDir(FInfo.Name, Timestamp(), Attributes(true));
+        }
+        node->SetScanning(true);
+        if (FInfo.ReadError)
+            node->SetErrorCode(ReadErrorCode);
+        FDirs.back() = node;
+        ++Result.Entries;
+        return true;
+    }
+
+    bool CloseDirectory()
+    {
+        TDirNode *node = FDirs.back();
+        if (!node)
+            return Fail("a folder without its info object");
+        node->SetScanning(false); // folds a small-files group of one file back
+        // A scan knows each listing's length and reserves exactly; here the lists grew step
+        // by step, and the tree is not shared yet, so the steps can go.
+        node->CompactChildrenUnshared();
+        if (TFileGroupNode *group = node->SmallFilesGroup())
+            group->CompactChildrenUnshared();
+        FDirs.pop_back();
+        if (FDirs.empty()) {
+            FState = TState::AfterRoot;
+            return true;
+        }
+        TDirNode *parent = FDirs.back();
+        parent->IncSize(node->GetSize());
+        parent->IncFileCount(node->FileCount());
+        return true;
+    }
+
+    bool AddFile()
+    {
+        if (!CheckName(false))
+            return false;
+        TDirNode *node = FDirs.back();
+        node->SetEmpty(false);
+        ++Result.Entries;
+        const std::string &excluded = FInfo.Excluded;
+        if (excluded == "otherfs" || excluded == "othfs" || excluded == "kernfs") {
+            // A mount point: shown as a folder that was never entered, as a scan shows it.
+            node->AddChildDir(FInfo.Name, Timestamp(), Attributes(true) | FileAttr::ReparsePoint);
+            return true;
+        }
+        auto file = TFileNode::Create(FInfo.Name);
+        file->SetTimestamp(Timestamp());
+        file->SetAttributes(Attributes(false));
+        const std::int64_t size = FInfo.ASize;
+        file->SetSize(size);
+        node->IncSize(size);
+        node->IncFileCount(1);
+        if (size < FOptions.GroupFileSize) {
+            TFileGroupNode *group = node->GetSmallFilesGroup();
+            group->AddChildNode(std::move(file));
+            group->IncFileCount(1);
+            group->IncSize(size);
+        } else {
+            node->AddChildNode(std::move(file));
+        }
+        return true;
+    }
+
+    const TImportOptions &FOptions;
+    TState FState = TState::Start;
+    std::vector<TDirNode *> FDirs; // the open folders; null until the folder's info is read
+    TInfo FInfo;
+    bool FInInfo = false;
+    bool FInfoIsDir = false;
+    bool FInMeta = false;
+    bool FMetaSeen = false;
+    std::string FMetaKey;
+    TKey FKey = TKey::Other;
+    int FSkipDepth = 0;
+    // The last scalar value.
+    bool FBool = false;
+    std::int64_t FNumber = 0;
+    bool FDoubleSeen = false;
+    std::string_view FString;
+
+public:
+    [[nodiscard]] bool Complete() const { return FState == TState::Done; }
+};
+
+struct TFileCloser
+{
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+
+template <class TStream> TImportResult Parse(TStream &stream, const TImportOptions &options, std::uint64_t totalBytes)
+{
+    THandler handler(options);
+    rapidjson::Reader reader;
+    // Iterative: any nesting depth without growing the call stack.
+    const rapidjson::ParseResult ok = reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler);
+    if (!ok || !handler.Complete()) {
+        const std::uint64_t offset = ok ? stream.Tell() : reader.GetErrorOffset();
+        std::string message;
+        if (!handler.Message.empty())
+            message = handler.Message;
+        else if (offset >= totalBytes)
+            message = "the file ends too early (cut off?)";
+        else
+            message = rapidjson::GetParseError_En(reader.GetParseErrorCode());
+        // The half-built tree goes with the handler; nothing of it is returned.
+        throw EImportError(message, offset);
+    }
+    return std::move(handler.Result);
+}
+
+} // namespace
+
+EImportError::EImportError(const std::string &message, std::uint64_t offset, bool hasOffset)
+    : std::runtime_error(
+        hasOffset ? "damaged analysis file at byte " + std::to_string(offset) + ": " + message : message)
+    , FOffset(offset)
+    , FHasOffset(hasOffset)
+{ }
+
+TImportResult ImportNcduJsonFile(const std::string &fileName, const TImportOptions &options)
+{
+    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rbe"));
+    if (!file)
+        throw EImportError(std::strerror(errno), 0, false);
+    struct stat st
+    { };
+    if (::fstat(fileno(file.get()), &st) != 0)
+        throw EImportError(std::strerror(errno), 0, false);
+    if (S_ISDIR(st.st_mode))
+        throw EImportError(std::strerror(EISDIR), 0, false);
+    std::vector<char> buffer(256 * 1024);
+    rapidjson::FileReadStream stream(file.get(), buffer.data(), buffer.size());
+    try {
+        return Parse(stream, options, S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : UINT64_MAX);
+    } catch (const EImportError &) {
+        // A read error looks like the end of the file to the parser; say what it really was.
+        if (std::ferror(file.get()))
+            throw EImportError(std::strerror(EIO), 0, false);
+        throw;
+    }
+}
+
+TImportResult ImportNcduJsonText(std::string_view text, const TImportOptions &options)
+{
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    return Parse(stream, options, text.size());
+}
+
+bool LooksLikeJsonExport(const std::string &fileName)
+{
+    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rbe"));
+    if (!file)
+        return false;
+    struct stat st
+    { };
+    if (::fstat(fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    for (int c = std::fgetc(file.get()); c != EOF; c = std::fgetc(file.get())) {
+        if (c == '[')
+            return true;
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    }
+    return false;
+}
