@@ -52,6 +52,13 @@ const char *const EraseLine = "\r\033[K";
 
 } // namespace
 
+std::string TScanProgressLine::EraseText() const
+{
+    if (!TerminalIsDumb())
+        return EraseLine;
+    return "\r" + std::string(FShownWidth, ' ') + "\r";
+}
+
 bool ProgressWanted(bool quiet)
 {
     return !quiet && ::isatty(STDERR_FILENO) == 1;
@@ -93,7 +100,7 @@ void TScanProgressLine::Run()
         next = TClock::now() + std::chrono::milliseconds(100);
     }
     if (FShown)
-        WriteAll(EraseLine);
+        WriteAll(EraseText());
 }
 
 void TScanProgressLine::Draw(double seconds)
@@ -112,6 +119,7 @@ void TScanProgressLine::Draw(double seconds)
         line += "  " + KeepTail(CEscaped(FCurrentDir()), width - used);
     else
         line = KeepTail(line, width);
-    WriteAll(EraseLine + line);
+    WriteAll(EraseText() + line);
     FShown = true;
+    FShownWidth = DisplayWidth(line);
 }

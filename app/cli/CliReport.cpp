@@ -333,7 +333,7 @@ int CommandReport(const std::vector<std::string> &argList)
         return code;
     options.Utf8 = LocaleIsUtf8();
     const char *noColour = std::getenv("NO_COLOR");
-    options.Colour = ::isatty(STDOUT_FILENO) == 1 && !(noColour && *noColour);
+    options.Colour = ::isatty(STDOUT_FILENO) == 1 && !(noColour && *noColour) && !TerminalIsDumb();
     options.Seconds = result.Seconds;
     options.Errors = CountErrorNodes(*result.Root);
     TFdOStream out(STDOUT_FILENO);

@@ -1,5 +1,6 @@
 #include "CliText.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -28,6 +29,12 @@ bool LocaleIsUtf8()
 {
     const char *codeset = ::nl_langinfo(CODESET);
     return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+}
+
+bool TerminalIsDumb()
+{
+    const char *term = std::getenv("TERM");
+    return term && std::strcmp(term, "dumb") == 0;
 }
 
 std::size_t DisplayWidth(std::string_view text)

@@ -21,6 +21,10 @@
 // `text` padded with spaces in front to `width` columns.
 [[nodiscard]] std::string PadLeft(std::string_view text, std::size_t width);
 
+// True when TERM says the terminal understands no control sequences ("dumb": an editor's
+// shell buffer, say): no colours, and lines are erased by overwriting them with spaces.
+[[nodiscard]] bool TerminalIsDumb();
+
 // Whole numbers as written for people: digits in groups of three, separated by the
 // thousands separator of the user's numeric locale when it has one.
 [[nodiscard]] std::string CountText(std::int64_t value);

@@ -25,7 +25,7 @@ def check(condition, message):
 
 
 def environment(tmp, **extra):
-    env = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8", XDG_CONFIG_HOME=os.path.join(tmp, "config"))
+    env = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8", TERM="xterm", XDG_CONFIG_HOME=os.path.join(tmp, "config"))
     env.pop("LANGUAGE", None)
     env.update(extra)
     return env
@@ -87,6 +87,13 @@ def check_progress(tmp, tree):
     drawn = [line for line in term.split(b"\r\x1b[K") if b"entries" in line]
     check(drawn and all(len(line.decode()) <= 57 for line in drawn), f"lines wider than the terminal: {drawn}")
     check(any("\u2026" in line.decode() for line in drawn), f"no shortened folder: {drawn}")
+    # A dumb terminal (an editor's shell buffer) shows control sequences as text: the line is
+    # erased by overwriting it with spaces.
+    code, out, term = run_on_terminal(["scan", tree], dict(env, TERM="dumb"))
+    check(code == 0 and b"entries" in term and b"\x1b" not in term, f"control sequences on a dumb terminal: {term[-200:]!r}")
+    last = term.rsplit(b"\r", 2)
+    check(len(last) == 3 and last[2] == b"" and last[1].strip(b" ") == b"" and len(last[1]) > 20,
+          f"the progress line was not blanked on a dumb terminal: {term[-120:]!r}")
 
 
 def check_colour(tmp, tree):
@@ -97,6 +104,8 @@ def check_colour(tmp, tree):
     check(code == 0 and b"\x1b[1;34m" in term, f"no colours on a terminal: {term[:200]!r}")
     code, _, term = run_on_terminal(["report", "--quiet", tree], dict(env, NO_COLOR="1"), stdout_too=True)
     check(code == 0 and b"\x1b[" not in term, f"colours despite NO_COLOR: {term[:200]!r}")
+    code, _, term = run_on_terminal(["report", "--quiet", tree], dict(env, TERM="dumb"), stdout_too=True)
+    check(code == 0 and b"\x1b[" not in term, f"colours on a dumb terminal: {term[:200]!r}")
 
 
 def check_interrupt(tmp, tree):
