@@ -180,6 +180,22 @@ def check_path_line(tmp):
           f"lines {lines}")
 
 
+def check_export_on_terminal(tmp):
+    """An export shown on a terminal has the control characters of names escaped, so that a
+    planted name cannot set the window title; piped, the data stays byte for byte."""
+    base = os.path.join(tmp, "planted")
+    names = [b"title\x1b]0;owned\x07", b"csi\xc2\x9b2J", b"del\x7f", "caf\u00e9 \u6f22".encode()]
+    for name in names:
+        os.makedirs(os.path.join(base.encode(), name))
+    env = environment(tmp)
+    code, _, term = run_on_terminal(["export", "--quiet", "--format", "csv", base], env, stdout_too=True)
+    check(code == 0, f"export on a terminal: exit {code}")
+    for raw, shown in zip(names, [b"title\\x1b]0;owned\\x07", b"csi\\xc2\\x9b2J", b"del\\x7f", names[3]]):
+        check((raw == shown or raw not in term) and shown in term, f"{raw!r} shown as {term!r}")
+    piped = subprocess.run([cli, "export", "--format", "csv", base], capture_output=True, env=env)
+    check(piped.returncode == 0 and all(name in piped.stdout for name in names), f"piped export changed: {piped}")
+
+
 def as_nobody(cmd):
     return ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", *cmd]
 
@@ -222,6 +238,7 @@ def main():
         check_colour(tmp, tree)
         check_messages(tmp, tree)
         check_path_line(tmp)
+        check_export_on_terminal(tmp)
         if os.geteuid() != 0 or os.path.exists("/usr/bin/setpriv"):
             check_unreadable_root(tmp)
     for f in failures:
