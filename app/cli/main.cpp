@@ -105,7 +105,7 @@ bool PrintHelp()
         + "\n\n"
         + _("Grouping, rounding and language come from the settings of the window "
             "($XDG_CONFIG_HOME/Zumbrel/Zumbrel.ini), which is only read. The report has no colours when "
-            "NO_COLOR is set.")
+            "NO_COLOR is set or TERM is dumb.")
         + "\n\n"
         + _("Exit status: 0 done, 1 failed (PATH cannot be read, an output cannot be written), 2 wrong "
             "arguments, 130 stopped by Ctrl+C (128 + the number of another signal).")
