@@ -167,6 +167,9 @@ def check_messages(tmp, tree):
     with open("/dev/full", "wb") as full:
         r = subprocess.run([cli, "scan", tree], stdout=full, stderr=subprocess.PIPE, env=env)
     check(r.returncode == 1 and b"standard output: No space left on device" in r.stderr, f"/dev/full: {r}")
+    # A closed standard output stays an error; no file opened later takes its place.
+    r = subprocess.run(["sh", "-c", '"$0" "$@" >&-', cli, "scan", tree], capture_output=True, env=env)
+    check(r.returncode == 1 and b"standard output: Bad file descriptor" in r.stderr, f"closed output: {r}")
 
 
 def check_path_line(tmp):
