@@ -115,8 +115,9 @@ void TScanProgressLine::Draw(double seconds)
     const std::size_t columns = TerminalWidth();
     const std::size_t width = columns > 3 ? columns - 3 : 0;
     const std::size_t used = DisplayWidth(line) + 2;
-    if (used < width)
-        line += "  " + KeepTail(CEscaped(FCurrentDir()), width - used);
+    const std::string folder = FCurrentDir();
+    if (used < width && !folder.empty())
+        line += "  " + KeepTail(CEscaped(folder), width - used);
     else
         line = KeepTail(line, width);
     WriteAll(EraseText() + line);
