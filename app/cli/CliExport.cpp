@@ -14,6 +14,7 @@
 #include "CliImport.h"
 #include "CliScan.h"
 #include "CliSignals.h"
+#include "CliText.h"
 #include "export/AtomicFileWriter.h"
 #include "export/ExportRegistry.h"
 #include "export/FdStream.h"
@@ -143,8 +144,17 @@ int CommandExport(const std::vector<std::string> &args)
             writer->Commit();
         } else {
             TFdOStream out(STDOUT_FILENO);
+            // A terminal would act on control characters in names instead of showing them.
+            std::optional<TTerminalSafeStreamBuf> safeBuf;
+            std::ostream safe(nullptr);
+            if (::isatty(STDOUT_FILENO) == 1) {
+                safeBuf.emplace(out.rdbuf());
+                safe.rdbuf(&*safeBuf);
+            }
             try {
-                Save(*exporter, out);
+                Save(*exporter, safeBuf ? safe : out);
+                if (safeBuf && !safeBuf->Finish())
+                    throw EFileWriteError("standard output", out.ErrorCode() ? out.ErrorCode() : EIO);
             } catch (const std::ios_base::failure &) {
                 if (InterruptSignal() != 0)
                     return InterruptExitCode();

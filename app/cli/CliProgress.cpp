@@ -52,6 +52,13 @@ const char *const EraseLine = "\r\033[K";
 
 } // namespace
 
+std::string TScanProgressLine::EraseText() const
+{
+    if (!TerminalIsDumb())
+        return EraseLine;
+    return "\r" + std::string(FShownWidth, ' ') + "\r";
+}
+
 bool ProgressWanted(bool quiet)
 {
     return !quiet && ::isatty(STDERR_FILENO) == 1;
@@ -93,7 +100,7 @@ void TScanProgressLine::Run()
         next = TClock::now() + std::chrono::milliseconds(100);
     }
     if (FShown)
-        WriteAll(EraseLine);
+        WriteAll(EraseText());
 }
 
 void TScanProgressLine::Draw(double seconds)
@@ -108,10 +115,12 @@ void TScanProgressLine::Draw(double seconds)
     const std::size_t columns = TerminalWidth();
     const std::size_t width = columns > 3 ? columns - 3 : 0;
     const std::size_t used = DisplayWidth(line) + 2;
-    if (used < width)
-        line += "  " + KeepTail(CEscaped(FCurrentDir()), width - used);
+    const std::string folder = FCurrentDir();
+    if (used < width && !folder.empty())
+        line += "  " + KeepTail(CEscaped(folder), width - used);
     else
         line = KeepTail(line, width);
-    WriteAll(EraseLine + line);
+    WriteAll(EraseText() + line);
     FShown = true;
+    FShownWidth = DisplayWidth(line);
 }

@@ -43,5 +43,7 @@ private:
     std::condition_variable FWake;
     bool FStopping = false; // guarded by FLock
     bool FShown = false; // progress thread only, until joined
+    std::size_t FShownWidth = 0; // columns of the line drawn last; progress thread only
+    std::string EraseText() const;
     std::thread FThread;
 };

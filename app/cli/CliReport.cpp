@@ -7,12 +7,16 @@
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <ostream>
 
 #include <unistd.h>
 
 #include "CliArgs.h"
 #include "CliScan.h"
+#include "CliSignals.h"
 #include "CliText.h"
+#include "export/AtomicFileWriter.h"
+#include "export/FdStream.h"
 #include "model/TreeTypes.h"
 #include "model/common/CEscape.h"
 #include "model/common/Translate.h"
@@ -110,7 +114,7 @@ public:
         AddChildren(root, 1);
     }
 
-    std::string Text() const;
+    void Write(std::ostream &out) const;
 
 private:
     void AddNode(const TFileSystemNode &node, TRowKind kind, int level, double ratio, std::string name)
@@ -218,11 +222,19 @@ private:
     std::vector<TRow> FRows;
 };
 
-std::string TReportBuilder::Text() const
+void TReportBuilder::Write(std::ostream &out) const
 {
     const bool colour = FOptions.Colour;
-    const auto paint
-        = [colour](const char *sgr, const std::string &text) { return colour ? sgr + text + Sgr::Reset : text; };
+    // One line buffer serves every row: a report of a deep chain indents by up to millions of
+    // columns, and holding all of it at once would take memory growing with the square of the depth.
+    std::string line;
+    const auto paint = [colour, &line](const char *sgr, const std::string &text) {
+        if (colour)
+            line += sgr;
+        line += text;
+        if (colour)
+            line += Sgr::Reset;
+    };
     const std::string sizeHeader = _("Size");
     const std::string percentHeader = _("Percent");
     const std::string filesHeader = _("Files");
@@ -233,52 +245,64 @@ std::string TReportBuilder::Text() const
         sizeWidth = std::max(sizeWidth, DisplayWidth(row.Size));
         filesWidth = std::max(filesWidth, DisplayWidth(row.Files));
     }
-    std::string text = paint(Sgr::Bold,
+    paint(Sgr::Bold,
         PadLeft(sizeHeader, sizeWidth) + "  " + PadLeft(percentHeader, percentWidth) + "  " + std::string(BarWidth, ' ')
             + "  " + PadLeft(filesHeader, filesWidth) + "  " + _("Name"));
-    text += '\n';
+    line += '\n';
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
     for (const TRow &row : FRows) {
-        text += PadLeft(row.Size, sizeWidth) + "  " + PadLeft(PercentText(row.Ratio), percentWidth) + "  ";
-        text += paint(Sgr::Bar, BarText(row.Ratio, FOptions.Utf8));
-        text
-            += "  " + PadLeft(row.Files, filesWidth) + "  " + std::string(2 * static_cast<std::size_t>(row.Level), ' ');
+        if (!out)
+            return; // a closed pipe or an interrupt: the rest would go nowhere
+        line.clear();
+        line += PadLeft(row.Size, sizeWidth);
+        line += "  ";
+        line += PadLeft(PercentText(row.Ratio), percentWidth);
+        line += "  ";
+        paint(Sgr::Bar, BarText(row.Ratio, FOptions.Utf8));
+        line += "  ";
+        line += PadLeft(row.Files, filesWidth);
+        line += "  ";
+        line.append(2 * static_cast<std::size_t>(row.Level), ' ');
         switch (row.Kind) {
         case TRowKind::Root:
-            text += paint(Sgr::Bold, row.Name);
+            paint(Sgr::Bold, row.Name);
             break;
         case TRowKind::Folder:
-            text += paint(Sgr::Folder, row.Name);
+            paint(Sgr::Folder, row.Name);
             break;
         case TRowKind::Group:
         case TRowKind::More:
-            text += paint(Sgr::Dim, row.Name);
+            paint(Sgr::Dim, row.Name);
             break;
         case TRowKind::File:
-            text += row.Name;
+            line += row.Name;
             break;
         }
-        if (!row.Error.empty())
-            text += "  " + paint(Sgr::Error, "[" + row.Error + "]");
-        text += '\n';
+        if (!row.Error.empty()) {
+            line += "  ";
+            paint(Sgr::Error, "[" + row.Error + "]");
+        }
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
-    return text;
 }
 
 } // namespace
 
-std::string FormatReport(const TRootDirNode &root, const TReportOptions &options)
+void WriteReport(const TRootDirNode &root, const TReportOptions &options, std::ostream &out)
 {
     TReportBuilder builder(options);
     builder.AddTree(root);
+    builder.Write(out);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", options.Seconds);
     std::string secondsText = seconds;
     if (const auto dot = secondsText.find('.'); dot != std::string::npos)
         secondsText.replace(dot, 1, DecimalSeparator());
-    return builder.Text() + "\n"
-        + FormatText(_("Files: %s  Folders: %s  Unreadable: %s  Time: %s s"),
-            {CountText(root.FileCount()), CountText(root.GetDirCount()), CountText(options.Errors), secondsText})
-        + "\n";
+    out << "\n"
+        << FormatText(_("Files: %s  Folders: %s  Unreadable: %s  Time: %s s"),
+               {CountText(root.FileCount()), CountText(root.GetDirCount()), CountText(options.Errors), secondsText})
+        << "\n";
 }
 
 int CommandReport(const std::vector<std::string> &argList)
@@ -309,10 +333,21 @@ int CommandReport(const std::vector<std::string> &argList)
         return code;
     options.Utf8 = LocaleIsUtf8();
     const char *noColour = std::getenv("NO_COLOR");
-    options.Colour = ::isatty(STDOUT_FILENO) == 1 && !(noColour && *noColour);
+    options.Colour = ::isatty(STDOUT_FILENO) == 1 && !(noColour && *noColour) && !TerminalIsDumb();
     options.Seconds = result.Seconds;
     options.Errors = CountErrorNodes(*result.Root);
-    const std::string text = FormatReport(*result.Root, options);
+    TFdOStream out(STDOUT_FILENO);
+    {
+        TInterruptibleOStream interruptible(out);
+        WriteReport(*result.Root, options, interruptible);
+        interruptible.flush();
+    }
     KeepUntilExit(std::move(result.Root));
-    return WriteStandardOutput(text) ? 0 : 1;
+    if (InterruptSignal() != 0)
+        return InterruptExitCode();
+    out.flush();
+    if (out && out.ErrorCode() == 0)
+        return 0;
+    PrintError(EFileWriteError("standard output", out.ErrorCode() ? out.ErrorCode() : EIO).what());
+    return 1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,8 @@ struct TReportOptions
 // biggest children of every folder first (at most Top, the rest summed up in one line), each
 // line with size, percentage of its parent, a bar of that percentage, file count and the
 // indented name (C-style escaped, folders with "/"), then a summary line. Translated.
-[[nodiscard]] std::string FormatReport(const TRootDirNode &root, const TReportOptions &options);
+// Written row by row; stops early once out has failed.
+void WriteReport(const TRootDirNode &root, const TReportOptions &options, std::ostream &out);
 
 // zumbrel-cli report [--depth N] [--top N] [--rounding none|bankers|truncate]
 //                    [--no-grouping | --group-size BYTES] [--quiet] PATH

@@ -4,9 +4,12 @@
 #include <csignal>
 #include <ctime>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include <unistd.h>
+
+#include "CliText.h"
 
 namespace {
 
@@ -29,8 +32,9 @@ sigset_t HandledSignals()
 {
     // A progress line may stand on the terminal; the shell's prompt should start clean.
     if (::isatty(STDERR_FILENO)) {
-        static const char erase[] = "\r\033[K";
-        [[maybe_unused]] const auto written = ::write(STDERR_FILENO, erase, sizeof erase - 1);
+        // A terminal without control sequences gets a fresh line instead.
+        const std::string_view erase = TerminalIsDumb() ? "\n" : "\r\033[K";
+        [[maybe_unused]] const auto written = ::write(STDERR_FILENO, erase.data(), erase.size());
     }
     ::_exit(128 + signal);
 }

@@ -1,10 +1,14 @@
 // zumbrel-cli: the analysis engine without a window, for servers and scripts.
+#include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "CliArgs.h"
 #include "CliDefaults.h"
@@ -113,7 +117,7 @@ bool PrintHelp()
         + "\n\n"
         + _("Grouping, rounding and language come from the settings of the window "
             "($XDG_CONFIG_HOME/Zumbrel/Zumbrel.ini), which is only read. The report has no colours when "
-            "NO_COLOR is set.")
+            "NO_COLOR is set or TERM is dumb.")
         + "\n\n"
         + _("Exit status: 0 done, 1 failed (PATH cannot be read, an output cannot be written), 2 wrong "
             "arguments, 130 stopped by Ctrl+C (128 + the number of another signal).")
@@ -177,8 +181,23 @@ void LoadDefaultsFromSettings()
     CliDefaults().Rounding = settings->FileSizeRounding();
 }
 
+// A standard descriptor the caller closed (`2>&-`) would be taken by the next file opened, and
+// messages or results meant for the terminal would land in the export or the log file. Each is
+// taken by /dev/null opened for reading instead, so that writing to it still fails as before.
+void ReserveStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int held = ::open("/dev/null", O_RDONLY);
+        if (held != -1 && held != fd)
+            ::close(held); // not the lowest free descriptor after all
+    }
+}
+
 int main(int argc, char **argv)
 {
+    ReserveStandardDescriptors();
     InstallInterruptHandling();
     ConfigureProgramLogging(LogExecutableDir());
     InstallPlatform(LinuxPlatform());

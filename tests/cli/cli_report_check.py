@@ -80,6 +80,44 @@ def children(rs, name):
     return out
 
 
+def check_deep_chain(tmp):
+    """Every level of a deep chain indents its line further, so the whole report grows with the
+    square of the depth; it has to be written as it goes, not held in memory."""
+    levels = 12_000
+    base = os.path.join(tmp, "chain")
+    os.mkdir(base)
+    fd = os.open(base, os.O_RDONLY | os.O_DIRECTORY)
+    for _ in range(levels):  # relative steps: the full path is far beyond PATH_MAX
+        os.mkdir("d", dir_fd=fd)
+        inner = os.open("d", os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+        os.close(fd)
+        fd = inner
+    os.close(fd)
+    env = dict(os.environ, LC_ALL="C", XDG_CONFIG_HOME=os.path.join(tmp, "config"))
+
+    def run(*args):
+        """(exit code, bytes, lines, peak memory in bytes) of one run."""
+        proc = subprocess.Popen([cli, *args, base], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        size = 0
+        lines = 0
+        while chunk := proc.stdout.read(1 << 20):
+            size += len(chunk)
+            lines += chunk.count(b"\n")
+        _, status, usage = os.wait4(proc.pid, 0)
+        return os.waitstatus_to_exitcode(status), size, lines, usage.ru_maxrss * 1024
+
+    # The scan alone is the baseline (sanitizer builds need much more for it).
+    code, _, _, scan_peak = run("scan", "--quiet")
+    check(code == 0, f"deep chain scan: exit {code}")
+    code, size, lines, peak = run("report", "--quiet", "--depth", str(levels + 5))
+    check(code == 0, f"deep chain report: exit {code}")
+    check(lines == levels + 4, f"deep chain report: {lines} lines for {levels} levels")
+    check(size > 140_000_000, f"deep chain report: only {size} bytes")
+    check(peak - scan_peak < size // 2,
+          f"deep chain report held in memory: peak {peak} bytes (scan {scan_peak}) for {size} bytes of output")
+    subprocess.run(["rm", "-rf", base], check=True)  # shutil.rmtree recurses too deep for it
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         base = os.path.join(tmp, "tree")
@@ -139,6 +177,8 @@ def main():
             f.write("[Settings]\nLanguage=de\n")
         text = report(base, "--depth", "1", config=config).decode()
         check("Dateien" in text and "Files" not in text, f"not German: {text[:200]!r}")
+
+        check_deep_chain(tmp)
 
     for f in failures:
         print(f)

@@ -25,7 +25,7 @@ def check(condition, message):
 
 
 def environment(tmp, **extra):
-    env = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8", XDG_CONFIG_HOME=os.path.join(tmp, "config"))
+    env = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8", TERM="xterm", XDG_CONFIG_HOME=os.path.join(tmp, "config"))
     env.pop("LANGUAGE", None)
     env.update(extra)
     return env
@@ -83,10 +83,22 @@ def check_progress(tmp, tree):
     code, out, term = run_on_terminal(["scan", "--quiet", tree], env)
     check(b"entries" not in term and code == 0, f"progress despite --quiet: {term!r}")
     # A narrow terminal gets a shortened line that never wraps, the folder cut at its front.
-    code, out, term = run_on_terminal(["scan", tree], env, columns=60)
-    drawn = [line for line in term.split(b"\r\x1b[K") if b"entries" in line]
-    check(drawn and all(len(line.decode()) <= 57 for line in drawn), f"lines wider than the terminal: {drawn}")
+    # The scan of this tree may end before the line is drawn a second time, while a folder is
+    # being read: a few runs give it that chance.
+    for _ in range(5):
+        code, out, term = run_on_terminal(["scan", tree], env, columns=60)
+        drawn = [line for line in term.split(b"\r\x1b[K") if b"entries" in line]
+        check(drawn and all(len(line.decode()) <= 57 for line in drawn), f"lines wider than the terminal: {drawn}")
+        if any("\u2026" in line.decode() for line in drawn):
+            break
     check(any("\u2026" in line.decode() for line in drawn), f"no shortened folder: {drawn}")
+    # A dumb terminal (an editor's shell buffer) shows control sequences as text: the line is
+    # erased by overwriting it with spaces.
+    code, out, term = run_on_terminal(["scan", tree], dict(env, TERM="dumb"))
+    check(code == 0 and b"entries" in term and b"\x1b" not in term, f"control sequences on a dumb terminal: {term[-200:]!r}")
+    last = term.rsplit(b"\r", 2)
+    check(len(last) == 3 and last[2] == b"" and last[1].strip(b" ") == b"" and len(last[1]) > 20,
+          f"the progress line was not blanked on a dumb terminal: {term[-120:]!r}")
 
 
 def check_colour(tmp, tree):
@@ -97,6 +109,8 @@ def check_colour(tmp, tree):
     check(code == 0 and b"\x1b[1;34m" in term, f"no colours on a terminal: {term[:200]!r}")
     code, _, term = run_on_terminal(["report", "--quiet", tree], dict(env, NO_COLOR="1"), stdout_too=True)
     check(code == 0 and b"\x1b[" not in term, f"colours despite NO_COLOR: {term[:200]!r}")
+    code, _, term = run_on_terminal(["report", "--quiet", tree], dict(env, TERM="dumb"), stdout_too=True)
+    check(code == 0 and b"\x1b[" not in term, f"colours on a dumb terminal: {term[:200]!r}")
 
 
 def check_interrupt(tmp, tree):
@@ -158,6 +172,9 @@ def check_messages(tmp, tree):
     with open("/dev/full", "wb") as full:
         r = subprocess.run([cli, "scan", tree], stdout=full, stderr=subprocess.PIPE, env=env)
     check(r.returncode == 1 and b"standard output: No space left on device" in r.stderr, f"/dev/full: {r}")
+    # A closed standard output stays an error; no file opened later takes its place.
+    r = subprocess.run(["sh", "-c", '"$0" "$@" >&-', cli, "scan", tree], capture_output=True, env=env)
+    check(r.returncode == 1 and b"standard output: Bad file descriptor" in r.stderr, f"closed output: {r}")
 
 
 def check_path_line(tmp):
@@ -169,6 +186,22 @@ def check_path_line(tmp):
     check(lines[0] == b"path=" + tmp.encode() + b"/evil\\nfiles=999\\t\\\\\\xff", f"path line {lines[0]!r}")
     check([l.split(b"=")[0] for l in lines if l] == [b"path", b"files", b"directories", b"bytes", b"errors", b"seconds"],
           f"lines {lines}")
+
+
+def check_export_on_terminal(tmp):
+    """An export shown on a terminal has the control characters of names escaped, so that a
+    planted name cannot set the window title; piped, the data stays byte for byte."""
+    base = os.path.join(tmp, "planted")
+    names = [b"title\x1b]0;owned\x07", b"csi\xc2\x9b2J", b"del\x7f", "caf\u00e9 \u6f22".encode()]
+    for name in names:
+        os.makedirs(os.path.join(base.encode(), name))
+    env = environment(tmp)
+    code, _, term = run_on_terminal(["export", "--quiet", "--format", "csv", base], env, stdout_too=True)
+    check(code == 0, f"export on a terminal: exit {code}")
+    for raw, shown in zip(names, [b"title\\x1b]0;owned\\x07", b"csi\\xc2\\x9b2J", b"del\\x7f", names[3]]):
+        check((raw == shown or raw not in term) and shown in term, f"{raw!r} shown as {term!r}")
+    piped = subprocess.run([cli, "export", "--format", "csv", base], capture_output=True, env=env)
+    check(piped.returncode == 0 and all(name in piped.stdout for name in names), f"piped export changed: {piped}")
 
 
 def as_nobody(cmd):
@@ -213,6 +246,7 @@ def main():
         check_colour(tmp, tree)
         check_messages(tmp, tree)
         check_path_line(tmp)
+        check_export_on_terminal(tmp)
         if os.geteuid() != 0 or os.path.exists("/usr/bin/setpriv"):
             check_unreadable_root(tmp)
     for f in failures:
