@@ -83,6 +83,9 @@ public:
     [[nodiscard]] static std::string ProposedSaveFileName(const std::string &displayName);
     // Writes the analysis in the format of the 1-based `filterIndex`.
     void SaveScanResult(const std::string &fileName, int filterIndex);
+    // The folder the save dialog opens in: the last one used, else the documents folder's
+    // "Zumbrel" folder, the documents folder or the home folder, whichever exists first.
+    [[nodiscard]] std::string ProposedSaveFolder() const;
     // True when the save command may run: no main scan, a root with children.
     [[nodiscard]] bool CanSaveScanResult() const;
 
@@ -166,6 +169,8 @@ private:
     void RestoreRows(
         const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex);
     void SetSpans(const QModelIndex &parent);
+    // Spans the row's first cell across the row when its cells report themselves empty.
+    void UpdateSpan(const QModelIndex &index);
     void UpdateStatusFromSelection();
     void TreeHeaderClick(int column);
     void TreeExpandedChanged(const QModelIndex &index, bool expanded);
@@ -230,6 +235,7 @@ private:
     QMenu *FMenuExtras = nullptr;
     QToolBar *FToolBar = nullptr;
     QTreeView *FTree = nullptr;
+    std::map<int, int> FHiddenColumnWidths; // stored widths of hidden columns, by column index
     TFileTreeModel *FModel = nullptr;
     QLabel *FStatusPanels[2] = {nullptr, nullptr};
 

@@ -45,14 +45,7 @@ void TFormMain::RestoreRows(
     const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex)
 {
     TFileSystemNode *node = FModel->NodeOf(index); // for identity only
-    bool spanned = false;
-    {
-        // A scan thread may fold a small-files group away meanwhile: read through the access.
-        const TFileTreeModel::TAccess access = FModel->Access(index);
-        spanned = !access.Stale() && GetCellIsEmpty(access.Node(), 0);
-    }
-    if (spanned)
-        FTree->setFirstColumnSpanned(index.row(), index.parent(), true);
+    UpdateSpan(index);
     if (node) {
         if (auto it = std::find(FSelectedNodes.begin(), FSelectedNodes.end(), node); it != FSelectedNodes.end()) {
             selection.select(index, index.siblingAtColumn(TFileTreeModel::ColumnCount - 1));
@@ -72,12 +65,20 @@ void TFormMain::RestoreRows(
 void TFormMain::SetSpans(const QModelIndex &parent)
 {
     const int count = FModel->rowCount(parent);
-    for (int i = 0; i < count; ++i) {
-        const QModelIndex child = FModel->index(i, 0, parent);
-        TFileTreeModel::TAccess access = FModel->Access(child);
-        if (access.Node() && access.Node()->ErrorCode() != 0)
-            FTree->setFirstColumnSpanned(i, parent, true);
+    for (int i = 0; i < count; ++i)
+        UpdateSpan(FModel->index(i, 0, parent));
+}
+
+void TFormMain::UpdateSpan(const QModelIndex &index)
+{
+    bool spanned = false;
+    {
+        // A scan thread may fold a small-files group away meanwhile: read through the access.
+        const TFileTreeModel::TAccess access = FModel->Access(index);
+        spanned = !access.Stale() && GetCellIsEmpty(access.Node(), 0);
     }
+    if (spanned != FTree->isFirstColumnSpanned(index.row(), index.parent()))
+        FTree->setFirstColumnSpanned(index.row(), index.parent(), spanned);
 }
 
 void TFormMain::RefreshTree()

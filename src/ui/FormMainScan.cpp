@@ -78,8 +78,11 @@ void TFormMain::SetActiveRoot(TRootNode *node)
     ApplyTreeViewState(FActiveTreeViewState);
 }
 
-void TFormMain::ProcessPath(const std::string &path, bool forceRescan)
+void TFormMain::ProcessPath(const std::string &choice, bool forceRescan)
 {
+    // Every way of choosing a folder ends here; the title, the recent folders and the export's
+    // file name need the whole path, not one relative to where the program started.
+    const std::string path = AbsolutePath(choice);
     FTree->setVisible(true);
     FTree->setEnabled(true);
     FTree->setFocus();
@@ -110,8 +113,9 @@ bool TFormMain::ThreadsRunning() const
     return !FScanThreads->IsEmpty() || !FThreadRoots.empty();
 }
 
-void TFormMain::ScanRootDir(const std::string &path)
+void TFormMain::ScanRootDir(const std::string &choice)
 {
+    const std::string path = AbsolutePath(choice);
     if (ThreadsRunning()) {
         FWaitForScanDir = path;
         FScanThreads->StopAll();
@@ -122,7 +126,7 @@ void TFormMain::ScanRootDir(const std::string &path)
     FLastScanDir = path;
     FWaitForScanDir.clear();
     FShellFilePropsList.Clear();
-    setWindowTitle(QStringLiteral("Zumbrel - ") + DecodeName(path));
+    setWindowTitle(PlainWindowTitle(QStringLiteral("Zumbrel - ") + DecodeName(path)));
     FModel->Rebuild(false);
     ShowScanDuration(-1);
     FPendingRescans.clear();
@@ -151,7 +155,7 @@ void TFormMain::ScanFixedDrives()
     }
     FWaitForScanDir.clear();
     FShellFilePropsList.Clear();
-    setWindowTitle(QStringLiteral("Zumbrel - ") + QString::fromStdString(LocalDrivesCaption()));
+    setWindowTitle(PlainWindowTitle(QStringLiteral("Zumbrel - ") + QString::fromStdString(LocalDrivesCaption())));
     FModel->Rebuild(false);
     ShowScanDuration(-1);
     FPendingRescans.clear();

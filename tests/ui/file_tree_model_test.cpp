@@ -1,6 +1,12 @@
 // The tree-grid adapter and the window's cell callbacks over real node trees.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QStatusBar>
+#include <QStyleOptionViewItem>
+#include <QTextDocument>
 #include <QTreeView>
 
 #include "UiTestSupport.h"
@@ -101,6 +107,8 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         const QModelIndex top = model.index(0, 0);
         QVERIFY(model.IsPlaceholder(top));
+        // Spread across the row from the first paint, not only after a first analysis.
+        QVERIFY(w.Form->Tree()->isFirstColumnSpanned(0, QModelIndex()));
         QCOMPARE(top.data().toString(), QString::fromStdString(_("Please choose a folder")));
         QVERIFY(w.Form->GetCellIsEmpty(nullptr, 2));
         QVERIFY(!model.hasChildren(top));
@@ -109,6 +117,115 @@ private slots:
         w.Form->PaintText(nullptr, 0, TTextType::Normal, false, font, color);
         QVERIFY(font.italic());
         QVERIFY(color != QColor(Qt::black));
+    }
+
+    // A name that looks like markup shows as the name in the status bar and in the tooltip.
+    // ("<b>bold</b>" is the folder "b>" inside the folder "<b>bold<".)
+    void markupInNamesStaysText()
+    {
+        TempTree tree;
+        tree.MakeFile("<b>bold</b>/x.bin", 10);
+        tree.MakeFile("<i>it<br>alic/x.bin", 10);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        TFileTreeModel &model = *form.Model();
+        QCOMPARE(model.rowCount(model.index(0, 0)), 2);
+        auto *outer = dynamic_cast<TGroupNode *>(form.RootNode()->FindChildNode("<b>bold<"));
+        QVERIFY(outer);
+        const QModelIndex outerRow = model.FindCreatedRow(outer);
+        QVERIFY(outerRow.isValid());
+        form.Tree()->expand(outerRow);
+        QCOMPARE(model.rowCount(outerRow), 1);
+        const QModelIndex row = model.FindCreatedRow(outer->FindChildNode("b>"));
+        QVERIFY(row.isValid());
+        form.Tree()->selectionModel()->setCurrentIndex(
+            row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(form.StatusText(0), QString::fromStdString(tree.Path()) + QStringLiteral("/<b>bold</b>"));
+        const QList<QLabel *> panels = form.statusBar()->findChildren<QLabel *>();
+        QVERIFY(!panels.isEmpty());
+        for (const QLabel *label : panels)
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        // Tooltips rendered the way QToolTip renders them.
+        const QModelIndex italic = model.FindCreatedRow(form.RootNode()->FindChildNode("<i>it<br>alic"));
+        for (const QModelIndex &index : {outerRow, row, italic}) {
+            QVERIFY(index.isValid());
+            const QString tip = index.data(Qt::ToolTipRole).toString();
+            QTextDocument document;
+            if (Qt::mightBeRichText(tip))
+                document.setHtml(tip);
+            else
+                document.setPlainText(tip);
+            QCOMPARE(document.toPlainText(), index.data().toString());
+        }
+        QCOMPARE(italic.data().toString(), QStringLiteral("<i>it<br>alic"));
+    }
+
+    // Rows indented past their cell draw nothing outside it; the size hint holds the icon and the
+    // whole name, so fitting a column to its contents shows them.
+    void cellsStayInsideTheirRectangle()
+    {
+        TempTree tree;
+        std::string deep;
+        for (int i = 0; i < 30; ++i)
+            deep += "level/";
+        tree.MakeFile(deep + "leaf.bin", 10);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        form.Tree()->expandAll();
+        QModelIndex index = form.Model()->index(0, 0);
+        while (form.Model()->rowCount(index) > 0)
+            index = form.Model()->index(0, 0, index);
+        QAbstractItemDelegate *delegate = form.Tree()->itemDelegate();
+        QStyleOptionViewItem option;
+        option.initFrom(form.Tree());
+        option.font = form.Tree()->font();
+        option.widget = form.Tree();
+        const auto paintedOutside = [&](const QRect &cell, const QModelIndex &at) {
+            QImage image(400, 40, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            {
+                QPainter painter(&image);
+                option.rect = cell;
+                delegate->paint(&painter, option, at);
+            }
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qAlpha(image.pixel(x, y)) != 0 && !cell.contains(x, y))
+                        return true;
+            return false;
+        };
+        // Indented past the column's right edge: the rectangle has no width left.
+        QVERIFY(!paintedOutside(QRect(300, 5, -120, 20), index));
+        QVERIFY(!paintedOutside(QRect(40, 5, 12, 20), index));
+        QVERIFY(!paintedOutside(QRect(40, 5, 12, 20), index.siblingAtColumn(1)));
+        QVERIFY(!paintedOutside(QRect(40, 5, 30, 20), index.siblingAtColumn(3)));
+        const QModelIndex named = index.parent();
+        option.rect = QRect(0, 0, 100, 20);
+        const int width = delegate->sizeHint(option, named).width();
+        QVERIFY(width >= 16 + QFontMetrics(option.font).horizontalAdvance(QStringLiteral("level")));
+    }
+
+    // A folder whose name is not valid UTF-8 gets a folder icon like any other folder.
+    void oddNamesGetFolderIcons()
+    {
+        TempTree tree;
+        tree.MakeFile("good/x.bin", 10);
+        tree.MakeFile("bad\xff\xfe/x.bin", 10);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        bool ghosted = false;
+        const QIcon good = form.GetImage(form.RootNode()->FindChildNode("good"), 0, TImageKind::Normal, false, ghosted);
+        const QIcon bad
+            = form.GetImage(form.RootNode()->FindChildNode("bad\xff\xfe"), 0, TImageKind::Normal, false, ghosted);
+        QVERIFY(!good.isNull());
+        QVERIFY(!bad.isNull());
+        QCOMPARE(bad.cacheKey(), good.cacheKey());
     }
 
     // The texts and colours of the cells for the nodes that need special care.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/UiText.h"
+
 struct TFileTreeModel::TRow
 {
     TFileSystemNode *Node = nullptr; // null: the placeholder row
@@ -299,8 +301,8 @@ QVariant TFileTreeModel::data(const QModelIndex &index, int role) const
         TAccess access = AccessRow(*row);
         if (access.Stale())
             return {};
-        if (role == Qt::ToolTipRole && index.column() != 0)
-            return {};
+        if (role == Qt::ToolTipRole)
+            return index.column() == 0 ? PlainToolTip(FOwner.GetText(access.Node(), 0, TTextType::Normal)) : QVariant();
         return FOwner.GetText(access.Node(), index.column(), TTextType::Normal);
     }
     case Qt::TextAlignmentRole:
