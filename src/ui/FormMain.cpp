@@ -290,8 +290,12 @@ void TFormMain::CreateTree()
             UpdateSpan(FModel->index(0, 0));
     });
     connect(FModel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &parent, int first, int last) {
-        for (int row = first; row <= last; ++row)
-            UpdateSpan(FModel->index(row, 0, parent));
+        for (int row = first; row <= last; ++row) {
+            const QModelIndex index = FModel->index(row, 0, parent);
+            UpdateSpan(index);
+            if (FModel->WasExpanded(index) && FTree->isExpanded(parent))
+                FTree->expand(index);
+        }
     });
     FModel->Rebuild(true);
     // Without a start page in front of it the tree takes the first clicks itself: a double

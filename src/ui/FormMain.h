@@ -74,7 +74,10 @@ public:
     [[nodiscard]] TZumbrelTreeviewStates &TreeViewStates() { return FTreeViewStates; }
 
     // --- rows of the tree (FormMainRows.cpp) ---
+    // Rebuilds every row, keeping focus and selection (by node) and the expanded rows.
     void PopulateTree();
+    // Brings the rows up to the model: inserted, removed and changed rows while scans run;
+    // a rebuild (PopulateTree, scroll position kept) when the top node changed.
     void RefreshTree();
     [[nodiscard]] TFileSystemNode *GetSelectedNode() const;
 
@@ -93,7 +96,10 @@ public:
     [[nodiscard]] TFileSystemNode *TopNode() const override { return FPaintNode; }
     [[nodiscard]] QString GetText(const TFileSystemNode *node, int column, TTextType type) const override;
     [[nodiscard]] bool GetCellIsEmpty(const TFileSystemNode *node, int column) const override;
-    [[nodiscard]] int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const override;
+    [[nodiscard]] TSortKey SortKey(const TFileSystemNode *node, int column) const override;
+    [[nodiscard]] int CompareSortKeys(const TSortKey &a, const TSortKey &b, int column) const override;
+    // Negative, zero or positive, ascending order (each node's key read once).
+    [[nodiscard]] int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const;
     [[nodiscard]] QString HeaderText(int column) const override;
 
     void PaintText(const TFileSystemNode *node, int column, TTextType type, bool selected, QFont &font,
@@ -168,6 +174,7 @@ private:
     void InvalidateAndScrollTo(const TFileSystemNode *node);
     void RestoreRows(
         const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex);
+    void RefreshRows(TFileTreeModel::TRefresh what);
     void SetSpans(const QModelIndex &parent);
     // Spans the row's first cell across the row when its cells report themselves empty.
     void UpdateSpan(const QModelIndex &index);

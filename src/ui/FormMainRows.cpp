@@ -83,13 +83,26 @@ void TFormMain::UpdateSpan(const QModelIndex &index)
 
 void TFormMain::RefreshTree()
 {
-    const int x = FTree->horizontalScrollBar()->value();
-    const int y = FTree->verticalScrollBar()->value();
-    PopulateTree();
-    // Lay the rows out now, or the scroll bars keep the range of the emptied tree.
-    FTree->doItemsLayout();
-    FTree->horizontalScrollBar()->setValue(x);
-    FTree->verticalScrollBar()->setValue(y);
+    RefreshRows(TFileTreeModel::TRefresh::Changed);
+}
+
+void TFormMain::RefreshRows(TFileTreeModel::TRefresh what)
+{
+    if (FModel->TopRowCount() == 0 || FModel->NodeOf(FModel->index(0, 0)) != FPaintNode) {
+        const int x = FTree->horizontalScrollBar()->value();
+        const int y = FTree->verticalScrollBar()->value();
+        PopulateTree();
+        // Lay the rows out now, or the scroll bars keep the range of the emptied tree.
+        FTree->doItemsLayout();
+        FTree->horizontalScrollBar()->setValue(x);
+        FTree->verticalScrollBar()->setValue(y);
+        return;
+    }
+    // Rows stay: persistent indexes keep focus, selection, expansion, hover and scroll position.
+    QModelIndexList emptied;
+    FModel->Refresh(what, &emptied);
+    for (const QModelIndex &index : emptied)
+        UpdateSpan(index);
 }
 
 void TFormMain::TreeExpandedChanged(const QModelIndex &index, bool expanded)
@@ -97,8 +110,16 @@ void TFormMain::TreeExpandedChanged(const QModelIndex &index, bool expanded)
     TFileTreeModel::TAccess access = FModel->Access(index);
     if (access.Node() && access.Node()->IsGroup())
         static_cast<TGroupNode *>(access.Node())->SetExpanded(expanded);
-    if (expanded)
-        SetSpans(index);
+    if (!expanded)
+        return;
+    // Children the user had open before open again, as after a rebuild.
+    const int count = FModel->rowCount(index);
+    for (int i = 0; i < count; ++i) {
+        const QModelIndex child = FModel->index(i, 0, index);
+        UpdateSpan(child);
+        if (FModel->WasExpanded(child))
+            FTree->expand(child);
+    }
 }
 
 void TFormMain::TreeHeaderClick(int column)

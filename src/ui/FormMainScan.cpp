@@ -233,6 +233,11 @@ void TFormMain::RescanNow(TDirNode *node)
     });
     const std::string name(node->Name());
     const bool expanded = node->IsExpanded();
+    // The rows of the children go before their nodes do; the folder shows collapsed until the
+    // user opens it again.
+    if (const QModelIndex row = FModel->FindCreatedRow(node); row.isValid())
+        FTree->collapse(row);
+    FModel->ForgetChildren(node);
     node->Clear();
     node->SetScanning(true);
     node->SetName(name);
@@ -264,10 +269,12 @@ void TFormMain::DirScanThreadTerminate(TDirScanThread &thread)
     FThreadRoots.erase(&thread);
     if (!ThreadsRunning())
         ScanFinished(thread);
-    for (TGroupNode *up = root->Parent(); up && dynamic_cast<TDirNode *>(up); up = up->Parent()) {
+    for (TGroupNode *up = root->Parent(); up && dynamic_cast<TDirNode *>(up); up = up->Parent())
         up->RecalcSizeAndFileCount();
+    // The new totals may move the rows of the ancestors among their siblings.
+    RefreshRows(TFileTreeModel::TRefresh::Everything);
+    for (TGroupNode *up = root->Parent(); up && dynamic_cast<TDirNode *>(up); up = up->Parent())
         InvalidateAndScrollTo(up);
-    }
     InvalidateAndScrollTo(root);
     PostPendingRequest();
 }
@@ -292,7 +299,8 @@ void TFormMain::ScanFinished(TDirScanThread &thread)
     SetStatusText(0, QString());
     ShowScanDuration(thread.DirScanner().ScanSeconds());
     SetApplicationTitle(QStringLiteral("Zumbrel"));
-    RefreshTree();
+    // Final totals: every created row takes its place once more.
+    RefreshRows(TFileTreeModel::TRefresh::Everything);
     UpdateActions();
 }
 

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QStyleOptionViewItem>
 #include <QTextDocument>
@@ -14,6 +15,10 @@
 #include "platform/Platform.h"
 
 namespace {
+
+// Big enough that its scan is still running while the first refreshes come, small enough for
+// the model tester, which checks the whole model after every change.
+const std::string LiveFolder = "/usr/share/locale";
 
 TFileSystemNode *AddFile(TGroupNode &parent, std::string_view name, std::int64_t size, std::uint16_t attributes = 0)
 {
@@ -73,14 +78,18 @@ private slots:
         w.Form->RefreshTree();
     }
 
-    // Rows are rebuilt, expanded, painted and checked while scan threads fill and fold the
-    // very nodes they show.
+    // Rows are updated, expanded, painted and checked while scan threads fill and fold the
+    // very nodes they show: the model announces every change (the tester checks the whole model
+    // after each one), never resets while the top node stays, and the rows the user has open or
+    // selected keep their indexes.
     void adapterDuringALiveScan()
     {
         TWindowFixture w;
         TFileTreeModel &model = *w.Form->Model();
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        w.Form->ProcessPath("/usr", false);
+        w.Form->ProcessPath(LiveFolder, false);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QPersistentModelIndex kept;
         int rounds = 0;
         while (!w.Form->ScanThreads().IsEmpty() || rounds < 3) {
             const QModelIndex top = model.index(0, 0);
@@ -90,6 +99,11 @@ private slots:
                 for (int j = 0; j < std::min(model.rowCount(child), 8); ++j)
                     w.Form->Tree()->expand(model.index(j, 0, child));
             }
+            if (!kept.isValid() && model.rowCount(top) > 0) {
+                kept = model.index(0, 0, top);
+                w.Form->Tree()->selectionModel()->setCurrentIndex(
+                    kept, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            }
             w.Form->Tree()->viewport()->repaint();
             w.Form->RefreshTree();
             QTest::qWait(20);
@@ -97,7 +111,29 @@ private slots:
         }
         QVERIFY(w.WaitForScans());
         w.Form->RefreshTree();
+        QCOMPARE(resets.count(), 0);
+        QVERIFY(kept.isValid());
+        QCOMPARE(w.Form->Tree()->currentIndex(), QModelIndex(kept));
         QVERIFY(model.rowCount(model.index(0, 0)) > 0);
+        // Every row still holds a child of its parent's node, in the current sort order.
+        std::vector<QModelIndex> pending {model.index(0, 0)};
+        while (!pending.empty()) {
+            const QModelIndex parent = pending.back();
+            pending.pop_back();
+            if (!model.ChildrenCreated(parent))
+                continue;
+            auto *group = dynamic_cast<TGroupNode *>(model.NodeOf(parent));
+            if (!group)
+                continue;
+            QCOMPARE(model.rowCount(parent), group->InterlockedChildCount());
+            for (int i = 0; i < model.rowCount(parent); ++i) {
+                const QModelIndex child = model.index(i, 0, parent);
+                QCOMPARE(model.NodeOf(child)->Parent(), group);
+                if (i > 0)
+                    QVERIFY(model.NodeOf(model.index(i - 1, 0, parent))->GetSize() >= model.NodeOf(child)->GetSize());
+                pending.push_back(child);
+            }
+        }
     }
 
     void placeholderRowSpansAndReadsInGreyItalics()
@@ -367,12 +403,16 @@ private slots:
         {
             TFileSystemNode *Top = nullptr;
             TFileSystemNode *TopNode() const override { return Top; }
+            TSortKey SortKey(const TFileSystemNode *n, int) const override { return {n ? n->GetSize() : 0, 0, {}}; }
+            int CompareSortKeys(const TSortKey &a, const TSortKey &b, int) const override
+            {
+                return a.Number < b.Number ? -1 : (a.Number > b.Number ? 1 : 0);
+            }
             QString GetText(const TFileSystemNode *n, int, TTextType) const override
             {
                 return n ? QString::fromStdString(std::string(n->Name())) : QString();
             }
             bool GetCellIsEmpty(const TFileSystemNode *, int) const override { return false; }
-            int CompareNodes(const TFileSystemNode *, const TFileSystemNode *, int) const override { return 0; }
             QString HeaderText(int) const override { return {}; }
         } owner;
         owner.Top = &root;
@@ -387,12 +427,24 @@ private slots:
         QVERIFY(groupRow.isValid());
         const QModelIndex fileRow = model.index(0, 0, groupRow);
         QCOMPARE(model.Access(fileRow).Node()->Name(), std::string_view("only"));
+        const QPersistentModelIndex bigRow = model.index(groupRow.row() == 0 ? 1 : 0, 0, top);
+        QCOMPARE(model.NodeOf(bigRow)->Name(), std::string_view("big"));
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         root.SetScanning(false); // folds the one-file group back and frees it
         QVERIFY(model.Access(groupRow).Stale());
         QVERIFY(model.Access(fileRow).Stale());
         QVERIFY(!groupRow.data().isValid());
-        model.Rebuild();
-        QCOMPARE(ChildNames(model, model.index(0, 0)).size(), 2);
+        // The refresh removes the group's row and inserts the file's; the other row stays.
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QVERIFY(!model.Refresh(TFileTreeModel::TRefresh::Changed));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(inserted.count(), 1);
+        QVERIFY(bigRow.isValid());
+        QCOMPARE(model.NodeOf(bigRow)->Name(), std::string_view("big"));
+        QCOMPARE(ChildNames(model, model.index(0, 0)), (QStringList {QStringLiteral("big"), QStringLiteral("only")}));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(!model.Access(model.index(i, 0, top)).Stale());
     }
 };
 
