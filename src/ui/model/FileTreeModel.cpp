@@ -113,7 +113,14 @@ bool TFileTreeModel::IsPlaceholder(const QModelIndex &index) const
 bool TFileTreeModel::WasExpanded(const QModelIndex &index) const
 {
     const TRow *row = RowOf(index);
-    return row && row->Expanded;
+    if (!row)
+        return false;
+    if (!row->Parent)
+        return row->Expanded;
+    // The node's flag follows the user's later clicks; the row keeps its first value.
+    const TAccess access = AccessRow(*row);
+    const TFileSystemNode *node = access.Node();
+    return node && node->IsGroup() && static_cast<const TGroupNode *>(node)->IsExpanded();
 }
 
 bool TFileTreeModel::ChildrenCreated(const QModelIndex &index) const

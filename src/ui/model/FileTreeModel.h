@@ -87,7 +87,7 @@ public:
     // The node of a row without any check: only for identity comparisons.
     [[nodiscard]] TFileSystemNode *NodeOf(const QModelIndex &index) const;
     [[nodiscard]] bool IsPlaceholder(const QModelIndex &index) const;
-    // The expanded state the row was created with (the group's Expanded flag).
+    // The group's Expanded flag (the state the user left the row in); true for the top row.
     [[nodiscard]] bool WasExpanded(const QModelIndex &index) const;
     // True when the row's children have been created.
     [[nodiscard]] bool ChildrenCreated(const QModelIndex &index) const;
