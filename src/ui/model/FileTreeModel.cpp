@@ -18,6 +18,10 @@ struct TFileTreeModel::TRow
     bool Created = false; // Children holds the node's children
     bool Live = false; // the node was being scanned at the last refresh: its children change
     bool Empty = false; // the owner reported the row's cells empty (spanned)
+    // The node's child count and last child at the last refresh: a list that only grows at its
+    // end, and whose folded group's file comes back at the end, is unchanged when both are.
+    std::int32_t SeenCount = 0;
+    const TFileSystemNode *SeenLast = nullptr;
     std::vector<std::unique_ptr<TRow>> Children;
 };
 
@@ -235,6 +239,8 @@ void TFileTreeModel::CreateChildren(TRow &row) const
         made.push_back(MakeRow(nodes.back(), row, i));
     }
     row.Live = group->Scanning();
+    row.SeenCount = count;
+    row.SeenLast = count > 0 ? nodes.back() : nullptr;
     // Children are sorted as they appear, by the header's current column and direction.
     const std::vector<std::size_t> order = OrderOf(nodes);
     row.Children.reserve(made.size());
@@ -339,10 +345,15 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
         auto *group = static_cast<TGroupNode *>(node);
         std::scoped_lock guard(group->ChildLock());
         const std::int32_t count = group->InterlockedChildCount();
+        live = group->Scanning();
+        const TFileSystemNode *last = count > 0 ? group->GetUnlockedChildNode(count - 1) : nullptr;
+        if (!live && !wasLive && what == TRefresh::Changed && count == row.SeenCount && last == row.SeenLast)
+            return; // nothing came or went, and no total of a child moves
+        row.SeenCount = count;
+        row.SeenLast = last;
         std::vector<TFileSystemNode *> current(static_cast<std::size_t>(count));
         for (std::int32_t i = 0; i < count; ++i)
             current[static_cast<std::size_t>(i)] = group->GetUnlockedChildNode(i);
-        live = group->Scanning();
         bool same = true;
         for (const auto &child : row.Children)
             if (child->ChildIndex >= count || current[static_cast<std::size_t>(child->ChildIndex)] != child->Node) {
@@ -478,6 +489,8 @@ void TFileTreeModel::ForgetChildren(const TFileSystemNode *node)
     if (!row->Children.empty())
         RemoveRows(*row, 0, static_cast<int>(row->Children.size()) - 1);
     row->HasChildrenHint = false;
+    row->SeenCount = -1; // whatever the node holds next is new
+    row->SeenLast = nullptr;
 }
 
 void TFileTreeModel::ForgetRow(const TFileSystemNode *node)
