@@ -430,10 +430,13 @@ private slots:
         const QPersistentModelIndex bigRow = model.index(groupRow.row() == 0 ? 1 : 0, 0, top);
         QCOMPARE(model.NodeOf(bigRow)->Name(), std::string_view("big"));
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QString groupName = groupRow.data().toString();
         root.SetScanning(false); // folds the one-file group back and frees it
         QVERIFY(model.Access(groupRow).Stale());
         QVERIFY(model.Access(fileRow).Stale());
-        QVERIFY(!groupRow.data().isValid());
+        // Until the refresh removes it, the row keeps its name and reads nothing else.
+        QCOMPARE(groupRow.data().toString(), groupName);
+        QVERIFY(!groupRow.siblingAtColumn(1).data().isValid());
         // The refresh removes the group's row and inserts the file's; the other row stays.
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);

@@ -22,6 +22,9 @@ struct TFileTreeModel::TRow
     // end, and whose folded group's file comes back at the end, is unchanged when both are.
     std::int32_t SeenCount = 0;
     const TFileSystemNode *SeenLast = nullptr;
+    // For rows that a fold-back can leave without a node (a group and the files in it): the
+    // name, so the row reads the same until the refresh that removes it.
+    QString Name;
     std::vector<std::unique_ptr<TRow>> Children;
 };
 
@@ -194,9 +197,13 @@ std::unique_ptr<TFileTreeModel::TRow> TFileTreeModel::MakeRow(TFileSystemNode *n
     if (node->IsGroup()) {
         auto *group = static_cast<TGroupNode *>(node);
         child->IsGroupRow = IsFileGroup(group);
+        if (child->IsGroupRow)
+            child->Name = FOwner.GetText(node, 0, TTextType::Normal);
         child->Expanded = group->IsExpanded();
         child->HasChildrenHint = group->HasChildren() || !group->IsEmpty();
     }
+    if (child->ParentIsGroup)
+        child->Name = FOwner.GetText(node, 0, TTextType::Normal);
     return child;
 }
 
@@ -588,7 +595,7 @@ QVariant TFileTreeModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole: {
         TAccess access = AccessRow(*row);
         if (access.Stale())
-            return {};
+            return role == Qt::DisplayRole && index.column() == 0 ? QVariant(row->Name) : QVariant();
         if (role == Qt::ToolTipRole)
             return index.column() == 0 ? PlainToolTip(FOwner.GetText(access.Node(), 0, TTextType::Normal)) : QVariant();
         return FOwner.GetText(access.Node(), index.column(), TTextType::Normal);
