@@ -19,6 +19,9 @@ TEST(ModelConcurrency, ReadersSeeWholeValuesWhileAWriterAppends)
     root.SetScanning(true);
     TDirNode *dir = root.AddChildDir("d");
     dir->SetScanning(true);
+    // Set before the writer starts too: a writer that ends before the reader's first round
+    // must still find the flag standing.
+    dir->SetExpanded(true);
     std::atomic<bool> done {false};
 
     std::thread writer([&] {
