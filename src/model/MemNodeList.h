@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TFileSystemNode;
@@ -15,6 +17,13 @@ class TFileSystemNode;
 // at its address while others are appended, because growing copies into a new block and
 // keeps the old blocks until the list is cleared or destroyed (which happens only when no
 // thread reads or scans below the node).
+//
+// One exception to "stays": a directory's small-files group that ends its scan holding a single
+// file is folded back by the scan thread (TDirNode::SetScanning(false)): the file is copied into
+// the directory, the group is removed from this list (later elements move down by one) and freed
+// with its child list, under the directory's lock. A reader that keeps a group, or an element
+// of a group's list, across the directory's lock must therefore check again under that lock
+// that the directory's list still holds the group at the index it read before using either.
 class TMemNodeList
 {
 public:
@@ -48,8 +57,29 @@ public:
     void CompactUnshared();
     // Moves every element into `out` without freeing them; the list is empty afterwards.
     void DetachInto(std::vector<TFileSystemNode *> &out);
-    // Stable order by `less`.
+    // Stable order by `less`, which must give the same answer for the same pair every time:
+    // never compare values that other threads change meanwhile (use SortByKey for those).
     void CustomSort(const std::function<bool(const TFileSystemNode *, const TFileSystemNode *)> &less);
+    // Stable order by one key per element, taken once before sorting. Live values (the totals of
+    // folders being scanned) change between two comparisons; a comparison that contradicts
+    // itself lets std::stable_sort read outside the list. `descending` reverses the order of
+    // different keys only: equal keys keep their order either way.
+    template <class TKeyOf> void SortByKey(TKeyOf keyOf, bool descending)
+    {
+        TFileSystemNode **items = Slots();
+        const std::int32_t count = Count();
+        if (!items || count < 2)
+            return;
+        using TKey = decltype(keyOf(items[0]));
+        std::vector<std::pair<TKey, TFileSystemNode *>> keyed;
+        keyed.reserve(static_cast<std::size_t>(count));
+        for (std::int32_t i = 0; i < count; ++i)
+            keyed.emplace_back(keyOf(items[i]), items[i]);
+        std::stable_sort(keyed.begin(), keyed.end(),
+            [descending](const auto &a, const auto &b) { return descending ? b.first < a.first : a.first < b.first; });
+        for (std::int32_t i = 0; i < count; ++i)
+            items[i] = keyed[static_cast<std::size_t>(i)].second;
+    }
     // By name, locale-aware and case-sensitive, ascending.
     void Sort();
 

@@ -548,21 +548,23 @@ void TGroupNode::Sort(TTreeSortType sortType, TSortDirection direction)
     if (sortType != tsFileName && sortType != tsFileSize)
         return;
     const bool descending = direction == sdDescending;
-    const auto less = [sortType, descending](const TFileSystemNode *a, const TFileSystemNode *b) {
-        if (descending)
-            std::swap(a, b);
-        if (sortType == tsFileName)
-            return std::strcoll(a->Name().data(), b->Name().data()) < 0;
-        return a->GetSize() < b->GetSize();
-    };
     // The top node's lock is held throughout; every nested group is sorted under its own lock.
+    // Sizes of folders still being scanned grow meanwhile: each child's size is read once.
     std::scoped_lock top(FLock);
     std::vector<TGroupNode *> pending {this};
     while (!pending.empty()) {
         TGroupNode *node = pending.back();
         pending.pop_back();
         std::scoped_lock guard(node->FLock);
-        node->FChildren.CustomSort(less);
+        if (sortType == tsFileName) {
+            node->FChildren.CustomSort([descending](const TFileSystemNode *a, const TFileSystemNode *b) {
+                if (descending)
+                    std::swap(a, b);
+                return std::strcoll(a->Name().data(), b->Name().data()) < 0;
+            });
+        } else {
+            node->FChildren.SortByKey([](const TFileSystemNode *child) { return child->GetSize(); }, descending);
+        }
         for (std::int32_t i = 0; i < node->FChildren.Count(); ++i)
             if (TFileSystemNode *child = node->FChildren.Items(i); child->IsGroup())
                 pending.push_back(static_cast<TGroupNode *>(child));

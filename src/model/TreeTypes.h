@@ -21,6 +21,14 @@
 // ancestor's lock before a descendant's, never the other way round. Sizes, counts, flags,
 // error codes and image indexes are atomics: readers get whole, possibly stale, values.
 // Names are raw bytes, always followed by a NUL byte in memory.
+//
+// Lifetime: directories and files are freed only by the user interface thread (a new analysis,
+// a rescan, a deletion), after the threads scanning below them have ended. Small-files groups
+// are the exception: when a directory's scan ends with its group holding a single file, the
+// scan thread folds the group back (TDirNode::SetScanning(false)) and frees the group and the
+// file in it at any moment. A reader holding a group, or a node inside a group, must take the
+// directory's lock and find the group again in the directory's child list (same index, same
+// node) before it reads either, and keep that lock while it reads.
 
 enum TFileType { fstNone = 0, fstComputer = 1, fstDrive = 2, fstFile = 3, fstDirectory = 4, fstFileGroup = 5 };
 enum TTreeSortType { tsFileName = 0, tsFileSize = 1 };
@@ -265,7 +273,9 @@ public:
     [[nodiscard]] const char *ClassName() const override { return "TDirNode"; }
     void Clear() override;
     [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
-    // Clearing the flag folds a group left with one file back into the directory.
+    // Clearing the flag folds a group left with one file back into the directory: the file is
+    // copied and appended, then the group is removed from the child list and freed, under this
+    // directory's lock, on whichever thread clears the flag (a scan thread, mostly).
     void SetScanning(bool value) override;
     // The small-files group, created and appended on first use.
     TFileGroupNode *GetSmallFilesGroup();

@@ -101,6 +101,8 @@ public:
     void Assign(const TSettings &source);
 
     [[nodiscard]] const std::string &GetFileName() const { return FIniFile.FileName(); }
+    // True for an object opened with TSettingsAccess::ReadOnly: every write throws.
+    [[nodiscard]] bool IsReadOnly() const { return FAccess == TSettingsAccess::ReadOnly; }
     [[nodiscard]] TZuIniFile &IniFile() { return FIniFile; }
 
     void Load();

@@ -59,6 +59,24 @@ void TSysImageList::EnsureIconTheme()
 {
     if (QIcon::hasThemeIcon(QStringLiteral("folder")))
         return;
+    // Platforms without a desktop theme (offscreen, minimal) search no icon folders at all;
+    // the freedesktop base directories hold the installed themes.
+    QStringList paths = QIcon::themeSearchPaths();
+    const QString home = QString::fromLocal8Bit(qgetenv("HOME"));
+    QString dataHome = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
+    if (dataHome.isEmpty() && !home.isEmpty())
+        dataHome = home + QStringLiteral("/.local/share");
+    QString dataDirs = QString::fromLocal8Bit(qgetenv("XDG_DATA_DIRS"));
+    if (dataDirs.isEmpty())
+        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    QStringList bases {dataHome};
+    bases += dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &base : bases)
+        if (!base.isEmpty() && !paths.contains(base + QStringLiteral("/icons")))
+            paths << base + QStringLiteral("/icons");
+    QIcon::setThemeSearchPaths(paths);
+    if (QIcon::hasThemeIcon(QStringLiteral("folder")))
+        return;
     for (const char *theme : {"Adwaita", "breeze", "oxygen", "Tango", "hicolor"}) {
         QIcon::setThemeName(QString::fromLatin1(theme));
         if (QIcon::hasThemeIcon(QStringLiteral("folder")))

@@ -31,7 +31,8 @@ std::vector<TDeleteEntry> TDeleteCommand::Targets(const std::vector<TDeleteEntry
 }
 
 TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, const std::vector<TDeleteEntry> &entries,
-    bool permanent, TFileSizeStrProc sizeText, const TBusyTest &busy, const std::function<void()> &modelChanged)
+    bool permanent, TFileSizeStrProc sizeText, const TBusyTest &busy, const std::function<void()> &modelChanged,
+    const std::function<void(const TFileSystemNode *)> &nodeLeaving)
 {
     TOutcome outcome;
     const std::vector<TDeleteEntry> targets = Targets(entries);
@@ -80,9 +81,15 @@ TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, co
 
     // What is gone leaves the model, also after a cancel or a failure: the tree must not
     // show files that no longer exist.
-    for (const std::string &path : outcome.Result.Removed)
-        if (root && RemoveNodeByPath(*root, path))
+    for (const std::string &path : outcome.Result.Removed) {
+        if (!root)
+            continue;
+        if (nodeLeaving)
+            if (const TFileSystemNode *node = root->FindChildNodePath(path))
+                nodeLeaving(node);
+        if (RemoveNodeByPath(*root, path))
             outcome.RemovedFromModel.push_back(path);
+    }
     if (modelChanged && !outcome.RemovedFromModel.empty())
         modelChanged();
     for (const std::string &path : outcome.Result.Partial) {

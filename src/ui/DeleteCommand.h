@@ -37,9 +37,11 @@ public:
     // `entries` in selection order; a small-files group stands for its member files. `root`
     // is the analysis (may be null when the paths are not part of one). `modelChanged` runs
     // right after nodes left the model, before any event is handled: views that hold nodes
-    // must let go of the freed ones there.
+    // must let go of the freed ones there. `nodeLeaving` runs for each node right before it
+    // leaves the model and is freed: views drop the rows that show it.
     static TOutcome Run(QWidget *owner, TRootNode *root, const std::vector<TDeleteEntry> &entries, bool permanent,
-        TFileSizeStrProc sizeText, const TBusyTest &busy = {}, const std::function<void()> &modelChanged = {});
+        TFileSizeStrProc sizeText, const TBusyTest &busy = {}, const std::function<void()> &modelChanged = {},
+        const std::function<void(const TFileSystemNode *)> &nodeLeaving = {});
 
     // The entries the command acts on: group rows replaced by their members, then collapsed.
     [[nodiscard]] static std::vector<TDeleteEntry> Targets(const std::vector<TDeleteEntry> &entries);

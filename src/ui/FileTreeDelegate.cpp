@@ -1,10 +1,14 @@
 #include "ui/FileTreeDelegate.h"
 
 #include <algorithm>
+#include <exception>
+#include <string>
 
 #include <QApplication>
 #include <QPainter>
 #include <QTreeView>
+
+#include "log/Logger.h"
 
 TFileTreeDelegate::TFileTreeDelegate(IFileTreeCells &cells, TFileTreeModel &model, QObject *parent)
     : QStyledItemDelegate(parent)
@@ -14,6 +18,27 @@ TFileTreeDelegate::TFileTreeDelegate(IFileTreeCells &cells, TFileTreeModel &mode
 
 void TFileTreeDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
+    // Deep rows are indented past their cell: the tree column then has no room left, and
+    // nothing of the row may reach into the neighbouring columns.
+    if (option.rect.width() <= 0 || option.rect.height() <= 0)
+        return;
+    painter->save();
+    painter->setClipRect(option.rect, Qt::IntersectClip);
+    // An exception must never leave a paint event: the cell stays as far as it was drawn.
+    try {
+        PaintCell(*painter, option, index);
+    } catch (const std::exception &e) {
+        ProgramLogger().ErrorMsg(std::string("painting a cell: ") + e.what(), &e);
+    } catch (...) {
+        ProgramLogger().ErrorMsg("painting a cell: unknown exception");
+    }
+    painter->restore();
+}
+
+void TFileTreeDelegate::PaintCell(
+    QPainter &cellPainter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QPainter *painter = &cellPainter;
     QStyleOptionViewItem opt(option);
     initStyleOption(&opt, index);
     opt.text.clear();
@@ -102,5 +127,41 @@ QSize TFileTreeDelegate::sizeHint(const QStyleOptionViewItem &option, const QMod
 {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.setHeight(std::max(size.height(), 20));
+    try {
+        size.setWidth(CellWidth(option, index));
+    } catch (const std::exception &e) {
+        ProgramLogger().ErrorMsg(std::string("measuring a cell: ") + e.what(), &e);
+    }
     return size;
+}
+
+int TFileTreeDelegate::CellWidth(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    // What paint draws: margins, the icon, the text in its own font, the static text.
+    const TFileTreeModel::TAccess access = FModel.Access(index);
+    const TFileSystemNode *node = access.Node();
+    if (!node && !FModel.IsPlaceholder(index))
+        return 0;
+    const int column = index.column();
+    int width = 4;
+    if (column == 0 && node)
+        width += 16 + 5;
+    if (column == 1 && node) {
+        bool unused = false;
+        if (!FCells.GetImage(node, 1, TImageKind::State, false, unused).isNull())
+            width += 18;
+    }
+    QFont font = option.font;
+    QColor color;
+    FCells.PaintText(node, column, TTextType::Normal, false, font, color);
+    width += QFontMetrics(font).horizontalAdvance(FCells.GetText(node, column, TTextType::Normal));
+    if (column == 0 && node) {
+        const QString statics = FCells.GetText(node, 0, TTextType::Static);
+        if (!statics.isEmpty()) {
+            QFont staticFont = option.font;
+            FCells.PaintText(node, 0, TTextType::Static, false, staticFont, color);
+            width += 8 + QFontMetrics(staticFont).horizontalAdvance(statics);
+        }
+    }
+    return width;
 }

@@ -34,6 +34,9 @@ public:
     [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
+    void PaintCell(QPainter &painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+    [[nodiscard]] int CellWidth(const QStyleOptionViewItem &option, const QModelIndex &index) const;
+
     IFileTreeCells &FCells;
     TFileTreeModel &FModel;
 };

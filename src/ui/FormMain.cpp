@@ -14,10 +14,12 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "export/TreeTypesExport.h"
 #include "log/Logger.h"
 #include "model/common/Drives.h"
 #include "model/common/Profiler.h"
 #include "model/common/Translate.h"
+#include "paint/Color.h"
 #include "paint/ZuBarChartPainterRegistry.h"
 #include "paint/ZumbrelBarChartPainter.h"
 #include "platform/Platform.h"
@@ -103,6 +105,8 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
             Qt::QueuedConnection);
     });
     ProfLogElapsed(-1, "OnCreate3");
+    // Exports written from the window take system colours from the palette of the moment.
+    SetExportColorResolver([](std::uint32_t color) { return ColorToRGB(color); });
     FBackgroundPainter = TZumbrelBarChartPainter::CreateWithParams(RGBColor(215, 215, 215), RGBColor(247, 247, 247));
 
     CreateImages();
@@ -122,6 +126,9 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     FStatusPanels[0] = new QLabel(status);
     FStatusPanels[1] = new QLabel(status);
     FStatusPanels[1]->setFixedWidth(200);
+    // Panel 0 shows paths: a name that looks like markup is still just a name.
+    for (QLabel *panel : FStatusPanels)
+        panel->setTextFormat(Qt::PlainText);
     FStatusPanels[0]->setMinimumWidth(50);
     status->addWidget(FStatusPanels[0], 1);
     status->addPermanentWidget(FStatusPanels[1]);
@@ -220,8 +227,12 @@ void TFormMain::ShutDown()
     if (FShutDown)
         return;
     FShutDown = true;
-    FSettings.Save();
-    SaveFormSettings();
+    // Settings that cannot be written were reported once at start; exit has nothing to add.
+    if (!FSettings.IsReadOnly()) {
+        FSettings.Save();
+        SaveFormSettings();
+    }
+    SetExportColorResolver({});
     StopScanTimers();
     SetTaskbarProgress(TTaskbarState::NoProgress);
     FTimerGarbage.stop();
@@ -292,6 +303,20 @@ void TFormMain::CreateTree()
         FTree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { UpdateStatusFromSelection(); });
     connect(
         FTree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateStatusFromSelection(); });
+    // Rows whose cells are all empty (the placeholder, failed folders) run across the row from
+    // their first paint.
+    connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (FModel->TopRowCount() > 0)
+            UpdateSpan(FModel->index(0, 0));
+    });
+    connect(FModel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &parent, int first, int last) {
+        for (int row = first; row <= last; ++row) {
+            const QModelIndex index = FModel->index(row, 0, parent);
+            UpdateSpan(index);
+            if (FModel->WasExpanded(index) && FTree->isExpanded(parent))
+                FTree->expand(index);
+        }
+    });
     FModel->Rebuild(true);
     // Without a start page in front of it the tree takes the first clicks itself: a double
     // click on its placeholder row chooses a folder.

@@ -87,7 +87,10 @@ public:
     [[nodiscard]] TZumbrelTreeviewStates &TreeViewStates() { return FTreeViewStates; }
 
     // --- rows of the tree (FormMainRows.cpp) ---
+    // Rebuilds every row, keeping focus and selection (by node) and the expanded rows.
     void PopulateTree();
+    // Brings the rows up to the model: inserted, removed and changed rows while scans run;
+    // a rebuild (PopulateTree, scroll position kept) when the top node changed.
     void RefreshTree();
     [[nodiscard]] TFileSystemNode *GetSelectedNode() const;
 
@@ -96,6 +99,9 @@ public:
     [[nodiscard]] static std::string ProposedSaveFileName(const std::string &displayName);
     // Writes the analysis in the format of the 1-based `filterIndex`.
     void SaveScanResult(const std::string &fileName, int filterIndex);
+    // The folder the save dialog opens in: the last one used, else the documents folder's
+    // "Zumbrel" folder, the documents folder or the home folder, whichever exists first.
+    [[nodiscard]] std::string ProposedSaveFolder() const;
     // True when the save command may run: no main scan, a root with children.
     [[nodiscard]] bool CanSaveScanResult() const;
 
@@ -103,7 +109,10 @@ public:
     [[nodiscard]] TFileSystemNode *TopNode() const override { return FPaintNode; }
     [[nodiscard]] QString GetText(const TFileSystemNode *node, int column, TTextType type) const override;
     [[nodiscard]] bool GetCellIsEmpty(const TFileSystemNode *node, int column) const override;
-    [[nodiscard]] int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const override;
+    [[nodiscard]] TSortKey SortKey(const TFileSystemNode *node, int column) const override;
+    [[nodiscard]] int CompareSortKeys(const TSortKey &a, const TSortKey &b, int column) const override;
+    // Negative, zero or positive, ascending order (each node's key read once).
+    [[nodiscard]] int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const;
     [[nodiscard]] QString HeaderText(int column) const override;
 
     void PaintText(const TFileSystemNode *node, int column, TTextType type, bool selected, QFont &font,
@@ -267,7 +276,10 @@ private:
     void InvalidateAndScrollTo(const TFileSystemNode *node);
     void RestoreRows(
         const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex);
+    void RefreshRows(TFileTreeModel::TRefresh what);
     void SetSpans(const QModelIndex &parent);
+    // Spans the row's first cell across the row when its cells report themselves empty.
+    void UpdateSpan(const QModelIndex &index);
     void UpdateStatusFromSelection();
     void TreeHeaderClick(int column);
     void TreeExpandedChanged(const QModelIndex &index, bool expanded);
@@ -304,7 +316,8 @@ private:
     void UpdateCompareActions();
     void UpdateChangeColumn();
     [[nodiscard]] QString ChangeText(const TFileSystemNode *node) const;
-    [[nodiscard]] int CompareChanges(const TFileSystemNode *a, const TFileSystemNode *b) const;
+    // The growth (or shrinkage, below 0) of a node since the compared analysis; 0 without one.
+    [[nodiscard]] std::int64_t ChangeOf(const TFileSystemNode *node) const;
     std::unique_ptr<TTreeComparison> FComparison;
     QLabel *FCompareStatus = nullptr;
 
@@ -368,6 +381,7 @@ private:
     bool FFileOperationRunning = false;
     QToolBar *FToolBar = nullptr;
     QTreeView *FTree = nullptr;
+    std::map<int, int> FHiddenColumnWidths; // stored widths of hidden columns, by column index
     TFileTreeModel *FModel = nullptr;
     QLabel *FStatusPanels[2] = {nullptr, nullptr};
 

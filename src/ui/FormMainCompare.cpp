@@ -129,13 +129,9 @@ QString TFormMain::ChangeText(const TFileSystemNode *node) const
     return QString::fromStdString(SignedSize(FFileSizeStrProc, FComparison->Change(node, node->GetSize())));
 }
 
-int TFormMain::CompareChanges(const TFileSystemNode *a, const TFileSystemNode *b) const
+std::int64_t TFormMain::ChangeOf(const TFileSystemNode *node) const
 {
-    if (!FComparison)
-        return 0;
-    const std::int64_t ca = FComparison->Change(a, a->GetSize());
-    const std::int64_t cb = FComparison->Change(b, b->GetSize());
-    return ca > cb ? 1 : (ca < cb ? -1 : 0);
+    return FComparison && node ? FComparison->Change(node, node->GetSize()) : 0;
 }
 
 void TFormMain::PaintChangeBar(const TFileSystemNode *node, QPainter &painter, const QRect &cellRect, bool selected)

@@ -313,7 +313,7 @@ void TFormMain::DeleteEntries(const std::vector<TDeleteEntry> &entries, bool per
             this, FRootNode.get(), entries, permanent, FFileSizeStrProc,
             [this](const TDeleteEntry &entry) { return IsBusyForDelete(entry); },
             [this, survivor] {
-                // Rows still point at the freed nodes: rebuild before anything paints.
+                // The rows of the freed nodes are gone; the rest are brought up to date.
                 RefreshTree();
                 const QModelIndex row = FModel->FindCreatedRow(survivor);
                 if (row.isValid()) {
@@ -321,6 +321,18 @@ void TFormMain::DeleteEntries(const std::vector<TDeleteEntry> &entries, bool per
                         row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                     FTree->scrollTo(row);
                 }
+            },
+            [this](const TFileSystemNode *node) {
+                // The rows of the folder that holds the node go before the node is freed (a
+                // small-files group may go with its last member); the refresh brings the
+                // remaining rows back.
+                const TFileSystemNode *holder = node->Parent();
+                if (holder && holder->FileType() == fstFileGroup)
+                    holder = holder->Parent();
+                if (holder)
+                    FModel->ForgetChildren(holder);
+                else
+                    FModel->ForgetRow(node);
             });
     }
     if (!outcome.Confirmed)

@@ -45,14 +45,7 @@ void TFormMain::RestoreRows(
     const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex)
 {
     TFileSystemNode *node = FModel->NodeOf(index); // for identity only
-    bool spanned = false;
-    {
-        // A scan thread may fold a small-files group away meanwhile: read through the access.
-        const TFileTreeModel::TAccess access = FModel->Access(index);
-        spanned = !access.Stale() && GetCellIsEmpty(access.Node(), 0);
-    }
-    if (spanned)
-        FTree->setFirstColumnSpanned(index.row(), index.parent(), true);
+    UpdateSpan(index);
     if (node) {
         if (auto it = std::find(FSelectedNodes.begin(), FSelectedNodes.end(), node); it != FSelectedNodes.end()) {
             selection.select(index, index.siblingAtColumn(TFileTreeModel::ColumnCount - 1));
@@ -72,23 +65,45 @@ void TFormMain::RestoreRows(
 void TFormMain::SetSpans(const QModelIndex &parent)
 {
     const int count = FModel->rowCount(parent);
-    for (int i = 0; i < count; ++i) {
-        const QModelIndex child = FModel->index(i, 0, parent);
-        TFileTreeModel::TAccess access = FModel->Access(child);
-        if (access.Node() && access.Node()->ErrorCode() != 0)
-            FTree->setFirstColumnSpanned(i, parent, true);
+    for (int i = 0; i < count; ++i)
+        UpdateSpan(FModel->index(i, 0, parent));
+}
+
+void TFormMain::UpdateSpan(const QModelIndex &index)
+{
+    bool spanned = false;
+    {
+        // A scan thread may fold a small-files group away meanwhile: read through the access.
+        const TFileTreeModel::TAccess access = FModel->Access(index);
+        spanned = !access.Stale() && GetCellIsEmpty(access.Node(), 0);
     }
+    if (spanned != FTree->isFirstColumnSpanned(index.row(), index.parent()))
+        FTree->setFirstColumnSpanned(index.row(), index.parent(), spanned);
 }
 
 void TFormMain::RefreshTree()
 {
-    const int x = FTree->horizontalScrollBar()->value();
-    const int y = FTree->verticalScrollBar()->value();
-    PopulateTree();
-    // Lay the rows out now, or the scroll bars keep the range of the emptied tree.
-    FTree->doItemsLayout();
-    FTree->horizontalScrollBar()->setValue(x);
-    FTree->verticalScrollBar()->setValue(y);
+    RefreshRows(TFileTreeModel::TRefresh::Changed);
+}
+
+void TFormMain::RefreshRows(TFileTreeModel::TRefresh what)
+{
+    if (FModel->TopRowCount() == 0 || FModel->NodeOf(FModel->index(0, 0)) != FPaintNode) {
+        const int x = FTree->horizontalScrollBar()->value();
+        const int y = FTree->verticalScrollBar()->value();
+        PopulateTree();
+        // Lay the rows out now, or the scroll bars keep the range of the emptied tree.
+        FTree->doItemsLayout();
+        FTree->horizontalScrollBar()->setValue(x);
+        FTree->verticalScrollBar()->setValue(y);
+        RefreshLargestFiles();
+        return;
+    }
+    // Rows stay: persistent indexes keep focus, selection, expansion, hover and scroll position.
+    QModelIndexList emptied;
+    FModel->Refresh(what, &emptied);
+    for (const QModelIndex &index : emptied)
+        UpdateSpan(index);
     RefreshLargestFiles();
 }
 
@@ -97,8 +112,16 @@ void TFormMain::TreeExpandedChanged(const QModelIndex &index, bool expanded)
     TFileTreeModel::TAccess access = FModel->Access(index);
     if (access.Node() && access.Node()->IsGroup())
         static_cast<TGroupNode *>(access.Node())->SetExpanded(expanded);
-    if (expanded)
-        SetSpans(index);
+    if (!expanded)
+        return;
+    // Children the user had open before open again, as after a rebuild.
+    const int count = FModel->rowCount(index);
+    for (int i = 0; i < count; ++i) {
+        const QModelIndex child = FModel->index(i, 0, index);
+        UpdateSpan(child);
+        if (FModel->WasExpanded(child))
+            FTree->expand(child);
+    }
 }
 
 void TFormMain::TreeHeaderClick(int column)

@@ -1,18 +1,17 @@
 #include <algorithm>
 
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
 #include "export/ExportRegistry.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
-#include "model/common/FileQueries.h"
 #include "model/common/MessageBoxes.h"
 #include "model/common/ShellTexts.h"
 #include "model/common/TextUtils.h"
 #include "model/common/Translate.h"
+#include "platform/Platform.h"
 #include "ui/FormMain.h"
 #include "ui/UiText.h"
 
@@ -39,6 +38,21 @@ void TFormMain::SaveScanResult(const std::string &fileName, int filterIndex)
     exporter->SaveToFile(fileName);
 }
 
+std::string TFormMain::ProposedSaveFolder() const
+{
+    const std::string last = FSettings.ReadSettingStr("LastSaveDir", "");
+    if (!last.empty() && DirectoryExists(last))
+        return IncludeTrailingPathDelimiter(last);
+    // Nothing is created here: the user may still cancel the dialog.
+    std::string base = Platform().System->SpecialFolder(TSpecialFolder::Documents);
+    if (base.empty())
+        base = Platform().System->SpecialFolder(TSpecialFolder::Home);
+    if (base.empty())
+        return {};
+    const std::string own = IncludeTrailingPathDelimiter(base) + "Zumbrel";
+    return IncludeTrailingPathDelimiter(DirectoryExists(own) ? own : base);
+}
+
 void TFormMain::ActSaveScanResultExecute()
 {
     if (!CanSaveScanResult())
@@ -52,17 +66,12 @@ void TFormMain::ActSaveScanResultExecute()
     QStringList filters;
     for (std::size_t i = 0; i < parts.size(); i += 2)
         filters << QString::fromStdString(parts[i]);
-    std::string dir = FSettings.ReadSettingStr("LastSaveDir", "");
-    if (dir.empty()) {
-        dir = DocumentsFolder() + "Zumbrel";
-        if (!QDir().mkpath(DecodeName(dir)))
-            dir.clear();
-    }
+    const std::string dir = ProposedSaveFolder();
     const std::string proposed
         = ProposedSaveFileName(FRootNode->GetDisplayName()) + registry.GetExtension(filterIndex - 1);
     QString selectedFilter = filters.value(filterIndex - 1);
-    const QString chosen = QFileDialog::getSaveFileName(this, Tr(_("Save Analysis Result")),
-        DecodeName(IncludeTrailingPathDelimiter(dir) + proposed), filters.join(QStringLiteral(";;")), &selectedFilter);
+    const QString chosen = QFileDialog::getSaveFileName(this, Tr(_("Save Analysis Result")), DecodeName(dir + proposed),
+        filters.join(QStringLiteral(";;")), &selectedFilter);
     if (chosen.isEmpty())
         return;
     filterIndex = std::max(1, static_cast<int>(filters.indexOf(selectedFilter)) + 1);

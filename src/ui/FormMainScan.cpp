@@ -81,8 +81,11 @@ void TFormMain::SetActiveRoot(TRootNode *node)
     ApplyTreeViewState(FActiveTreeViewState);
 }
 
-void TFormMain::ProcessPath(const std::string &path, bool forceRescan)
+void TFormMain::ProcessPath(const std::string &choice, bool forceRescan)
 {
+    // Every way of choosing a folder ends here; the title, the recent folders and the export's
+    // file name need the whole path, not one relative to where the program started.
+    const std::string path = AbsolutePath(choice);
     ShowAnalysisView(path);
     UpdateStatusFromSelection();
 
@@ -111,8 +114,9 @@ bool TFormMain::ThreadsRunning() const
     return !FScanThreads->IsEmpty() || !FThreadRoots.empty();
 }
 
-void TFormMain::ScanRootDir(const std::string &path)
+void TFormMain::ScanRootDir(const std::string &choice)
 {
+    const std::string path = AbsolutePath(choice);
     if (ThreadsRunning()) {
         FWaitForScanDir = path;
         FScanThreads->StopAll();
@@ -123,7 +127,7 @@ void TFormMain::ScanRootDir(const std::string &path)
     FLastScanDir = path;
     FWaitForScanDir.clear();
     FShellFilePropsList.Clear();
-    setWindowTitle(QStringLiteral("Zumbrel - ") + DecodeName(path));
+    setWindowTitle(PlainWindowTitle(QStringLiteral("Zumbrel - ") + DecodeName(path)));
     FModel->Rebuild(false);
     ShowScanDuration(-1);
     FPendingRescans.clear();
@@ -153,7 +157,7 @@ void TFormMain::ScanFixedDrives()
     }
     FWaitForScanDir.clear();
     FShellFilePropsList.Clear();
-    setWindowTitle(QStringLiteral("Zumbrel - ") + QString::fromStdString(LocalDrivesCaption()));
+    setWindowTitle(PlainWindowTitle(QStringLiteral("Zumbrel - ") + QString::fromStdString(LocalDrivesCaption())));
     FModel->Rebuild(false);
     ShowScanDuration(-1);
     FPendingRescans.clear();
@@ -231,6 +235,11 @@ void TFormMain::RescanNow(TDirNode *node)
     });
     const std::string name(node->Name());
     const bool expanded = node->IsExpanded();
+    // The rows of the children go before their nodes do; the folder shows collapsed until the
+    // user opens it again.
+    if (const QModelIndex row = FModel->FindCreatedRow(node); row.isValid())
+        FTree->collapse(row);
+    FModel->ForgetChildren(node);
     node->Clear();
     node->SetScanning(true);
     node->SetName(name);
@@ -262,10 +271,12 @@ void TFormMain::DirScanThreadTerminate(TDirScanThread &thread)
     FThreadRoots.erase(&thread);
     if (!ThreadsRunning())
         ScanFinished(thread);
-    for (TGroupNode *up = root->Parent(); up && dynamic_cast<TDirNode *>(up); up = up->Parent()) {
+    for (TGroupNode *up = root->Parent(); up && dynamic_cast<TDirNode *>(up); up = up->Parent())
         up->RecalcSizeAndFileCount();
+    // The new totals may move the rows of the ancestors among their siblings.
+    RefreshRows(TFileTreeModel::TRefresh::Everything);
+    for (TGroupNode *up = root->Parent(); up && dynamic_cast<TDirNode *>(up); up = up->Parent())
         InvalidateAndScrollTo(up);
-    }
     InvalidateAndScrollTo(root);
     PostPendingRequest();
 }
@@ -291,7 +302,8 @@ void TFormMain::ScanFinished(TDirScanThread &thread)
     SetStatusText(0, QString());
     ShowScanDuration(thread.DirScanner().ScanSeconds());
     SetApplicationTitle(QStringLiteral("Zumbrel"));
-    RefreshTree();
+    // Final totals: every created row takes its place once more.
+    RefreshRows(TFileTreeModel::TRefresh::Everything);
     UpdateActions();
 }
 

@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QMap>
 #include <QScreen>
 #include <QTreeView>
 
@@ -40,29 +40,40 @@ namespace {
 class THeaderColumns final : public IColumnCollection
 {
 public:
-    explicit THeaderColumns(QHeaderView &header)
+    // `hiddenWidths` keeps the widths of hidden columns between uses: the header forgets them.
+    THeaderColumns(QHeaderView &header, std::map<int, int> &hiddenWidths)
         : FHeader(header)
+        , FHidden(hiddenWidths)
     { }
     [[nodiscard]] int Count() const override { return FHeader.count(); }
     [[nodiscard]] int Width(int column) const override
     {
-        return FHeader.isSectionHidden(column) ? FHidden.value(column, FHeader.defaultSectionSize())
-                                               : FHeader.sectionSize(column);
+        if (!FHeader.isSectionHidden(column))
+            return FHeader.sectionSize(column);
+        const auto it = FHidden.find(column);
+        return it != FHidden.end() ? it->second : FHeader.defaultSectionSize();
     }
     void SetWidth(int column, int width) override
     {
+        // The tree column always keeps a usable width: without it nothing of the tree shows.
+        if (column == 0 && width <= 0)
+            return;
         FHidden[column] = width;
         if (FHeader.sectionResizeMode(column) != QHeaderView::Stretch)
             FHeader.resizeSection(column, width);
     }
     [[nodiscard]] bool Visible(int column) const override { return !FHeader.isSectionHidden(column); }
-    void SetVisible(int column, bool visible) override { FHeader.setSectionHidden(column, !visible); }
+    void SetVisible(int column, bool visible) override
+    {
+        // The window offers no way to show a column again; the tree column is never hidden.
+        FHeader.setSectionHidden(column, column != 0 && !visible);
+    }
     [[nodiscard]] int Position(int column) const override { return FHeader.visualIndex(column); }
     void SetPosition(int column, int position) override { FHeader.moveSection(FHeader.visualIndex(column), position); }
 
 private:
     QHeaderView &FHeader;
-    QMap<int, int> FHidden;
+    std::map<int, int> &FHidden;
 };
 
 // "%d,%d,%d,%d" or with ";": four integers, or false.
@@ -86,7 +97,7 @@ void TFormMain::StoreTreeViewState(TTreeViewState *state)
 {
     if (!state)
         return;
-    THeaderColumns columns(*FTree->header());
+    THeaderColumns columns(*FTree->header(), FHiddenColumnWidths);
     state->SetColumnWidths(ColumnWidthsToString(columns));
     state->SetColumnPositions(ColumnPositionsToString(columns));
     state->SetSortColumn(FModel->SortColumn());
@@ -97,7 +108,7 @@ void TFormMain::ApplyTreeViewState(TTreeViewState *state)
 {
     if (!state)
         return;
-    THeaderColumns columns(*FTree->header());
+    THeaderColumns columns(*FTree->header(), FHiddenColumnWidths);
     StringToColumnWidths(state->ColumnWidths(), columns);
     StringToColumnPositions(state->ColumnPositions(), columns);
     const int column

@@ -249,29 +249,55 @@ QIcon TFormMain::GetImage(const TFileSystemNode *node, int column, TImageKind ki
     return images.Icon(expanded ? open : closed);
 }
 
-int TFormMain::CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const
+TSortKey TFormMain::SortKey(const TFileSystemNode *node, int column) const
+{
+    TSortKey key;
+    if (!node)
+        return key;
+    switch (column) {
+    case 0:
+        key.Text = DecodeName(node->Name());
+        break;
+    case 1:
+    case 3:
+        key.Number = node->GetSize();
+        break;
+    case 2:
+        key.Number = node->FileCount();
+        break;
+    case 4:
+        key.Real = node->Timestamp();
+        break;
+    case 5:
+        key.Number = ChangeOf(node);
+        break;
+    default:
+        break;
+    }
+    return key;
+}
+
+int TFormMain::CompareSortKeys(const TSortKey &a, const TSortKey &b, int column) const
 {
     switch (column) {
     case 0: {
-        const int c = QString::localeAwareCompare(DecodeName(a->Name()), DecodeName(b->Name()));
+        const int c = QString::localeAwareCompare(a.Text, b.Text);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
     case 1:
-    case 3: {
-        const std::int64_t sa = a->GetSize();
-        const std::int64_t sb = b->GetSize();
-        return sa > sb ? 1 : (sa < sb ? -1 : 0);
-    }
-    case 2: {
-        const std::int32_t fa = a->FileCount();
-        const std::int32_t fb = b->FileCount();
-        return fa > fb ? 1 : (fa < fb ? -1 : 0);
-    }
+    case 2:
+    case 3:
+        return a.Number > b.Number ? 1 : (a.Number < b.Number ? -1 : 0);
     case 4:
-        return a->Timestamp() > b->Timestamp() ? 1 : (a->Timestamp() < b->Timestamp() ? -1 : 0);
+        return a.Real > b.Real ? 1 : (a.Real < b.Real ? -1 : 0);
     case 5:
-        return CompareChanges(a, b);
+        return a.Number > b.Number ? 1 : (a.Number < b.Number ? -1 : 0);
     default:
         return 0;
     }
+}
+
+int TFormMain::CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const
+{
+    return CompareSortKeys(SortKey(a, column), SortKey(b, column), column);
 }

@@ -10,20 +10,25 @@ bool TQtMessageBoxes::Show(TMessageKind kind, const std::string &title, const st
     const auto show = [&] {
         const QString t = QString::fromStdString(title);
         const QString m = QString::fromStdString(text);
+        // Texts name files and folders: never markup.
+        QMessageBox box(QApplication::activeWindow());
+        box.setTextFormat(Qt::PlainText);
+        box.setWindowTitle(t);
+        box.setText(m);
         switch (kind) {
         case TMessageKind::Error:
-            QMessageBox::critical(QApplication::activeWindow(), t, m);
+            box.setIcon(QMessageBox::Critical);
+            box.setStandardButtons(QMessageBox::Ok);
+            box.exec();
             break;
         case TMessageKind::Information:
             QMessageBox::information(QApplication::activeWindow(), t, m);
             break;
         case TMessageKind::Confirmation:
-            answer = QMessageBox::question(QApplication::activeWindow(), t, m, QMessageBox::Yes | QMessageBox::No)
-                == QMessageBox::Yes;
-            break;
         case TMessageKind::Warning:
-            answer = QMessageBox::warning(QApplication::activeWindow(), t, m, QMessageBox::Yes | QMessageBox::No)
-                == QMessageBox::Yes;
+            box.setIcon(kind == TMessageKind::Warning ? QMessageBox::Warning : QMessageBox::Question);
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            answer = box.exec() == QMessageBox::Yes;
             break;
         }
     };

@@ -1,6 +1,8 @@
 #include "ui/UiText.h"
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,7 +25,23 @@ std::string EncodeName(const QString &text)
 
 bool DirectoryExists(const std::string &path)
 {
-    return QFileInfo(DecodeName(path)).isDir();
+    // Not through QString: bytes that are not valid in the locale's encoding would not survive.
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_directory(std::filesystem::path(path), error);
+}
+
+std::string AbsolutePath(const std::string &path)
+{
+    if (path.empty() || path.front() == '/')
+        return path;
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::current_path(error);
+    if (error)
+        return path; // no working directory (deleted): the path names nothing either way
+    std::string result = (base / std::filesystem::path(path)).lexically_normal().native();
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
 }
 
 QDateTime FromDateTimeValue(double value)
@@ -40,4 +58,18 @@ QIcon ThemeIcon(std::initializer_list<const char *> names)
         if (QIcon::hasThemeIcon(QString::fromLatin1(name)))
             return QIcon::fromTheme(QString::fromLatin1(name));
     return {};
+}
+
+QString PlainToolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+QString PlainWindowTitle(const QString &text)
+{
+    QString title = text;
+    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return title;
 }

@@ -1,6 +1,13 @@
 // The tree-grid adapter and the window's cell callbacks over real node trees.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QStyleOptionViewItem>
+#include <QTextDocument>
 #include <QTreeView>
 
 #include "UiTestSupport.h"
@@ -8,6 +15,10 @@
 #include "platform/Platform.h"
 
 namespace {
+
+// Big enough that its scan is still running while the first refreshes come, small enough for
+// the model tester, which checks the whole model after every change.
+const std::string LiveFolder = "/usr/share/locale";
 
 TFileSystemNode *AddFile(TGroupNode &parent, std::string_view name, std::int64_t size, std::uint16_t attributes = 0)
 {
@@ -67,14 +78,18 @@ private slots:
         w.Form->RefreshTree();
     }
 
-    // Rows are rebuilt, expanded, painted and checked while scan threads fill and fold the
-    // very nodes they show.
+    // Rows are updated, expanded, painted and checked while scan threads fill and fold the
+    // very nodes they show: the model announces every change (the tester checks the whole model
+    // after each one), never resets while the top node stays, and the rows the user has open or
+    // selected keep their indexes.
     void adapterDuringALiveScan()
     {
         TWindowFixture w;
         TFileTreeModel &model = *w.Form->Model();
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        w.Form->ProcessPath("/usr", false);
+        w.Form->ProcessPath(LiveFolder, false);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QPersistentModelIndex kept;
         int rounds = 0;
         while (!w.Form->ScanThreads().IsEmpty() || rounds < 3) {
             const QModelIndex top = model.index(0, 0);
@@ -84,6 +99,11 @@ private slots:
                 for (int j = 0; j < std::min(model.rowCount(child), 8); ++j)
                     w.Form->Tree()->expand(model.index(j, 0, child));
             }
+            if (!kept.isValid() && model.rowCount(top) > 0) {
+                kept = model.index(0, 0, top);
+                w.Form->Tree()->selectionModel()->setCurrentIndex(
+                    kept, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            }
             w.Form->Tree()->viewport()->repaint();
             w.Form->RefreshTree();
             QTest::qWait(20);
@@ -91,7 +111,29 @@ private slots:
         }
         QVERIFY(w.WaitForScans());
         w.Form->RefreshTree();
+        QCOMPARE(resets.count(), 0);
+        QVERIFY(kept.isValid());
+        QCOMPARE(w.Form->Tree()->currentIndex(), QModelIndex(kept));
         QVERIFY(model.rowCount(model.index(0, 0)) > 0);
+        // Every row still holds a child of its parent's node, in the current sort order.
+        std::vector<QModelIndex> pending {model.index(0, 0)};
+        while (!pending.empty()) {
+            const QModelIndex parent = pending.back();
+            pending.pop_back();
+            if (!model.ChildrenCreated(parent))
+                continue;
+            auto *group = dynamic_cast<TGroupNode *>(model.NodeOf(parent));
+            if (!group)
+                continue;
+            QCOMPARE(model.rowCount(parent), group->InterlockedChildCount());
+            for (int i = 0; i < model.rowCount(parent); ++i) {
+                const QModelIndex child = model.index(i, 0, parent);
+                QCOMPARE(model.NodeOf(child)->Parent(), group);
+                if (i > 0)
+                    QVERIFY(model.NodeOf(model.index(i - 1, 0, parent))->GetSize() >= model.NodeOf(child)->GetSize());
+                pending.push_back(child);
+            }
+        }
     }
 
     void placeholderRowSpansAndReadsInGreyItalics()
@@ -101,6 +143,8 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         const QModelIndex top = model.index(0, 0);
         QVERIFY(model.IsPlaceholder(top));
+        // Spread across the row from the first paint, not only after a first analysis.
+        QVERIFY(w.Form->Tree()->isFirstColumnSpanned(0, QModelIndex()));
         QCOMPARE(top.data().toString(), QString::fromStdString(_("Please choose a folder")));
         QVERIFY(w.Form->GetCellIsEmpty(nullptr, 2));
         QVERIFY(!model.hasChildren(top));
@@ -109,6 +153,115 @@ private slots:
         w.Form->PaintText(nullptr, 0, TTextType::Normal, false, font, color);
         QVERIFY(font.italic());
         QVERIFY(color != QColor(Qt::black));
+    }
+
+    // A name that looks like markup shows as the name in the status bar and in the tooltip.
+    // ("<b>bold</b>" is the folder "b>" inside the folder "<b>bold<".)
+    void markupInNamesStaysText()
+    {
+        TempTree tree;
+        tree.MakeFile("<b>bold</b>/x.bin", 10);
+        tree.MakeFile("<i>it<br>alic/x.bin", 10);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        TFileTreeModel &model = *form.Model();
+        QCOMPARE(model.rowCount(model.index(0, 0)), 2);
+        auto *outer = dynamic_cast<TGroupNode *>(form.RootNode()->FindChildNode("<b>bold<"));
+        QVERIFY(outer);
+        const QModelIndex outerRow = model.FindCreatedRow(outer);
+        QVERIFY(outerRow.isValid());
+        form.Tree()->expand(outerRow);
+        QCOMPARE(model.rowCount(outerRow), 1);
+        const QModelIndex row = model.FindCreatedRow(outer->FindChildNode("b>"));
+        QVERIFY(row.isValid());
+        form.Tree()->selectionModel()->setCurrentIndex(
+            row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(form.StatusText(0), QString::fromStdString(tree.Path()) + QStringLiteral("/<b>bold</b>"));
+        const QList<QLabel *> panels = form.statusBar()->findChildren<QLabel *>();
+        QVERIFY(!panels.isEmpty());
+        for (const QLabel *label : panels)
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        // Tooltips rendered the way QToolTip renders them.
+        const QModelIndex italic = model.FindCreatedRow(form.RootNode()->FindChildNode("<i>it<br>alic"));
+        for (const QModelIndex &index : {outerRow, row, italic}) {
+            QVERIFY(index.isValid());
+            const QString tip = index.data(Qt::ToolTipRole).toString();
+            QTextDocument document;
+            if (Qt::mightBeRichText(tip))
+                document.setHtml(tip);
+            else
+                document.setPlainText(tip);
+            QCOMPARE(document.toPlainText(), index.data().toString());
+        }
+        QCOMPARE(italic.data().toString(), QStringLiteral("<i>it<br>alic"));
+    }
+
+    // Rows indented past their cell draw nothing outside it; the size hint holds the icon and the
+    // whole name, so fitting a column to its contents shows them.
+    void cellsStayInsideTheirRectangle()
+    {
+        TempTree tree;
+        std::string deep;
+        for (int i = 0; i < 30; ++i)
+            deep += "level/";
+        tree.MakeFile(deep + "leaf.bin", 10);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        form.Tree()->expandAll();
+        QModelIndex index = form.Model()->index(0, 0);
+        while (form.Model()->rowCount(index) > 0)
+            index = form.Model()->index(0, 0, index);
+        QAbstractItemDelegate *delegate = form.Tree()->itemDelegate();
+        QStyleOptionViewItem option;
+        option.initFrom(form.Tree());
+        option.font = form.Tree()->font();
+        option.widget = form.Tree();
+        const auto paintedOutside = [&](const QRect &cell, const QModelIndex &at) {
+            QImage image(400, 40, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            {
+                QPainter painter(&image);
+                option.rect = cell;
+                delegate->paint(&painter, option, at);
+            }
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qAlpha(image.pixel(x, y)) != 0 && !cell.contains(x, y))
+                        return true;
+            return false;
+        };
+        // Indented past the column's right edge: the rectangle has no width left.
+        QVERIFY(!paintedOutside(QRect(300, 5, -120, 20), index));
+        QVERIFY(!paintedOutside(QRect(40, 5, 12, 20), index));
+        QVERIFY(!paintedOutside(QRect(40, 5, 12, 20), index.siblingAtColumn(1)));
+        QVERIFY(!paintedOutside(QRect(40, 5, 30, 20), index.siblingAtColumn(3)));
+        const QModelIndex named = index.parent();
+        option.rect = QRect(0, 0, 100, 20);
+        const int width = delegate->sizeHint(option, named).width();
+        QVERIFY(width >= 16 + QFontMetrics(option.font).horizontalAdvance(QStringLiteral("level")));
+    }
+
+    // A folder whose name is not valid UTF-8 gets a folder icon like any other folder.
+    void oddNamesGetFolderIcons()
+    {
+        TempTree tree;
+        tree.MakeFile("good/x.bin", 10);
+        tree.MakeFile("bad\xff\xfe/x.bin", 10);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        bool ghosted = false;
+        const QIcon good = form.GetImage(form.RootNode()->FindChildNode("good"), 0, TImageKind::Normal, false, ghosted);
+        const QIcon bad
+            = form.GetImage(form.RootNode()->FindChildNode("bad\xff\xfe"), 0, TImageKind::Normal, false, ghosted);
+        QVERIFY(!good.isNull());
+        QVERIFY(!bad.isNull());
+        QCOMPARE(bad.cacheKey(), good.cacheKey());
     }
 
     // The texts and colours of the cells for the nodes that need special care.
@@ -250,12 +403,16 @@ private slots:
         {
             TFileSystemNode *Top = nullptr;
             TFileSystemNode *TopNode() const override { return Top; }
+            TSortKey SortKey(const TFileSystemNode *n, int) const override { return {n ? n->GetSize() : 0, 0, {}}; }
+            int CompareSortKeys(const TSortKey &a, const TSortKey &b, int) const override
+            {
+                return a.Number < b.Number ? -1 : (a.Number > b.Number ? 1 : 0);
+            }
             QString GetText(const TFileSystemNode *n, int, TTextType) const override
             {
                 return n ? QString::fromStdString(std::string(n->Name())) : QString();
             }
             bool GetCellIsEmpty(const TFileSystemNode *, int) const override { return false; }
-            int CompareNodes(const TFileSystemNode *, const TFileSystemNode *, int) const override { return 0; }
             QString HeaderText(int) const override { return {}; }
         } owner;
         owner.Top = &root;
@@ -270,12 +427,27 @@ private slots:
         QVERIFY(groupRow.isValid());
         const QModelIndex fileRow = model.index(0, 0, groupRow);
         QCOMPARE(model.Access(fileRow).Node()->Name(), std::string_view("only"));
+        const QPersistentModelIndex bigRow = model.index(groupRow.row() == 0 ? 1 : 0, 0, top);
+        QCOMPARE(model.NodeOf(bigRow)->Name(), std::string_view("big"));
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QString groupName = groupRow.data().toString();
         root.SetScanning(false); // folds the one-file group back and frees it
         QVERIFY(model.Access(groupRow).Stale());
         QVERIFY(model.Access(fileRow).Stale());
-        QVERIFY(!groupRow.data().isValid());
-        model.Rebuild();
-        QCOMPARE(ChildNames(model, model.index(0, 0)).size(), 2);
+        // Until the refresh removes it, the row keeps its name and reads nothing else.
+        QCOMPARE(groupRow.data().toString(), groupName);
+        QVERIFY(!groupRow.siblingAtColumn(1).data().isValid());
+        // The refresh removes the group's row and inserts the file's; the other row stays.
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QVERIFY(!model.Refresh(TFileTreeModel::TRefresh::Changed));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(inserted.count(), 1);
+        QVERIFY(bigRow.isValid());
+        QCOMPARE(model.NodeOf(bigRow)->Name(), std::string_view("big"));
+        QCOMPARE(ChildNames(model, model.index(0, 0)), (QStringList {QStringLiteral("big"), QStringLiteral("only")}));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(!model.Access(model.index(i, 0, top)).Stale());
     }
 };
 

@@ -1,13 +1,20 @@
 // The main window driving real scans of real folders.
 #include <fstream>
 
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QTreeView>
+#include <QWindow>
 
 #include "UiTestSupport.h"
+#include "export/TreeTypesExport.h"
+#include "model/common/MessageBoxes.h"
 #include "model/common/Translate.h"
+#include "paint/Color.h"
 
 namespace {
 
@@ -60,6 +67,53 @@ private slots:
         QVERIFY(form.StatusText(1).contains(QLatin1Char('.')) || form.StatusText(1).contains(QLatin1Char(',')));
         QCOMPARE(form.ApplicationTitle(), QStringLiteral("Zumbrel"));
         QCOMPARE(form.MRUDirList().IndexOf(tree.Path()), form.MRUDirList().Count() - 1);
+    }
+
+    // A relative path (the command line, "zumbrel .") is made absolute before anything uses it.
+    void relativePathsBecomeAbsolute()
+    {
+        TempTree tree;
+        tree.MakeFile("name/x.bin", 10);
+        tree.MakeFile("name/sub/y.bin", 10);
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(tree.Path())));
+        struct TRestore
+        {
+            QString Dir;
+            ~TRestore() { QDir::setCurrent(Dir); }
+        } restore {saved};
+        struct
+        {
+            std::string Given;
+            std::string Shown;
+        } cases[] = {
+            {"name", tree / "name"},
+            {"name/", tree / "name"},
+            {"./name/sub/..", tree / "name"},
+            {".", tree.Path()},
+        };
+        for (const auto &c : cases) {
+            TWindowFixture w;
+            TFormMain &form = *w.Form;
+            form.ProcessCommandLine({c.Given});
+            QVERIFY(w.WaitForScans());
+            QCOMPARE(form.windowTitle(), QStringLiteral("Zumbrel - ") + QString::fromStdString(c.Shown));
+            QCOMPARE(std::string(form.RootNode()->Name()), c.Shown);
+            QCOMPARE(form.MRUDirList().IndexOf(c.Shown), form.MRUDirList().Count() - 1);
+            QVERIFY(!TFormMain::ProposedSaveFileName(form.RootNode()->GetDisplayName()).empty());
+        }
+    }
+
+    // A title shows a path as it is, "[*]" included.
+    void titleShowsThePathLiterally()
+    {
+        TempTree tree;
+        tree.MakeFile("a[*]b/x.bin", 10);
+        TWindowFixture w;
+        w.Form->ProcessPath(tree / "a[*]b", false);
+        QVERIFY(w.WaitForScans());
+        QVERIFY(w.Form->windowHandle());
+        QCOMPARE(w.Form->windowHandle()->title(), QString::fromStdString("Zumbrel - " + (tree / "a[*]b")));
     }
 
     void commandLineIgnoresFilesAndMissingPaths()
@@ -241,11 +295,31 @@ private slots:
         QVERIFY(text.find("Position=") != std::string::npos);
     }
 
-    // Column layout and sort come back at the next start.
+    // Column layout and sort come back at the next start; a hidden column keeps its width, and
+    // the tree column is never hidden.
     void columnLayoutPersists()
     {
         TempTree config;
         const std::string file = config / "Zumbrel.ini";
+        {
+            TSettings settings(file);
+            settings.SaveScreenStr("ColWidthsTreeView", "0,90,100,285,-105");
+        }
+        {
+            TSettings settings(file);
+            TFormMain form(settings);
+            QHeaderView *header = form.Tree()->header();
+            QVERIFY(!header->isSectionHidden(0));
+            QVERIFY(header->sectionSize(0) > 0);
+            QVERIFY(header->isSectionHidden(4));
+        }
+        {
+            TSettings settings(file);
+            const std::string widths = settings.ReadScreenSetting("ColWidthsTreeView", "");
+            QVERIFY2(widths.size() > 5 && widths.substr(widths.size() - 5) == ",-105", widths.c_str());
+            QVERIFY2(widths.front() != '-' && widths.front() != '0', widths.c_str());
+            settings.SaveScreenStr("ColWidthsTreeView", "196,90,100,285,105");
+        }
         {
             TSettings settings(file);
             TFormMain form(settings);
@@ -264,6 +338,80 @@ private slots:
         QCOMPARE(form.Model()->SortOrder(), Qt::AscendingOrder);
         QCOMPARE(
             QString::fromStdString(settings.ReadSettingStr("ColPositionsTreeView", "")), QStringLiteral("1,2,3,0,4,5"));
+    }
+
+    // Settings that cannot be written were reported at start; closing shows no more boxes.
+    void readOnlySettingsCloseQuietly()
+    {
+        struct TCountingBoxes final : IMessageBoxes
+        {
+            int Count = 0;
+            bool Show(TMessageKind, const std::string &, const std::string &) override
+            {
+                ++Count;
+                return false;
+            }
+        } boxes;
+        IMessageBoxes *previous = InstallMessageBoxes(&boxes);
+        {
+            TSettings settings(std::string(), TSettingsAccess::ReadOnly);
+            TFormMain form(settings);
+            form.show();
+            form.close();
+        }
+        InstallMessageBoxes(previous);
+        QCOMPARE(boxes.Count, 0);
+    }
+
+    // The save dialog opens in a folder that exists, and nothing is created before the user
+    // confirms: without a documents folder that is the home folder.
+    void saveFolderFallsBackToHome()
+    {
+        TempTree home;
+        const QByteArray savedHome = qgetenv("HOME");
+        const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QByteArray::fromStdString(home.Path()));
+        qunsetenv("XDG_CONFIG_HOME");
+        const QString cwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(home.Path())));
+        std::string noDocuments;
+        std::string documents;
+        std::string own;
+        {
+            TWindowFixture w;
+            noDocuments = w.Form->ProposedSaveFolder();
+            home.MakeDir(".config");
+            home.MakeDir("Docs");
+            std::ofstream(home / ".config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n";
+            documents = w.Form->ProposedSaveFolder();
+            home.MakeDir("Docs/Zumbrel");
+            own = w.Form->ProposedSaveFolder();
+        }
+        QDir::setCurrent(cwd);
+        qputenv("HOME", savedHome);
+        if (!savedConfig.isNull())
+            qputenv("XDG_CONFIG_HOME", savedConfig);
+        QCOMPARE(noDocuments, home.Path() + "/");
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(home / "Zumbrel")));
+        QCOMPARE(documents, home / "Docs/");
+        QCOMPARE(own, home / "Docs/Zumbrel/");
+    }
+
+    // Exports from the window resolve system colours from the palette of the moment.
+    void exportColoursFollowThePalette()
+    {
+        const QPalette saved = QGuiApplication::palette();
+        {
+            TWindowFixture w;
+            QPalette palette = saved;
+            palette.setColor(QPalette::Highlight, QColor(1, 2, 3));
+            QApplication::setPalette(palette);
+            QCOMPARE(ResolveExportColor(clHighlight), RGBColor(1, 2, 3));
+            QCOMPARE(ColorToHtml(clHighlight), std::string("#010203"));
+        }
+        QApplication::setPalette(saved);
+        // Without a window the classic colours stand.
+        QCOMPARE(ResolveExportColor(clHighlight), RGBColor(0, 120, 215));
     }
 
     void saveFileNameRule_data()

@@ -15,6 +15,15 @@
 enum class TTextType { Normal, Static };
 enum class TImageKind { Normal, Selected, State, Overlay };
 
+// One row's sort value for one column, read once before a sort: totals of folders being
+// scanned change between two comparisons, and a sort must never see a value change.
+struct TSortKey
+{
+    std::int64_t Number = 0;
+    double Real = 0;
+    QString Text;
+};
+
 // What the tree-grid asks its owner for. Every call runs on the user interface thread; a null
 // node stands for the placeholder row shown before any analysis.
 class IFileTreeOwner
@@ -25,20 +34,24 @@ public:
     [[nodiscard]] virtual TFileSystemNode *TopNode() const = 0;
     [[nodiscard]] virtual QString GetText(const TFileSystemNode *node, int column, TTextType type) const = 0;
     [[nodiscard]] virtual bool GetCellIsEmpty(const TFileSystemNode *node, int column) const = 0;
+    [[nodiscard]] virtual TSortKey SortKey(const TFileSystemNode *node, int column) const = 0;
     // Negative, zero or positive, ascending order.
-    [[nodiscard]] virtual int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const = 0;
+    [[nodiscard]] virtual int CompareSortKeys(const TSortKey &a, const TSortKey &b, int column) const = 0;
     [[nodiscard]] virtual QString HeaderText(int column) const = 0;
 };
 
 // The tree-grid's rows over the node model: each row holds one node reference and nothing
 // else; texts come from the owner. Rows are created on demand (children when a parent is
-// first asked for them), sorted stably by the current sort column when they are created, and
-// rebuilt from the model as a whole by Rebuild.
+// first asked for them) and sorted stably by the current sort column when they are created.
+// Refresh brings the created rows up to the live model with row insertions, removals, moves
+// and data changes, so persistent indexes (the view's expansion, selection, focus, hover and
+// scroll position) stay valid; Rebuild drops every row.
 //
 // Scan threads fold a small-files group holding a single file back into its directory and
-// free the group, so a row inside or of a group may outlive its node until the next rebuild.
+// free the group, so a row inside or of a group may outlive its node until the next refresh.
 // Access validates such rows against the live model and holds the locks that keep them alive
-// while the caller reads.
+// while the caller reads. Every other node a row holds is freed only by the user interface
+// thread, which first tells the model (ForgetChildren, ForgetRow).
 class TFileTreeModel final : public QAbstractItemModel
 {
 public:
@@ -51,6 +64,18 @@ public:
 
     // Drops every row; with `withTopRow` the single top row is created again for TopNode().
     void Rebuild(bool withTopRow = true);
+
+    enum class TRefresh { Changed, Everything };
+    // Brings the created rows up to the model: rows of new children are inserted, rows of
+    // children that went away (folded groups) removed, the children of folders being scanned
+    // (or, with Everything, of every created row) sorted again by their current values, and
+    // their cells reported changed. A new top node rebuilds every row instead: returns true
+    // then. `emptied` receives the rows whose cells changed between empty and not (failures).
+    bool Refresh(TRefresh what, QModelIndexList *emptied = nullptr);
+    // Before the user interface thread frees nodes: drops the rows of `node`'s children, or
+    // the row of `node` itself.
+    void ForgetChildren(const TFileSystemNode *node);
+    void ForgetRow(const TFileSystemNode *node);
     [[nodiscard]] int TopRowCount() const { return FTop ? 1 : 0; }
 
     // The sort used for children as they are created.
@@ -63,7 +88,7 @@ public:
     // The node of a row without any check: only for identity comparisons.
     [[nodiscard]] TFileSystemNode *NodeOf(const QModelIndex &index) const;
     [[nodiscard]] bool IsPlaceholder(const QModelIndex &index) const;
-    // The expanded state the row was created with (the group's Expanded flag).
+    // The group's Expanded flag (the state the user left the row in); true for the top row.
     [[nodiscard]] bool WasExpanded(const QModelIndex &index) const;
     // True when the row's children have been created.
     [[nodiscard]] bool ChildrenCreated(const QModelIndex &index) const;
@@ -102,14 +127,27 @@ public:
 
 private:
     struct TRow;
+    struct TReorder;
     TRow *RowOf(const QModelIndex &index) const;
+    QModelIndex IndexOf(const TRow &row, int column = 0) const;
+    std::unique_ptr<TRow> MakeRow(TFileSystemNode *node, TRow &parent, int childIndex) const;
     void CreateChildren(TRow &row) const;
-    void SortRows(TRow &row, bool recursive);
+    // The order of `nodes` by the current sort column, each node's key read once.
+    [[nodiscard]] std::vector<std::size_t> OrderOf(const std::vector<TFileSystemNode *> &nodes) const;
+    void SortRows(TRow &row, bool recursive, std::vector<TReorder> &reorders);
+    void ApplyReorders(std::vector<TReorder> &reorders);
+    void RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> &reorders, QModelIndexList *emptied);
+    void RemoveRows(TRow &parent, int first, int last);
     [[nodiscard]] TAccess AccessRow(const TRow &row) const;
     static TRow *FindRow(TRow &row, const TFileSystemNode *node);
 
     IFileTreeOwner &FOwner;
     std::unique_ptr<TRow> FTop;
+    // Scratch of one refresh: parents whose children's cells changed, rows that became empty
+    // or not, whether a collapsed row gained children.
+    std::vector<const TRow *> FChangedRows;
+    std::vector<const TRow *> FEmptiedRows;
+    bool FHintsChanged = false;
     int FSortColumn = 1;
     Qt::SortOrder FSortOrder = Qt::DescendingOrder;
 };
