@@ -18,7 +18,7 @@
 
 const char *const ExportUsage = "usage: zumbrel-cli export --format csv|txt|html|xml|xml2 "
                                 "[--rounding none|bankers|truncate] [--output FILE] "
-                                "[--no-grouping | --group-size BYTES] PATH\n";
+                                "[--no-grouping | --group-size BYTES] [--threads N] PATH\n";
 
 namespace {
 
@@ -97,6 +97,9 @@ bool ParseArgs(const std::vector<std::string> &args, TExportArgs &out)
             if (!ParseByteCount(args[++i], out.Options.GroupFileSize))
                 return false;
             groupingSet = true;
+        } else if (a == "--threads" && hasValue) { // scan workers
+            if (!ParseThreadCount(args[++i], out.Options.Threads))
+                return false;
         } else if (a == "--") {
             if (havePath || i + 2 != args.size())
                 return false;

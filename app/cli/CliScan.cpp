@@ -60,3 +60,12 @@ bool ParseByteCount(const std::string &text, std::int64_t &value)
     value = v;
     return true;
 }
+
+bool ParseThreadCount(const std::string &text, std::int32_t &threads)
+{
+    std::int64_t value = 0;
+    if (!ParseByteCount(text, value) || value < 1 || value > 64)
+        return false;
+    threads = static_cast<std::int32_t>(value);
+    return true;
+}

@@ -17,5 +17,9 @@ struct TCliScanResult
 // Scans `path` into a new root with the real scan thread machinery and waits for the end.
 TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &options);
 
+// The value of --threads: scan workers, 1 to 64 (1: the single walk; without the option one
+// per online processor).
+bool ParseThreadCount(const std::string &text, std::int32_t &threads);
+
 // Number of directory nodes below and including `root` whose listing failed.
 std::int64_t CountErrorNodes(const TGroupNode &root);

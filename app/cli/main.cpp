@@ -24,7 +24,7 @@ namespace {
 
 int Usage()
 {
-    std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] PATH\n";
+    std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] [--threads N] PATH\n";
     std::cerr << ExportUsage;
     return 2;
 }
@@ -45,6 +45,9 @@ int CommandScan(const std::vector<std::string> &args)
             if (!ParseByteCount(args[++i], options.GroupFileSize))
                 return Usage();
             groupingSet = true;
+        } else if (a == "--threads" && i + 1 < args.size()) { // scan workers
+            if (!ParseThreadCount(args[++i], options.Threads))
+                return Usage();
         } else if (a == "--") {
             if (havePath || i + 2 != args.size())
                 return Usage();
