@@ -126,10 +126,13 @@ TEST(ScanStress, StartStopAndRescanWhileTheTreeChanges)
                 related = related || other == node || Below(node, other) || Below(other, node);
             if (related)
                 continue;
+            busy.push_back(node);
+        }
+        // Chosen first: a rescan frees the old nodes below its folder.
+        for (TDirNode *node : busy) {
             const std::string name(node->Name()); // as the window does: the node is reused in place
             node->Clear();
             node->SetName(name);
-            busy.push_back(node);
             start(node);
         }
         (void)root.GetSize(), (void)list.GetFirstThreadCurrentDir();
