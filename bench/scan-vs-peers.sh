@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Times a whole-tree scan by zumbrel-cli against du, ncdu and gdu on the same tree, warm
-# cache, median of 5 runs each: wall time, CPU time, peak RSS, and ratios to zumbrel-cli.
-#   bench/scan-vs-peers.sh TREE
-# When TREE does not exist it is generated: metadata-only copies of /usr (folders, links,
-# and sparse files of the original sizes) until about 1,000,000 entries.
+# Times a whole-tree scan by zumbrel-cli (1 worker and N workers) against du, ncdu, gdu and,
+# when FLOOR names the floor program (a bare getdents64 + statx walk, 1 and 2 threads), the
+# system-call floor, all on the same tree: RUNS rounds (default 5), each running every tool
+# once in a rotating order, so that machine noise falls on all of them alike. Prints the
+# median wall time, CPU time and peak RSS per tool, peak RSS per entry, and the ratio of
+# medians to `zumbrel-cli scan` with N workers.
+#   [FLOOR=/tmp/floor] [CLI=path/to/zumbrel-cli] [THREADS=N] [COLD=1] bench/scan-vs-peers.sh TREE
+# COLD=1 drops the page cache before every run (needs root). Without CLI a release build is
+# made. When TREE does not exist it is generated: metadata-only copies of /usr (folders,
+# links, and sparse files of the original sizes) until about 1,000,000 entries.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree=${1:?usage: bench/scan-vs-peers.sh TREE}
@@ -18,8 +23,15 @@ if [ ${#need[@]} -gt 0 ]; then
     "${sudo_cmd[@]}" apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
-scripts/build.sh release zumbrel-cli >/dev/null
-cli=build-release/bin/zumbrel-cli
+if [ -n "${CLI:-}" ]; then
+    cli=$CLI
+else
+    scripts/build.sh release zumbrel-cli >/dev/null
+    cli=build-release/bin/zumbrel-cli
+fi
+threads=${THREADS:-$(nproc)}
+floor=${FLOOR:-}
+cold=${COLD:-0}
 
 if [ ! -d "$tree" ]; then
     echo "generating $tree ..." >&2
@@ -76,28 +88,54 @@ if [ "$find_files" != "$z_files" ] || [ "$find_bytes" != "$z_bytes" ]; then
     exit 1
 fi
 
-# Runs a command $runs times (after one warm-up) and prints the median wall, CPU and peak RSS.
-measure() {
-    "$@" >/dev/null 2>&1 || true
-    local samples=() stats
-    stats=$(mktemp)
-    for _ in $(seq "$runs"); do
-        /usr/bin/time -f '%e %U %S %M' -o "$stats" "$@" >/dev/null 2>&1 || true
-        samples+=("$(tail -n 1 "$stats")")
-    done
-    rm -f "$stats"
-    printf '%s\n' "${samples[@]}" | awk '{print $1, $2 + $3, $4}' | sort -n | awk -v n="$runs" 'NR == int((n + 1) / 2)'
+drop_caches() {
+    [ "$cold" = 1 ] || return 0
+    sync
+    echo 3 >/proc/sys/vm/drop_caches
 }
 
-declare -A wall cpu rss
-tools=(zumbrel-cli du ncdu gdu)
-read -r wall[zumbrel-cli] cpu[zumbrel-cli] rss[zumbrel-cli] < <(measure "$cli" scan "$tree")
-read -r wall[du] cpu[du] rss[du] < <(measure du -s --apparent-size "$tree")
-read -r wall[ncdu] cpu[ncdu] rss[ncdu] < <(measure ncdu -0 -x -o /dev/null "$tree")
-read -r wall[gdu] cpu[gdu] rss[gdu] < <(measure gdu -n -p "$tree")
+declare -A cmd
+tools=("zumbrel-cli -t1" "zumbrel-cli -t$threads" du ncdu gdu)
+cmd["zumbrel-cli -t1"]="$cli scan --threads 1 $tree"
+cmd["zumbrel-cli -t$threads"]="$cli scan --threads $threads $tree"
+cmd[du]="du -s --apparent-size $tree"
+cmd[ncdu]="ncdu -0 -x -o /dev/null $tree"
+cmd[gdu]="gdu -n -p $tree"
+if [ -n "$floor" ]; then
+    tools+=("floor -t1" "floor -t2")
+    cmd["floor -t1"]="$floor -t 1 $tree"
+    cmd["floor -t2"]="$floor -t 2 $tree"
+fi
+ref="zumbrel-cli -t$threads"
 
-printf '%-12s %9s %9s %11s %12s %10s\n' tool wall_s cpu_s peak_rss_MB bytes/entry wall/zumbrel
-for t in "${tools[@]}"; do
-    awk -v t="$t" -v w="${wall[$t]}" -v c="${cpu[$t]}" -v r="${rss[$t]}" -v e="$entries" -v zw="${wall[zumbrel-cli]}" \
-        'BEGIN { printf "%-12s %9.3f %9.3f %11.1f %12.1f %10.2f\n", t, w, c, r / 1024, r * 1024 / e, (zw > 0 ? w / zw : 0) }'
+# Warm-up: every tool once (fills the cache for warm rounds).
+for t in "${tools[@]}"; do ${cmd[$t]} >/dev/null 2>&1 || true; done
+
+samples=$(mktemp)
+stats=$(mktemp)
+trap 'rm -f "$samples" "$stats"' EXIT
+n=${#tools[@]}
+for round in $(seq 0 $((runs - 1))); do
+    for k in $(seq 0 $((n - 1))); do
+        t=${tools[$(((k + round) % n))]}
+        drop_caches
+        /usr/bin/time -f '%e %U %S %M' -o "$stats" ${cmd[$t]} >/dev/null 2>&1 || true
+        echo "$t|$(tail -n 1 "$stats")" >>"$samples"
+    done
 done
+
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
+declare -A wall cpu rss
+for t in "${tools[@]}"; do
+    wall[$t]=$(grep -F "$t|" "$samples" | cut -d'|' -f2 | awk '{print $1}' | median)
+    cpu[$t]=$(grep -F "$t|" "$samples" | cut -d'|' -f2 | awk '{print $2 + $3}' | median)
+    rss[$t]=$(grep -F "$t|" "$samples" | cut -d'|' -f2 | awk '{print $4}' | median)
+done
+
+echo "$runs rounds in rotating order, $( [ "$cold" = 1 ] && echo cold || echo warm ) cache, $(nproc) CPUs, load $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-16s %9s %9s %11s %12s %12s\n' tool wall_s cpu_s peak_rss_MB bytes/entry "ratio"
+for t in "${tools[@]}"; do
+    awk -v t="$t" -v w="${wall[$t]}" -v c="${cpu[$t]}" -v r="${rss[$t]}" -v e="$entries" -v zw="${wall[$ref]}" \
+        'BEGIN { printf "%-16s %9.3f %9.3f %11.1f %12.1f %12.2f\n", t, w, c, r / 1024, r * 1024 / e, (zw > 0 ? w / zw : 0) }'
+done
+echo "ratio: median wall time over that of '$ref'"

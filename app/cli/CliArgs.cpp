@@ -79,6 +79,12 @@ bool ParseScanArgument(TArgReader &reader, TScanArgs &args)
         args.Options.GroupFileSize = 0;
     } else if (reader.Is("--group-size")) {
         args.Options.GroupFileSize = ParseCount(reader.Value(), 0, _("--group-size needs a number of bytes"));
+    } else if (reader.Is("--threads")) {
+        // Workers of the walk: 0 (the default) means one per processor.
+        const std::int64_t threads = ParseCount(reader.Value(), 1, _("--threads needs a number from 1 to 64"));
+        if (threads > 64)
+            throw ECliUsage(_("--threads needs a number from 1 to 64"));
+        args.Options.Threads = static_cast<std::int32_t>(threads);
     } else if (reader.IsFlag("-q") || reader.IsFlag("--quiet")) {
         args.Quiet = true;
     } else if (reader.IsOperand()) {

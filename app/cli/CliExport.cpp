@@ -25,7 +25,7 @@
 
 const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2|ncdu "
                                 "[--rounding none|bankers|truncate] [--output FILE] "
-                                "[--no-grouping | --group-size BYTES] [--quiet] PATH | --import FILE";
+                                "[--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH | --import FILE";
 
 namespace {
 

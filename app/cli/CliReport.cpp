@@ -24,7 +24,7 @@
 #include "settings/FormatText.h"
 
 const char *const ReportUsage = "zumbrel-cli report [--depth N] [--top N] [--rounding none|bankers|truncate] "
-                                "[--no-grouping | --group-size BYTES] [--quiet] PATH";
+                                "[--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH";
 
 namespace {
 

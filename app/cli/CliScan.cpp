@@ -23,7 +23,7 @@
 #include "scan/QueueDispatcher.h"
 #include "scan/ScanThread.h"
 
-const char *const ScanUsage = "zumbrel-cli scan [--no-grouping | --group-size BYTES] [--quiet] PATH";
+const char *const ScanUsage = "zumbrel-cli scan [--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH";
 
 void KeepUntilExit(std::unique_ptr<TRootDirNode> root)
 {

@@ -23,12 +23,16 @@ std::int32_t CheckedAdd32(std::int32_t a, std::int32_t b)
     return r;
 }
 
-std::int64_t CheckedAdd64(std::int64_t a, std::int64_t b)
+// Sizes stop at the ends of their range: a sum of sparse files beyond 2^63 bytes must not
+// end a scan or tear a tree apart.
+std::int64_t SaturatingAdd64(std::int64_t a, std::int64_t b, bool *saturated = nullptr)
 {
     std::int64_t r;
-    if (__builtin_add_overflow(a, b, &r))
-        throw std::overflow_error("size overflow");
-    return r;
+    if (!__builtin_add_overflow(a, b, &r))
+        return r;
+    if (saturated)
+        *saturated = true;
+    return b > 0 ? INT64_MAX : INT64_MIN;
 }
 
 // Adds with an overflow check; retries when another thread changed the value meanwhile.
@@ -80,9 +84,14 @@ std::unique_ptr<TFileSystemNode> TFileSystemNode::Clone() const
     throw std::logic_error(std::string("Clone is not offered for ") + ClassName());
 }
 
-void TFileSystemNode::IncSize(std::int64_t value)
+bool TFileSystemNode::IncSize(std::int64_t value)
 {
-    AtomicCheckedAdd(FSize, value, CheckedAdd64);
+    bool saturated = false;
+    std::int64_t current = FSize.load(std::memory_order_relaxed);
+    while (
+        !FSize.compare_exchange_weak(current, SaturatingAdd64(current, value, &saturated), std::memory_order_relaxed))
+        saturated = false;
+    return saturated;
 }
 
 void TFileSystemNode::Delete()
@@ -103,9 +112,17 @@ std::string TFileSystemNode::GetFullPathName() const
         if (node->FParent->FileType() != fstFileGroup)
             parts.push_back(node->FParent->Name());
     }
+    std::size_t length = 0;
+    for (const std::string_view part : parts)
+        length += part.size() + 1;
     std::string path;
-    for (auto it = parts.rbegin(); it != parts.rend(); ++it)
-        path = it == parts.rbegin() ? std::string(*it) : JoinPath(path, *it);
+    path.reserve(length);
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
+        // Joined in place, as JoinPath would: never "//", and "/" stays "/".
+        if (it != parts.rbegin() && (path.empty() || path.back() != PathDelim))
+            path += PathDelim;
+        path.append(*it);
+    }
     return path;
 }
 
@@ -341,7 +358,7 @@ void TGroupNode::RecalcSizeAndFileCount()
     std::int32_t count = 0;
     for (std::int32_t i = 0; i < lock.Children().Count(); ++i) {
         const TFileSystemNode *child = lock.Children().Items(i);
-        size = CheckedAdd64(size, child->GetSize());
+        size = SaturatingAdd64(size, child->GetSize());
         count = CheckedAdd32(count, child->FileCount());
     }
     FSize.store(size, std::memory_order_relaxed);
@@ -534,7 +551,8 @@ template <class T, class Value, class Add> T LiveSum(const TGroupNode &top, Valu
 std::int64_t TGroupNode::SumChildSizes() const
 {
     return LiveSum<std::int64_t>(
-        *this, [](const TFileSystemNode *n) { return n->GetSize(); }, CheckedAdd64);
+        *this, [](const TFileSystemNode *n) { return n->GetSize(); },
+        [](std::int64_t a, std::int64_t b) { return SaturatingAdd64(a, b); });
 }
 
 std::int32_t TGroupNode::SumChildFileCounts() const
@@ -635,9 +653,13 @@ TFileGroupNode *TDirNode::GetSmallFilesGroup()
 void TRootDirNode::SetFullPathName(std::string_view value)
 {
     SetName(value);
-    const TVolumeInfo info = GetVolumeInfo(std::string(value));
-    if (!info.Name.empty())
-        FVolumeName.Set(info.Name);
+    // Only a drive shows its label; a folder on it is named by its path alone.
+    FFileType.store(fstNone, std::memory_order_relaxed);
+    if (FileType() == fstDrive) {
+        const TVolumeInfo info = GetVolumeInfo(std::string(value));
+        if (!info.Name.empty())
+            FVolumeName.Set(info.Name);
+    }
     UpdateFreeDiskSize();
 }
 
@@ -721,10 +743,9 @@ std::int32_t TFixedDrivesNode::PopulateDrives()
 
 // ---- TFileGroupNode ----
 
-void TFileGroupNode::IncSize(std::int64_t value)
+bool TFileGroupNode::IncSize(std::int64_t value)
 {
-    if (!IsFilesScanned())
-        TGroupNode::IncSize(value);
+    return !IsFilesScanned() && TGroupNode::IncSize(value);
 }
 
 bool TFileGroupNode::Scanning() const

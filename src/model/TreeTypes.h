@@ -63,7 +63,9 @@ public:
     [[nodiscard]] virtual TFileType FileType() const { return fstFile; }
     [[nodiscard]] virtual std::string GetDisplayName() const { return std::string(Name()); }
     [[nodiscard]] virtual std::int64_t GetSize() const { return FSize.load(std::memory_order_relaxed); }
-    virtual void IncSize(std::int64_t value);
+    // Adds to the size; a total beyond the 64-bit range stays at its end. Returns true
+    // when this addition reached the end of the range.
+    virtual bool IncSize(std::int64_t value);
 
     // Removes the node from its parent, which frees it, and recalculates the ancestors.
     // `this` is gone afterwards. Without a parent nothing happens.
@@ -339,7 +341,7 @@ public:
     TFileGroupNode() = default;
     [[nodiscard]] const char *ClassName() const override { return "TFileGroupNode"; }
     [[nodiscard]] TFileType FileType() const override { return fstFileGroup; }
-    void IncSize(std::int64_t value) override;
+    bool IncSize(std::int64_t value) override;
     [[nodiscard]] bool Scanning() const override;
     [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
     void IncFileCount(std::int32_t value) override;

@@ -75,6 +75,11 @@ public:
     // Reopens a parked handle through its still open `child` (its "..") and checks that it is
     // the same directory as before. Returns 0 or an errno. Does nothing on an open handle.
     virtual int Unpark(IDirHandle &child) = 0;
+    // Reopens a parked handle as `name` inside the open directory `parent`, or, without a
+    // parent, at the path `name` (following a link there, as IDirLister::Open does), and
+    // checks that it is the same directory as before. Returns 0, ESTALE when another
+    // directory is found there, or the errno of the open. Does nothing on an open handle.
+    virtual int Reopen(IDirHandle *parent, const std::string &name) = 0;
 };
 
 // Directory listing service.

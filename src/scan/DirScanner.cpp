@@ -1,8 +1,16 @@
 #include "scan/DirScanner.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include <unistd.h>
+
+#include "log/Logger.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
 #include "model/common/Profiler.h"
@@ -22,17 +30,377 @@ void EndScanning(TDirNode *node) noexcept
 
 } // namespace
 
+// One directory from its entry until its totals have reached its parent. Its own listing
+// holds one reference and every subdirectory being scanned (by any worker) one more; the
+// worker that drops the last reference finishes the directory.
+struct TDirScanner::TDirState
+{
+    TDirState(TDirNode *node, TDirState *parent)
+        : Node(node)
+        , Parent(parent)
+    { }
+    TDirNode *Node;
+    TDirState *Parent;
+    std::atomic<std::int32_t> Outstanding {1};
+    std::atomic<bool> Saturated {false}; // its size reached the largest value (logged once)
+};
+
+// A directory on one worker's stack: its open (or parked) handle and the part of its listing
+// not yet taken. Only the worker that owns the stack touches it.
 struct TDirScanner::TFrame
 {
-    TDirNode *Node = nullptr;
-    std::size_t PathLength = 0; // the frame's path is the first PathLength bytes of the shared path
+    TDirState *State = nullptr;
     std::unique_ptr<IDirHandle> Handle;
     TDirListing Listing;
     std::size_t Next = 0;
-    TDirNode *PendingChild = nullptr; // a subdirectory whose totals are still to be added
-    int ReopenError = 0; // why a parked handle could not be reopened
+    std::size_t DirsLeft = 0; // subdirectories to descend among the entries not yet taken
     std::int32_t SmallFiles = 0; // files of the listing that go into the small-files group
+    bool Parked = false;
+    bool Lost = false; // could not be reached again: the rest of its listing is dropped
 };
+
+// A subdirectory handed to an idle worker, already opened (or with the error of opening it).
+struct TDirScanner::TTask
+{
+    TDirNode *Node = nullptr;
+    TDirState *Parent = nullptr;
+    std::unique_ptr<IDirHandle> Handle;
+    int Error = 0;
+    std::int32_t Level = -1; // the level OnFind reported for it
+};
+
+// The idle workers of one scan and the subdirectories handed to them.
+class TDirScanner::TPool
+{
+public:
+    explicit TPool(std::int32_t workers)
+        : FWorkers(workers)
+    { }
+
+    // True while a worker waits and no task is there for it.
+    [[nodiscard]] bool Hungry() const { return FHungry.load(std::memory_order_relaxed) > 0; }
+
+    void Push(TTask task)
+    {
+        {
+            std::scoped_lock guard(FLock);
+            FTasks.push_back(std::move(task));
+            Update();
+        }
+        FChanged.notify_one();
+    }
+
+    // Waits for a task; false once every worker is idle and no task is left, which ends
+    // the scan.
+    bool Take(TTask &task)
+    {
+        std::unique_lock guard(FLock);
+        ++FIdle;
+        Update();
+        for (;;) {
+            if (!FTasks.empty()) {
+                task = std::move(FTasks.front());
+                FTasks.pop_front();
+                --FIdle;
+                Update();
+                return true;
+            }
+            if (FIdle >= FWorkers) {
+                FChanged.notify_all();
+                return false;
+            }
+            FChanged.wait(guard);
+        }
+    }
+
+    // Fewer workers than planned (a thread could not be started).
+    void SetWorkers(std::int32_t workers)
+    {
+        {
+            std::scoped_lock guard(FLock);
+            FWorkers = workers;
+        }
+        FChanged.notify_all();
+    }
+
+private:
+    void Update() { FHungry.store(FIdle - static_cast<std::int32_t>(FTasks.size()), std::memory_order_relaxed); }
+
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::deque<TTask> FTasks;
+    std::int32_t FWorkers;
+    std::int32_t FIdle = 0;
+    std::atomic<std::int32_t> FHungry {0};
+};
+
+// One worker's depth-first walk of the subtrees it is given.
+class TDirScanner::TWalker
+{
+public:
+    TWalker(TDirScanner &scanner, TPool &pool)
+        : FScanner(scanner)
+        , FPool(pool)
+    { }
+
+    // Scans the task's directory and everything below it that is not handed on. An
+    // exception ends the whole scan; the walker's own directories are finished first.
+    void Run(TTask task, const std::string *rootPath = nullptr)
+    {
+        FBaseLevel = task.Level + 1;
+        try {
+            if (rootPath)
+                task.Handle = Platform().Lister->Open(*rootPath, task.Error);
+            Enter(task.Node, task.Parent, std::move(task.Handle), task.Error);
+            Walk();
+        } catch (...) {
+            FScanner.Abort(std::current_exception());
+            while (!FStack.empty()) {
+                std::unique_ptr<TFrame> frame = std::move(FStack.back());
+                FStack.pop_back();
+                FScanner.Release(frame->State);
+            }
+            FDirsLeft = 0;
+        }
+    }
+
+private:
+    [[nodiscard]] bool Stopped() const { return FScanner.FStopScan.load(std::memory_order_acquire); }
+
+    // Lists `node`, opened as `handle` (or failed with `err`), and pushes its frame. The
+    // reference `parent` holds for it is released here when nothing is pushed.
+    void Enter(TDirNode *node, TDirState *parent, std::unique_ptr<IDirHandle> handle, int err)
+    {
+        if (Stopped()) {
+            FScanner.Release(parent);
+            return;
+        }
+        if (!handle) {
+            FScanner.Fail(node, err ? err : EIO);
+            FScanner.Release(parent);
+            return;
+        }
+        std::unique_ptr<TDirState> state;
+        try {
+            state = std::make_unique<TDirState>(node, parent);
+            auto frame = std::make_unique<TFrame>();
+            frame->Handle = std::move(handle);
+            if (FStack.size() == FStack.capacity())
+                FStack.reserve(std::max<std::size_t>(16, 2 * FStack.size()));
+            frame->State = state.release();
+            FStack.push_back(std::move(frame)); // room reserved: cannot throw
+        } catch (...) {
+            FScanner.Release(parent);
+            throw;
+        }
+        // The frame is on the stack, so whatever throws from here on finishes it (Run).
+        node->SetScanning(true);
+        TFrame &frame = *FStack.back();
+        if (const int listError = frame.Handle->ReadAll(frame.Listing, FScanner.FStopScan))
+            FScanner.Fail(node, listError); // what was read before the error is kept
+        // The whole listing is known: make room once instead of growing per entry.
+        std::int32_t direct = 0;
+        for (const TRawDirEntry &e : frame.Listing.Entries) {
+            const bool isDir = e.Attributes & FileAttr::Directory;
+            const std::int64_t size = (e.Attributes & FileAttr::ReparsePoint) ? 0 : e.Size;
+            if (isDir && !(e.Attributes & FileAttr::ReparsePoint))
+                ++frame.DirsLeft;
+            if (!isDir && size < FScanner.FScanOptions.GroupFileSize)
+                ++frame.SmallFiles;
+            else
+                ++direct;
+        }
+        FDirsLeft += frame.DirsLeft;
+        node->ReserveChildren(direct + (frame.SmallFiles ? 1 : 0));
+        // Deep trees: only the newest levels keep their directory open.
+        if (FStack.size() > OpenDirectoryWindow) {
+            TFrame &old = *FStack[FStack.size() - OpenDirectoryWindow - 1];
+            if (!old.Parked && !old.Lost) {
+                old.Handle->Park();
+                old.Parked = true;
+            }
+        }
+    }
+
+    // Adds the frame's next entry to its directory; returns it when it is a directory to
+    // descend.
+    TDirNode *TakeEntry(TFrame &frame, std::int32_t level)
+    {
+        const TRawDirEntry &entry = frame.Listing.Entries[frame.Next++];
+        const std::string_view name = frame.Listing.Name(entry);
+        TDirNode *node = frame.State->Node;
+        node->SetEmpty(false);
+        if (entry.Attributes & FileAttr::Directory) {
+            TDirNode *child = node->AddChildDir(name, entry.Timestamp, entry.Attributes);
+            FScanner.FCurrentNode.store(child, std::memory_order_release);
+            if (FScanner.OnFind)
+                FScanner.OnFind(child->GetFullPathName(), level);
+            if (entry.Attributes & FileAttr::ReparsePoint)
+                return nullptr;
+            --frame.DirsLeft;
+            --FDirsLeft;
+            return child;
+        }
+        auto file = TFileNode::Create(name);
+        file->SetTimestamp(entry.Timestamp);
+        file->SetAttributes(entry.Attributes);
+        std::int64_t size = 0;
+        if (!(entry.Attributes & FileAttr::ReparsePoint)) {
+            size = entry.Size;
+            file->SetSize(size);
+            FScanner.AddSize(frame.State, size);
+        }
+        node->IncFileCount(1);
+        if (size < FScanner.FScanOptions.GroupFileSize) {
+            // Created on first use, at the position of the first small file.
+            const bool fresh = node->SmallFilesGroup() == nullptr;
+            TFileGroupNode *group = node->GetSmallFilesGroup();
+            if (fresh && frame.SmallFiles > 1)
+                group->ReserveChildren(frame.SmallFiles);
+            group->AddChildNode(std::move(file));
+            group->IncFileCount(1);
+            group->IncSize(size);
+        } else {
+            node->AddChildNode(std::move(file));
+        }
+        return nullptr;
+    }
+
+    void Walk()
+    {
+        while (!FStack.empty()) {
+            TFrame &frame = *FStack.back();
+            bool descended = false;
+            while (!frame.Lost && frame.Next < frame.Listing.Entries.size() && !Stopped()) {
+                // Only work this walker can spare: handing on the one folder it has left
+                // would just swap the roles (a chain of folders would change hands at
+                // every level).
+                if (FDirsLeft > 1 && FPool.Hungry()) {
+                    HandOn();
+                    if (frame.Next >= frame.Listing.Entries.size())
+                        break;
+                }
+                const auto level = static_cast<std::int32_t>(FBaseLevel + FStack.size() - 1);
+                TDirNode *child = TakeEntry(frame, level);
+                if (!child)
+                    continue;
+                int err = 0;
+                std::unique_ptr<IDirHandle> handle = frame.Handle->OpenChild(child->Name(), err);
+                frame.State->Outstanding.fetch_add(1, std::memory_order_relaxed);
+                const std::size_t depth = FStack.size();
+                Enter(child, frame.State, std::move(handle), err);
+                if (FStack.size() > depth) {
+                    descended = true;
+                    break;
+                }
+            }
+            if (!descended)
+                Pop();
+        }
+    }
+
+    // Gives a waiting worker the next subdirectory of the oldest directory that still has
+    // one: the biggest piece of work at hand, and taken in listing order, so the tree stays
+    // the same.
+    void HandOn()
+    {
+        const std::size_t first = FStack.size() > OpenDirectoryWindow ? FStack.size() - OpenDirectoryWindow : 0;
+        for (std::size_t i = first; i < FStack.size(); ++i) {
+            TFrame &frame = *FStack[i];
+            if (frame.Lost || frame.Parked || frame.DirsLeft == 0)
+                continue;
+            const auto level = static_cast<std::int32_t>(FBaseLevel + i);
+            while (frame.Next < frame.Listing.Entries.size() && !Stopped()) {
+                TDirNode *child = TakeEntry(frame, level);
+                if (!child)
+                    continue;
+                TTask task;
+                task.Node = child;
+                task.Parent = frame.State;
+                task.Level = level;
+                task.Handle = frame.Handle->OpenChild(child->Name(), task.Error);
+                frame.State->Outstanding.fetch_add(1, std::memory_order_relaxed);
+                try {
+                    FPool.Push(std::move(task));
+                } catch (...) {
+                    frame.State->Outstanding.fetch_sub(1, std::memory_order_relaxed); // its frame holds one
+                    throw;
+                }
+                return;
+            }
+            return;
+        }
+    }
+
+    // Finishes the newest frame and makes its parent's directory usable again.
+    void Pop()
+    {
+        std::unique_ptr<TFrame> done = std::move(FStack.back());
+        FStack.pop_back();
+        FDirsLeft -= done->DirsLeft; // left over when lost or stopped
+        if (!FStack.empty()) {
+            TFrame &parent = *FStack.back();
+            if (parent.Parked && !parent.Lost) {
+                const int err = parent.Handle->Unpark(*done->Handle);
+                if (err == 0) {
+                    parent.Parked = false;
+                } else {
+                    // Its ".." is not its parent any more: this folder was moved away.
+                    if (err == ESTALE)
+                        FScanner.Fail(done->State->Node, ESTALE);
+                    Recover();
+                }
+            }
+        }
+        FScanner.Release(done->State);
+    }
+
+    // Reopens the newest frame's directory by name from the nearest open ancestor (or by
+    // its path), checking every folder on the way. Folders that are not there any more
+    // record the error and drop the rest of their listing; the others carry on.
+    void Recover()
+    {
+        const std::size_t top = FStack.size() - 1;
+        std::size_t from = top;
+        while (from > 0 && FStack[from - 1]->Parked && !FStack[from - 1]->Lost)
+            --from;
+        for (std::size_t i = from; i <= top; ++i) {
+            TFrame &frame = *FStack[i];
+            const TDirNode *node = frame.State->Node;
+            const int err = i == 0 ? frame.Handle->Reopen(nullptr, node->GetFullPathName())
+                                   : frame.Handle->Reopen(FStack[i - 1]->Handle.get(), std::string(node->Name()));
+            if (err) {
+                for (std::size_t j = i; j <= top; ++j) {
+                    FStack[j]->Lost = true;
+                    FScanner.Fail(FStack[j]->State->Node, err);
+                }
+                return;
+            }
+            frame.Parked = false;
+            // Only the newest levels stay open, as while descending.
+            if (i > from && i - 1 + OpenDirectoryWindow < FStack.size()) {
+                FStack[i - 1]->Handle->Park();
+                FStack[i - 1]->Parked = true;
+            }
+        }
+    }
+
+    TDirScanner &FScanner;
+    TPool &FPool;
+    std::vector<std::unique_ptr<TFrame>> FStack;
+    std::int32_t FBaseLevel = 0; // OnFind's level for the entries of the first frame
+    std::size_t FDirsLeft = 0; // subdirectories still to descend, over the whole stack
+};
+
+std::int32_t ScanWorkerCount(std::int32_t requested)
+{
+    constexpr std::int32_t MaxWorkers = 64;
+    if (requested <= 0) {
+        const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+        requested = online > 0 ? static_cast<std::int32_t>(std::min<long>(online, MaxWorkers)) : 1;
+    }
+    return std::clamp(requested, 1, MaxWorkers);
+}
 
 std::string RedirectSystemDir(const std::string &path, const std::string &system32Dir, const std::string &sysnativeDir)
 {
@@ -54,13 +422,51 @@ TDirScanner::~TDirScanner()
 std::string TDirScanner::CurrentDir() const
 {
     std::scoped_lock guard(FLock);
+    if (const TDirNode *node = FCurrentNode.load(std::memory_order_acquire))
+        return node->GetFullPathName();
     return FCurrentDir;
 }
 
-void TDirScanner::SetCurrentDir(const std::string &path)
+void TDirScanner::Fail(TDirNode *node, int err)
 {
-    std::scoped_lock guard(FLock);
-    FCurrentDir.assign(path);
+    node->SetErrorCode(err);
+    Platform().System->DebugOutput("ErrorCode " + std::to_string(node->ErrorCode()) + ": " + node->GetFullPathName());
+}
+
+void TDirScanner::AddSize(TDirState *state, std::int64_t size)
+{
+    if (state->Node->IncSize(size) && !state->Saturated.exchange(true, std::memory_order_relaxed))
+        ZU_LOG_WARN("Size beyond 2^63 bytes, kept at the largest value: " + state->Node->GetFullPathName());
+}
+
+void TDirScanner::Abort(std::exception_ptr error) noexcept
+{
+    {
+        std::scoped_lock guard(FErrorLock);
+        if (!FError)
+            FError = std::move(error);
+    }
+    FStopScan.store(true, std::memory_order_release);
+}
+
+void TDirScanner::Release(TDirState *state) noexcept
+{
+    while (state && state->Outstanding.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        TDirNode *node = state->Node;
+        node->SetScanCanceled(FStopScan.load(std::memory_order_acquire));
+        EndScanning(node);
+        TDirState *parent = state->Parent;
+        if (parent) {
+            try {
+                AddSize(parent, node->GetSize());
+                parent->Node->IncFileCount(node->FileCount());
+            } catch (...) {
+                Abort(std::current_exception());
+            }
+        }
+        delete state;
+        state = parent;
+    }
 }
 
 void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &options)
@@ -71,15 +477,22 @@ void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &opti
     FScanning.store(true, std::memory_order_release);
     FScanSeconds = 0;
     FScanOptions = options;
+    const auto finish = [this] {
+        std::scoped_lock guard(FLock);
+        if (const TDirNode *last = FCurrentNode.exchange(nullptr, std::memory_order_acq_rel))
+            FCurrentDir = last->GetFullPathName();
+    };
     try {
         const std::string start = ExcludeTrailingPathDelimiter(path);
         FRootNode->Clear();
         FRootNode->SetFullPathName(start);
         ScanTree(start);
     } catch (...) {
+        finish();
         FScanning.store(false, std::memory_order_release);
         throw;
     }
+    finish();
     FScanning.store(false, std::memory_order_release);
     if (profiler.HighResCounter() && profiler.Frequency() > 0)
         FScanSeconds = static_cast<double>(profiler.StopTimer(ScanTimer)) / static_cast<double>(profiler.Frequency());
@@ -87,144 +500,47 @@ void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &opti
 
 void TDirScanner::ScanTree(const std::string &startPath)
 {
-    IDirLister &lister = *Platform().Lister;
-    ISystem &system = *Platform().System;
-    std::vector<std::unique_ptr<TFrame>> stack;
-    std::string path = startPath;
-
-    // Opens and lists one directory; pushes a frame for it unless it failed or a stop came.
-    const auto enter = [&](TDirNode *node, IDirHandle *parent, int parentError) {
-        if (FStopScan.load(std::memory_order_acquire))
-            return;
-        node->SetScanning(true);
-        int err = parentError;
-        std::unique_ptr<IDirHandle> handle;
-        if (!err) {
-            handle = parent ? parent->OpenChild(LastPathComponent(path), err) : lister.Open(path, err);
-            if (!handle && !err)
-                err = EIO;
-        }
-        node->SetErrorCode(err);
-        if (node->ErrorCode() != 0) {
-            system.DebugOutput("ErrorCode " + std::to_string(node->ErrorCode()) + ": " + path);
-            EndScanning(node);
-            return;
-        }
-        auto frame = std::make_unique<TFrame>();
-        frame->Node = node;
-        frame->PathLength = path.size();
-        frame->Handle = std::move(handle);
-        int listError = 0;
+    const std::int32_t workers = ScanWorkerCount(FScanOptions.Threads);
+    TPool pool(workers);
+    const auto work = [this, &pool] {
         try {
-            listError = frame->Handle->ReadAll(frame->Listing, FStopScan);
+            TWalker walker(*this, pool);
+            TTask task;
+            while (pool.Take(task))
+                walker.Run(std::move(task));
         } catch (...) {
-            EndScanning(node); // not on the stack yet, so the outer handler cannot reach it
-            throw;
+            Abort(std::current_exception());
         }
-        if (listError) {
-            // What was read before the error is kept; the node still shows the failure.
-            node->SetErrorCode(listError);
-            system.DebugOutput("ErrorCode " + std::to_string(node->ErrorCode()) + ": " + path);
-        }
-        // The whole listing is known: make room once instead of growing per entry.
-        std::int32_t direct = 0;
-        std::int32_t small = 0;
-        for (const TRawDirEntry &e : frame->Listing.Entries) {
-            const bool isDir = e.Attributes & FileAttr::Directory;
-            const std::int64_t size = (e.Attributes & FileAttr::ReparsePoint) ? 0 : e.Size;
-            if (!isDir && size < FScanOptions.GroupFileSize)
-                ++small;
-            else
-                ++direct;
-        }
-        node->ReserveChildren(direct + (small ? 1 : 0));
-        frame->SmallFiles = small;
-        stack.push_back(std::move(frame));
-        // Deep trees: only the newest levels keep their directory open.
-        if (stack.size() > OpenDirectoryWindow)
-            stack[stack.size() - OpenDirectoryWindow - 1]->Handle->Park();
     };
-
-    try {
-        enter(FRootNode, nullptr, 0);
-        while (!stack.empty()) {
-            TFrame &frame = *stack.back();
-            TDirNode *node = frame.Node;
-            path.resize(frame.PathLength);
-            if (frame.PendingChild) {
-                node->IncSize(frame.PendingChild->GetSize());
-                node->IncFileCount(frame.PendingChild->FileCount());
-                frame.PendingChild = nullptr;
-            }
-            bool descended = false;
-            while (frame.Next < frame.Listing.Entries.size() && !FStopScan.load(std::memory_order_acquire)) {
-                const TRawDirEntry &entry = frame.Listing.Entries[frame.Next++];
-                const std::string_view name = frame.Listing.Name(entry);
-                node->SetEmpty(false);
-                if (entry.Attributes & FileAttr::Directory) {
-                    path = JoinPath(path.substr(0, frame.PathLength), name);
-                    SetCurrentDir(path);
-                    if (OnFind)
-                        OnFind(path, FLevel);
-                    TDirNode *child = node->AddChildDir(name, entry.Timestamp, entry.Attributes);
-                    if (entry.Attributes & FileAttr::ReparsePoint) {
-                        path.resize(frame.PathLength);
-                        continue;
-                    }
-                    frame.PendingChild = child;
-                    const std::size_t depth = stack.size();
-                    ++FLevel;
-                    enter(child, frame.Handle.get(), frame.ReopenError);
-                    if (stack.size() > depth) {
-                        descended = true;
-                        break;
-                    }
-                    --FLevel;
-                    node->IncSize(child->GetSize());
-                    node->IncFileCount(child->FileCount());
-                    frame.PendingChild = nullptr;
-                    path.resize(frame.PathLength);
-                    continue;
-                }
-                auto file = TFileNode::Create(name);
-                file->SetTimestamp(entry.Timestamp);
-                file->SetAttributes(entry.Attributes);
-                std::int64_t size = 0;
-                if (!(entry.Attributes & FileAttr::ReparsePoint)) {
-                    size = entry.Size;
-                    file->SetSize(size);
-                    node->IncSize(size);
-                }
-                node->IncFileCount(1);
-                if (size < FScanOptions.GroupFileSize) {
-                    // Created on first use, at the position of the first small file.
-                    const bool fresh = node->SmallFilesGroup() == nullptr;
-                    TFileGroupNode *group = node->GetSmallFilesGroup();
-                    if (fresh && frame.SmallFiles > 1)
-                        group->ReserveChildren(frame.SmallFiles);
-                    group->AddChildNode(std::move(file));
-                    group->IncFileCount(1);
-                    group->IncSize(size);
-                } else {
-                    node->AddChildNode(std::move(file));
-                }
-            }
-            if (descended)
-                continue;
-            node->SetScanCanceled(FStopScan.load(std::memory_order_acquire));
-            EndScanning(node);
-            std::unique_ptr<TFrame> done = std::move(stack.back());
-            stack.pop_back();
-            if (!stack.empty()) {
-                --FLevel;
-                TFrame &parent = *stack.back();
-                if (!parent.ReopenError)
-                    parent.ReopenError = parent.Handle->Unpark(*done->Handle);
-            }
+    std::vector<std::thread> helpers;
+    struct TJoin
+    {
+        std::vector<std::thread> &Threads;
+        ~TJoin()
+        {
+            for (std::thread &t : Threads)
+                t.join();
         }
-    } catch (...) {
-        for (auto it = stack.rbegin(); it != stack.rend(); ++it)
-            EndScanning((*it)->Node);
-        throw;
+    } join {helpers};
+    try {
+        helpers.reserve(static_cast<std::size_t>(workers - 1));
+        for (std::int32_t i = 1; i < workers; ++i)
+            helpers.emplace_back(work);
+    } catch (const std::system_error &) {
+        // Fewer threads only make the scan slower.
+        pool.SetWorkers(static_cast<std::int32_t>(helpers.size()) + 1);
     }
+    {
+        TWalker walker(*this, pool);
+        TTask root;
+        root.Node = FRootNode;
+        walker.Run(std::move(root), &startPath);
+    }
+    work();
+    for (std::thread &t : helpers)
+        t.join();
+    helpers.clear();
+    std::scoped_lock guard(FErrorLock);
+    if (FError)
+        std::rethrow_exception(FError);
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,16 +14,29 @@ struct TDirScanOptions
     // Files smaller than this go into their directory's small-files group; 0 disables grouping.
     std::int64_t GroupFileSize = 0;
     std::uint16_t MaxNumberOfTopItems = 0;
+    // Workers that walk the tree together; 0 means one per online processor, 1 the single
+    // depth-first walk. Every count gives the same tree.
+    std::int32_t Threads = 0;
 };
 
-// Called for every subdirectory before it is scanned, on the scanning thread.
+// The number of workers a scan with `requested` threads uses.
+std::int32_t ScanWorkerCount(std::int32_t requested);
+
+// Called for every subdirectory before it is scanned, on the worker that found it (with
+// several workers, from several threads at once).
 using TFindEvent = std::function<void(const std::string &path, std::int32_t level)>;
 
 // Walks one directory tree depth-first into a directory node: one node per entry, sizes and
-// file counts accumulated upwards, small files gathered in their directory's group. Runs on
-// one thread; other threads may read CurrentDir, Scanning and ScanSeconds and call StopScan.
-// Depth is unlimited: the walk keeps its own stack and only a bounded number of open
-// directory descriptors.
+// file counts accumulated upwards, small files gathered in their directory's group. StartScan
+// runs on the calling thread and, with more than one worker, on helper threads it starts and
+// joins (they inherit the caller's priority); other threads may read CurrentDir, Scanning and
+// ScanSeconds and call StopScan. Depth is unlimited and costs the same at every level: each
+// worker keeps its own stack and only a bounded number of open directory descriptors.
+//
+// Workers: an idle worker is handed the next unvisited subdirectory of the oldest directory
+// another worker has open, so every directory still gets its children in listing order and
+// the tree equals the one a single walk makes. A directory's totals reach its parent once its
+// own listing and every subdirectory below it are done, whichever worker finishes last.
 class TDirScanner
 {
 public:
@@ -49,18 +63,31 @@ public:
     static constexpr std::size_t OpenDirectoryWindow = 64;
 
 private:
+    struct TDirState;
     struct TFrame;
+    struct TTask;
+    class TPool;
+    class TWalker;
     void ScanTree(const std::string &path);
-    void SetCurrentDir(const std::string &path);
+    // Ends the scan after an exception on a worker; the first one is raised by StartScan.
+    void Abort(std::exception_ptr error) noexcept;
+    // Hands a directory's totals up once nothing below it is left (see TDirState).
+    void Release(TDirState *state) noexcept;
+    void AddSize(TDirState *state, std::int64_t size);
+    void Fail(TDirNode *node, int err);
 
-    mutable std::mutex FLock; // guards FCurrentDir
+    mutable std::mutex FLock; // guards FCurrentDir and the switch from FCurrentNode to it
     TDirScanOptions FScanOptions;
     TDirNode *FRootNode; // not owned
-    std::int32_t FLevel = 0;
     std::atomic<bool> FScanning {false};
     std::atomic<bool> FStopScan {false};
     double FScanSeconds = 0;
+    // While scanning, the folder most recently entered; its path is made only when asked
+    // for, so that entering a folder costs the same at any depth.
+    std::atomic<TDirNode *> FCurrentNode {nullptr};
     std::string FCurrentDir;
+    std::mutex FErrorLock;
+    std::exception_ptr FError;
 };
 
 // The system-directory redirection of a 32-bit process on a 64-bit system, kept as a pure

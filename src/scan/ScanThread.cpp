@@ -32,15 +32,31 @@ void TDirScanThread::SetOnTerminate(TScanThreadEvent handler)
 
 void TDirScanThread::Start()
 {
-    std::thread([this] { Execute(); }).detach();
+    // Set before the thread exists: a stop that comes before its scan begins waits too.
+    FScanPending.store(true, std::memory_order_release);
+    try {
+        std::thread([this] { Execute(); }).detach();
+    } catch (...) {
+        FScanPending.store(false, std::memory_order_release);
+        throw;
+    }
 }
 
 void TDirScanThread::StopScanning()
 {
     FTerminated.store(true, std::memory_order_release);
     FDirScanner->StopScan();
+    // A started thread that has not reached its scan yet would still clear its root, so the
+    // wait lasts until the thread is past its scan (woken at once, not polled).
+    FScanPending.wait(true, std::memory_order_acquire);
     while (FDirScanner->Scanning())
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void TDirScanThread::EndScanPending()
+{
+    FScanPending.store(false, std::memory_order_release);
+    FScanPending.notify_all();
 }
 
 void TDirScanThread::ReportException(const std::exception &e)
@@ -60,9 +76,11 @@ void TDirScanThread::Execute()
             FDirScanner->StartScan(path, FOptions);
         } catch (const std::exception &e) {
             FFailed = true;
+            EndScanPending(); // the box may wait for the user
             ReportException(e);
         }
     }
+    EndScanPending();
     TScanThreadEvent handler;
     {
         std::scoped_lock guard(FOwner->Lock);

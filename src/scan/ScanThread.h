@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,7 +42,8 @@ public:
     void SetOnTerminate(TScanThreadEvent handler);
     void Start();
     // Asks the thread to end and waits, polling every 10 ms, until its scanner has left its
-    // enumeration. Does not wait for the thread itself.
+    // enumeration, or, for a started thread that has not begun its scan, until it has passed
+    // that point. Does not wait for the thread itself.
     void StopScanning();
 
     // True once the scan ended by an exception (shown and logged).
@@ -56,6 +58,7 @@ private:
     TDirScanThread(TDirNode *rootNode, const TDirScanOptions &options, std::shared_ptr<TListState> owner,
         IUiDispatcher &dispatcher);
     void Execute();
+    void EndScanPending();
 
     std::shared_ptr<TListState> FOwner; // shared so a finishing thread never reaches a freed list
     std::unique_ptr<TDirScanner> FDirScanner;
@@ -63,6 +66,7 @@ private:
     IUiDispatcher &FDispatcher;
     TScanThreadEvent FOnTerminate; // guarded by the owner's lock once started
     std::atomic<bool> FTerminated {false};
+    std::atomic<bool> FScanPending {false}; // from Start until the scan has returned or was skipped
     std::atomic<bool> FFailed {false};
 };
 

@@ -338,4 +338,44 @@ TEST_F(TreeTest, FileCountsAreChecked)
     EXPECT_EQ(dir.FileCount(), INT32_MAX);
 }
 
+TEST_F(TreeTest, OnlyADriveRootShowsItsVolumeLabel)
+{
+    FVolumes.AddMount("/", dtFixed);
+    FVolumes.AddMount("/media/usb", dtRemovable, "vfat", "/dev/sdb1");
+    FVolumes.SetVolumeInfo("/media/usb", {0, "STICK", 7, "vfat"});
+    const std::pair<const char *, const char *> cases[] = {
+        {"/media/usb", "STICK (/media/usb)"},
+        {"/media/usb/photos/2019", "/media/usb/photos/2019"},
+    };
+    for (const auto &[path, shown] : cases) {
+        TRootDirNode root;
+        root.SetFullPathName(path);
+        EXPECT_EQ(root.GetDisplayName(), shown);
+    }
+}
+
+TEST_F(TreeTest, SizesStopAtTheEndOfTheirRange)
+{
+    TRootDirNode root;
+    root.SetName("/data");
+    TDirNode *dir = root.AddChildDir("sparse");
+    const std::int64_t half = std::int64_t {1} << 62;
+    EXPECT_FALSE(dir->IncSize(half));
+    EXPECT_FALSE(dir->IncSize(half - 1));
+    EXPECT_EQ(dir->GetSize(), INT64_MAX);
+    EXPECT_TRUE(dir->IncSize(1));
+    EXPECT_EQ(dir->GetSize(), INT64_MAX);
+    // Recalculation and the live sums of a folder being scanned saturate the same way.
+    dir->AddChildNode(File("a", half));
+    dir->AddChildNode(File("b", half));
+    root.AddChildNode(File("c", 10));
+    root.SetScanning(true);
+    EXPECT_EQ(root.GetSize(), INT64_MAX);
+    root.SetScanning(false);
+    EXPECT_NO_THROW(root.RecalcSizeAndFileCountUpToRoot());
+    EXPECT_NO_THROW(dir->RecalcSizeAndFileCountUpToRoot());
+    EXPECT_EQ(dir->GetSize(), INT64_MAX);
+    EXPECT_EQ(root.GetSize(), INT64_MAX);
+}
+
 } // namespace

@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include "platform/linux/LinuxDirLister.h"
@@ -157,6 +160,70 @@ TEST(LinuxSystem, UserDirsAndMessages)
     ::setenv("XDG_CONFIG_HOME", "/tmp/zumbrel-config-test", 1);
     EXPECT_EQ(system.SpecialFolder(TSpecialFolder::AppData), "/tmp/zumbrel-config-test");
     ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(LinuxVolumes, EachFileSystemIsListedOnce)
+{
+    TempTree tree;
+    // mountinfo: id parent major:minor root mount-point options - type source super-options
+    const std::string table = "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                              "2 1 8:2 / /home rw - ext4 /dev/sda2 rw\n"
+                              "3 1 8:2 /user/photos /srv/photos rw - ext4 /dev/sda2 rw\n" // a part of /home
+                              "4 1 8:1 /var /mnt/var rw - ext4 /dev/sda1 rw\n" // a part of /
+                              "5 1 8:3 /data /srv/data rw - ext4 /dev/sda3 rw\n" // first of its device
+                              "6 1 8:3 /data/old /srv/old rw - ext4 /dev/sda3 rw\n" // inside the one above
+                              "7 1 8:3 /database /srv/db rw - ext4 /dev/sda3 rw\n" // beside it, not inside
+                              "8 1 0:5 / /proc rw - proc proc rw\n";
+    tree.MakeFile("mountinfo");
+    {
+        std::FILE *f = std::fopen((tree / "mountinfo").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(table.c_str(), f);
+        std::fclose(f);
+    }
+    std::vector<std::string> points;
+    for (const TMountEntry &m : ReadMounts(tree / "mountinfo"))
+        points.push_back(m.MountPoint);
+    const std::vector<std::string> expected {"/", "/home", "/srv/data", "/srv/db"};
+    EXPECT_EQ(points, expected);
+}
+
+// A bind mount of a folder of the same file system: the scanner shows it as a mount point
+// and does not descend it, and the drive list leaves it out. Needs the right to mount (in a
+// private mount namespace); skipped otherwise.
+TEST(LinuxVolumes, BindMountsOfTheSameFileSystemAreMountPoints)
+{
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no right to mount here";
+    TempTree tree;
+    tree.MakeFile("data/file", 100);
+    tree.MakeDir("bind");
+    tree.MakeDir("data/self");
+    if (::mount((tree / "data").c_str(), (tree / "bind").c_str(), nullptr, MS_BIND, nullptr) != 0
+        || ::mount((tree / "data").c_str(), (tree / "data/self").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "bind mounts refused";
+    TLinuxDirLister lister;
+    int err = 0;
+    auto handle = lister.Open(tree.Path(), err);
+    ASSERT_NE(handle, nullptr);
+    TDirListing listing;
+    std::atomic<bool> stop {false};
+    ASSERT_EQ(handle->ReadAll(listing, stop), 0);
+    std::map<std::string, std::uint16_t> attributes;
+    for (const auto &e : listing.Entries)
+        attributes[std::string(listing.Name(e))] = e.Attributes;
+    EXPECT_TRUE(attributes["bind"] & FileAttr::ReparsePoint);
+    EXPECT_FALSE(attributes["data"] & FileAttr::ReparsePoint);
+    TLinuxVolumes volumes;
+    EXPECT_TRUE(volumes.IsVolumeRoot(tree / "bind"));
+    EXPECT_TRUE(volumes.IsVolumeRoot(tree / "data/self"));
+    EXPECT_FALSE(volumes.IsVolumeRoot(tree / "data"));
+    for (const TMountEntry &m : volumes.Mounts()) {
+        EXPECT_NE(m.MountPoint, tree / "bind");
+        EXPECT_NE(m.MountPoint, tree / "data/self");
+    }
+    ::umount2((tree / "data/self").c_str(), MNT_DETACH);
+    ::umount2((tree / "bind").c_str(), MNT_DETACH);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -192,7 +194,9 @@ TEST(DirScanner, StopMarksTheInterruptedDirectoryAndItsAncestors)
         if (path == "/r/a/b/c")
             scanner.StopScan();
     };
-    scanner.StartScan("/r", {});
+    TDirScanOptions single;
+    single.Threads = 1;
+    scanner.StartScan("/r", single);
     EXPECT_FALSE(scanner.Scanning());
     const std::vector<std::pair<std::string, int>> expected {{"/r/a", 0}, {"/r/a/b", 1}, {"/r/a/b/c", 2}};
     EXPECT_EQ(found, expected);
@@ -315,6 +319,132 @@ TEST(DirScanner, UnlimitedDepthAndPathLength)
         EXPECT_EQ(root->ErrorCode(), 0);
         TDestroyGroupNodeThread(std::move(root)).WaitFor();
         RemoveChain(tree.Path(), c.Name, c.Depth);
+    }
+}
+
+TEST(DirScanner, SizesBeyondTheRangeSaturateAndTheScanCompletes)
+{
+    TFakeDirLister lister;
+    TFakeVolumes volumes;
+    TFakeSystem system;
+    PlatformGuard platform({&lister, &volumes, &system});
+    // Two sparse files of 2^62 bytes each, and one more byte: 2^63 + 1 does not fit.
+    const std::int64_t half = std::int64_t {1} << 62;
+    lister.AddFile("/r/big/a", half);
+    lister.AddFile("/r/big/b", half);
+    lister.AddFile("/r/big/c", 1);
+    lister.AddFile("/r/small/x", 5);
+    lister.AddFile("/r/also/y", half);
+    lister.AddFile("/r/also/z", half - 1);
+    for (const int threads : {1, 2}) {
+        auto root = std::make_unique<TRootDirNode>();
+        TDirScanner scanner(root.get());
+        TDirScanOptions options;
+        options.Threads = threads;
+        EXPECT_NO_THROW(scanner.StartScan("/r", options));
+        EXPECT_EQ(root->FindChildNode("big")->GetSize(), INT64_MAX);
+        EXPECT_EQ(root->FindChildNode("also")->GetSize(), INT64_MAX); // exactly the largest value
+        EXPECT_EQ(root->FindChildNode("small")->GetSize(), 5);
+        EXPECT_EQ(root->GetSize(), INT64_MAX);
+        EXPECT_EQ(root->FileCount(), 6);
+        root->RecalcSizeAndFileCountUpToRoot();
+        EXPECT_EQ(root->GetSize(), INT64_MAX);
+    }
+}
+
+TEST(DirScanner, AThrowingOpenLeavesNoFolderMarkedAsScanning)
+{
+    TFakeDirLister lister;
+    TFakeVolumes volumes;
+    TFakeSystem system;
+    PlatformGuard platform({&lister, &volumes, &system});
+    for (int i = 0; i < 8; ++i)
+        lister.AddFile("/r/d" + std::to_string(i) + "/e/f", 1);
+    lister.AddFile("/r/a/b/boom/f", 1);
+    lister.OnOpen = [](const std::string &path) {
+        if (path == "/r/a/b/boom")
+            throw std::bad_alloc();
+    };
+    for (const int threads : {1, 3}) {
+        auto root = std::make_unique<TRootDirNode>();
+        TDirScanner scanner(root.get());
+        TDirScanOptions options;
+        options.Threads = threads;
+        EXPECT_THROW(scanner.StartScan("/r", options), std::bad_alloc);
+        EXPECT_FALSE(scanner.Scanning());
+        std::vector<const TGroupNode *> pending {root.get()};
+        while (!pending.empty()) {
+            const TGroupNode *node = pending.back();
+            pending.pop_back();
+            EXPECT_FALSE(node->Scanning()) << node->GetFullPathName();
+            for (std::int32_t i = 0; i < node->InterlockedChildCount(); ++i)
+                if (node->GetUnlockedChildNode(i)->IsGroup())
+                    pending.push_back(static_cast<const TGroupNode *>(node->GetUnlockedChildNode(i)));
+        }
+    }
+}
+
+// A chain deeper than the scanner keeps open (c0 .. c99 below det/a), big folders at its
+// end, and untouched folders after it; during the scan, folders far above the scan
+// position are moved away.
+TEST(DirScanner, FoldersMovedFarAboveTheScanPositionFailAloneAndTheRestCarriesOn)
+{
+    PlatformGuard platform(LinuxPlatform());
+    struct Case
+    {
+        std::vector<std::string> Moves; // chain levels moved to det/movedN, in order
+        std::vector<int> Failed; // chain levels that must record an error
+    };
+    const Case cases[] = {
+        {{"c9"}, {9}}, // c9 moved: its ".." leads to det now, not to c8
+        {{"c9", "c4"}, {4, 5, 6, 7, 8, 9}}, // then c8 is not reachable by its path either
+    };
+    for (const Case &c : cases) {
+        TempTree tree;
+        std::string chain = "det/a";
+        std::vector<std::string> levels;
+        for (int i = 0; i < 100; ++i) {
+            chain += "/c" + std::to_string(i);
+            levels.push_back(chain);
+            tree.MakeFile(chain + "/file", 1);
+        }
+        for (const char *other : {"det/b", "det/c", "det/d"})
+            for (int i = 0; i < 20; ++i)
+                tree.MakeFile(std::string(other) + "/f" + std::to_string(i), 10);
+        auto root = std::make_unique<TRootDirNode>();
+        TDirScanner scanner(root.get());
+        bool moved = false;
+        scanner.OnFind = [&](const std::string &path, std::int32_t) {
+            if (moved || path != tree / levels[99])
+                return;
+            moved = true;
+            int n = 0;
+            for (const std::string &level : c.Moves) {
+                const auto at = std::find_if(levels.begin(), levels.end(), [&](const std::string &l) {
+                    return l.size() >= level.size() && l.compare(l.size() - level.size(), level.size(), level) == 0;
+                });
+                ASSERT_EQ(::rename((tree / *at).c_str(), (tree / ("det/moved" + std::to_string(n++))).c_str()), 0);
+            }
+        };
+        TDirScanOptions options;
+        options.Threads = 1;
+        scanner.StartScan(tree / "det", options);
+        ASSERT_TRUE(moved);
+        for (const char *other : {"b", "c", "d"}) {
+            const auto *node = static_cast<const TDirNode *>(root->FindChildNode(other));
+            ASSERT_NE(node, nullptr);
+            EXPECT_EQ(node->ErrorCode(), 0) << other;
+            EXPECT_EQ(node->FileCount(), 20) << other;
+        }
+        // Walk the chain: only the levels that moved (or lie inside what moved) failed.
+        const TGroupNode *node = static_cast<const TGroupNode *>(root->FindChildNode("a"));
+        for (int i = 0; i < 100 && node; ++i) {
+            node = static_cast<const TGroupNode *>(node->FindChildNode("c" + std::to_string(i)));
+            ASSERT_NE(node, nullptr) << i;
+            const bool failed = std::find(c.Failed.begin(), c.Failed.end(), i) != c.Failed.end();
+            EXPECT_EQ(node->ErrorCode() != 0, failed) << "c" << i << " error " << node->ErrorCode();
+        }
+        EXPECT_FALSE(root->Scanning());
     }
 }
 

@@ -198,4 +198,55 @@ TEST_F(ThreadListTest, AScanThatRaisesReportsOnceAndStillDeregisters)
     EXPECT_EQ(boxes.Text, "listing exploded");
 }
 
+// A stop that comes right after Start, before the thread has reached its scan: once StopAll,
+// StopAllChildren or StopAndWaitFor returns, the thread never touches its root again (it used
+// to clear the root a moment later). The UI thread marks the root right after the stop.
+TEST_F(ThreadListTest, NoStoppedThreadTouchesItsRootAfterTheStopReturned)
+{
+    FLister.AddFile("/r/sub/f", 1);
+    TDirScanThreadList list(9, FDispatcher);
+    TRootDirNode parent;
+    parent.SetName("/");
+    int touched = 0;
+    std::atomic<int> finished {0};
+    for (int round = 0; round < 20000; ++round) {
+        TRootDirNode root;
+        root.SetName("/r");
+        TDirNode *child = parent.AddChildDir("r");
+        finished = 0;
+        for (TDirNode *node : {static_cast<TDirNode *>(&root), child}) {
+            TDirScanThread *t = list.Add(node, {});
+            ASSERT_NE(t, nullptr);
+            // A thread that left the list before StopAndWaitFor would still call its handler
+            // later, so those rounds go without.
+            if (round % 3 != 2)
+                t->SetOnTerminate([&](TDirScanThread &) { ++finished; });
+            t->Start();
+        }
+        // Each root belongs to this thread again once its stop returned.
+        switch (round % 3) {
+        case 0:
+            list.StopAll();
+            break;
+        case 1:
+            list.StopAllChildren(&parent);
+            child->SetName("marked");
+            list.StopAll();
+            break;
+        default:
+            list.StopAndWaitFor();
+            break;
+        }
+        root.SetName("/marked");
+        child->SetName("marked");
+        if (round % 3 != 2)
+            FDispatcher.ProcessUntil([&] { return finished == 2; });
+        while (!list.IsEmpty())
+            std::this_thread::yield();
+        touched += root.Name() != "/marked" || child->Name() != "marked";
+        child->Delete();
+    }
+    EXPECT_EQ(touched, 0);
+}
+
 } // namespace

@@ -48,19 +48,16 @@ std::vector<std::string> Split(const std::string &path)
 class TFakeDirHandle final : public IDirHandle
 {
 public:
-    TFakeDirHandle(TFakeDirLister::TNode *node, const TFakeDirLister *owner,
-        const std::function<void(const std::string &)> &onList)
+    TFakeDirHandle(TFakeDirLister::TNode *node, TFakeDirLister *owner)
         : FNode(node)
-        , FOnList(onList)
-    {
-        (void)owner;
-    }
+        , FOwner(owner)
+    { }
 
     int ReadAll(TDirListing &out, const std::atomic<bool> &stop) override
     {
         out.Clear();
-        if (FOnList)
-            FOnList(FNode->Path);
+        if (FOwner->OnList)
+            FOwner->OnList(FNode->Path);
         for (auto &c : FNode->Children) {
             if (stop.load())
                 return 0;
@@ -77,6 +74,8 @@ public:
     std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err) override
     {
         TFakeDirLister::TNode *child = FNode->Child(name);
+        if (FOwner->OnOpen)
+            FOwner->OnOpen(child ? child->Path : FNode->Path + "/" + std::string(name));
         if (!child || !child->IsDir) {
             err = child ? ENOTDIR : ENOENT;
             return nullptr;
@@ -86,7 +85,7 @@ public:
             return nullptr;
         }
         err = 0;
-        return std::make_unique<TFakeDirHandle>(child, nullptr, FOnList);
+        return std::make_unique<TFakeDirHandle>(child, FOwner);
     }
 
     void Park() override { FParked = true; }
@@ -95,10 +94,23 @@ public:
         FParked = false;
         return 0;
     }
+    int Reopen(IDirHandle *parent, const std::string &name) override
+    {
+        if (!FParked)
+            return 0;
+        int err = 0;
+        auto again = parent ? parent->OpenChild(name, err) : FOwner->Open(name, err);
+        if (!again)
+            return err;
+        if (static_cast<TFakeDirHandle &>(*again).FNode != FNode)
+            return ESTALE;
+        FParked = false;
+        return 0;
+    }
 
 private:
     TFakeDirLister::TNode *FNode;
-    const std::function<void(const std::string &)> &FOnList;
+    TFakeDirLister *FOwner;
     bool FParked = false;
 };
 
@@ -176,6 +188,8 @@ void TFakeDirLister::SetListError(const std::string &path, int err)
 
 std::unique_ptr<IDirHandle> TFakeDirLister::Open(const std::string &path, int &err)
 {
+    if (OnOpen)
+        OnOpen(path);
     TNode *node = Find(path);
     if (!node || !node->IsDir) {
         err = node ? ENOTDIR : ENOENT;
@@ -186,5 +200,5 @@ std::unique_ptr<IDirHandle> TFakeDirLister::Open(const std::string &path, int &e
         return nullptr;
     }
     err = 0;
-    return std::make_unique<TFakeDirHandle>(node, this, OnList);
+    return std::make_unique<TFakeDirHandle>(node, this);
 }

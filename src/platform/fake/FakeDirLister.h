@@ -24,6 +24,8 @@ public:
     void SetListError(const std::string &path, int err);
     // Called with the folder's path whenever a folder is listed (under no lock of ours).
     std::function<void(const std::string &)> OnList;
+    // Called with the folder's path whenever a folder is opened (also when opening fails).
+    std::function<void(const std::string &)> OnOpen;
 
     std::unique_ptr<IDirHandle> Open(const std::string &path, int &err) override;
 

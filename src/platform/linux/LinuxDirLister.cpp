@@ -161,6 +161,25 @@ public:
 
     void Park() override { FFd.Reset(); }
 
+    int Reopen(IDirHandle *parent, const std::string &name) override
+    {
+        if (FFd.Get() >= 0)
+            return 0;
+        int err = 0;
+        TFd fd;
+        if (parent) {
+            auto &p = static_cast<TLinuxDirHandle &>(*parent);
+            if (p.FFd.Get() < 0)
+                return EBADF;
+            fd = TFd(OpenDirAt(p.FFd.Get(), name.c_str(), err));
+        } else {
+            fd = TFd(OpenDirAt(AT_FDCWD, name.empty() ? "." : name.c_str(), err, true));
+        }
+        if (fd.Get() < 0)
+            return err;
+        return Adopt(std::move(fd));
+    }
+
     int Unpark(IDirHandle &child) override
     {
         if (FFd.Get() >= 0)
@@ -172,18 +191,24 @@ public:
         TFd fd(OpenDirAt(c.FFd.Get(), "..", err));
         if (fd.Get() < 0)
             return err;
+        return Adopt(std::move(fd));
+    }
+
+private:
+    // Takes `fd` as this handle's descriptor when it is still the same directory as before:
+    // a folder may have been moved away meanwhile, and a scan never continues in another one.
+    int Adopt(TFd fd)
+    {
         struct stat st
         { };
         if (::fstat(fd.Get(), &st) != 0)
             return errno;
-        // The folder may have been moved away meanwhile; never continue in another one.
         if (st.st_dev != FDev || st.st_ino != FIno)
             return ESTALE;
         FFd = std::move(fd);
         return 0;
     }
 
-private:
     static std::vector<char> &Buffer()
     {
         thread_local std::vector<char> buffer(64 * 1024);
@@ -205,8 +230,11 @@ private:
             const mode_t mode = sx.stx_mode;
             if (S_ISDIR(mode)) {
                 attributes |= FileAttr::Directory;
-                // A folder on another device is a mount point: shown, never descended.
-                if (makedev(sx.stx_dev_major, sx.stx_dev_minor) != FDev)
+                // A mount point is shown, never descended: a folder on another device, or the
+                // root of a bind mount of this same file system (same device, so only the
+                // mount-root attribute tells).
+                if (makedev(sx.stx_dev_major, sx.stx_dev_minor) != FDev
+                    || (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
                     attributes |= FileAttr::ReparsePoint;
             } else if (S_ISLNK(mode)) {
                 attributes |= FileAttr::ReparsePoint;

@@ -1,14 +1,15 @@
 #include "platform/linux/LinuxVolumes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <set>
 #include <string_view>
 
 #include <blkid/blkid.h>
+#include <fcntl.h>
 #include <libmount/libmount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -28,9 +29,17 @@ struct IterDeleter
 using TablePtr = std::unique_ptr<libmnt_table, TableDeleter>;
 using IterPtr = std::unique_ptr<libmnt_iter, IterDeleter>;
 
-TablePtr ReadMountTable()
+TablePtr ReadMountTable(const char *path = "/proc/self/mountinfo")
 {
-    return TablePtr(mnt_new_table_from_file("/proc/self/mountinfo"));
+    return TablePtr(mnt_new_table_from_file(path));
+}
+
+// True when `inner` is `outer` or lies below it ("/a" holds "/a" and "/a/b", not "/ab").
+bool PathHolds(std::string_view outer, std::string_view inner)
+{
+    if (outer == "/" || outer.empty())
+        return true;
+    return inner.substr(0, outer.size()) == outer && (inner.size() == outer.size() || inner[outer.size()] == '/');
 }
 
 std::string Str(const char *s)
@@ -92,12 +101,18 @@ TDriveType ClassifyMount(
 
 std::vector<TMountEntry> TLinuxVolumes::Mounts()
 {
+    return ReadMounts("/proc/self/mountinfo");
+}
+
+std::vector<TMountEntry> ReadMounts(const std::string &mountInfoPath)
+{
     std::vector<TMountEntry> result;
-    TablePtr table = ReadMountTable();
+    TablePtr table = ReadMountTable(mountInfoPath.c_str());
     IterPtr iter(mnt_new_iter(MNT_ITER_FORWARD));
     if (!table || !iter)
         return result;
-    std::set<std::pair<dev_t, std::string>> seenVolumes;
+    // The part of each file system already listed: its device and the folder of it mounted.
+    std::vector<std::pair<dev_t, std::string>> listed;
     libmnt_fs *fs = nullptr;
     while (mnt_table_next_fs(table.get(), iter.get(), &fs) == 0) {
         TMountEntry entry;
@@ -110,11 +125,12 @@ std::vector<TMountEntry> TLinuxVolumes::Mounts()
             StartsWith(entry.Source, "/dev/") && DiskIsRemovable(devno));
         if (entry.DriveType == dtUnknown)
             continue;
-        // A bind mount shows again what another mount point already shows.
-        if (entry.MountPoint != "/" && devno != 0 && !seenVolumes.insert({devno, root}).second)
+        // A bind mount shows again (a part of) what another mount point already shows.
+        if (entry.MountPoint != "/" && devno != 0 && std::any_of(listed.begin(), listed.end(), [&](const auto &seen) {
+                return seen.first == devno && PathHolds(seen.second, root);
+            }))
             continue;
-        if (entry.MountPoint == "/")
-            seenVolumes.insert({devno, root});
+        listed.emplace_back(devno, root);
         // A later mount on the same mount point hides the earlier one.
         bool replaced = false;
         for (auto &existing : result) {
@@ -174,6 +190,13 @@ int TLinuxVolumes::VolumeInformation(const std::string &path, TVolumeInfo &info)
 
 bool TLinuxVolumes::IsVolumeRoot(const std::string &path)
 {
+    // A bind mount of a folder of the same file system differs from its parent in nothing
+    // but the kernel's mount-root attribute.
+    struct statx sx
+    { };
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_TYPE, &sx) == 0 && S_ISDIR(sx.stx_mode)
+        && (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        return true;
     struct stat self
     { };
     struct stat parent

@@ -16,3 +16,7 @@ public:
 // `removableDisk` tells whether the block device's disk reports itself removable.
 TDriveType ClassifyMount(
     const std::string &fsType, const std::string &source, const std::string &mountPoint, bool removableDisk);
+
+// The drives of a mount table in the kernel's mountinfo format: what Mounts() returns for
+// /proc/self/mountinfo.
+std::vector<TMountEntry> ReadMounts(const std::string &mountInfoPath);
