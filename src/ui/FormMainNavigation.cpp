@@ -167,6 +167,7 @@ void TFormMain::ApplyNavigationSettings()
     if (!oldHome.isEmpty() && oldHome != Tr(_("Home")))
         qvPathViewer1->SetPath(Tr(_("Home")) + qvPathViewer1->Path().mid(oldHome.size()));
     ActHomepage->setText(Tr(_("Homepage")));
+    ActHomepage->setStatusTip(Tr(_("Shows the drives and the recently analyzed folders")));
     // The size texts follow the rounding setting.
     RefreshFavoriteItems();
 }
@@ -177,7 +178,7 @@ void TFormMain::SetTaskbarProgress(TTaskbarState state)
         FTaskbarList->SetProgressState(state);
 }
 
-void TFormMain::PathBarPopup(const QString &path, int index, const QPoint &screenPos)
+void TFormMain::PathBarPopup(const QString &, int index, const QPoint &screenPos)
 {
     auto *menu = new TScrollPopupMenu(this);
     menu->SetPopupMode(pmCustom);
@@ -210,8 +211,8 @@ void TFormMain::PathBarPopup(const QString &path, int index, const QPoint &scree
             add(qvPathViewer1->SegmentText(i), folder, folderIcon(folder));
         }
     } else {
-        const std::string folder
-            = ExcludeTrailingPathDelimiter(EncodeName(path.mid(static_cast<int>(Tr(_("Home")).size()) + 1)));
+        // The segments after "Home" name the folder, whatever language "Home" was written in.
+        const std::string folder = ExcludeTrailingPathDelimiter(EncodeName(qvPathViewer1->GetPathPart(1, index)));
         // Inside a finished analysis the drop-down lists what the tree shows, largest first;
         // elsewhere the folder is read from disk.
         const TDirNode *node = nullptr;
