@@ -77,10 +77,10 @@ void TFormMain::CreateNavigation()
     connect(qvPathViewer1, &TqvPathViewer::PathClick, this, &TFormMain::PathBarClick);
     qvPathViewer1->OnPathEdit = [this](QLineEdit *, QString &text) { text = DecodeName(FLastScanDir); };
     connect(qvPathViewer1, &TqvPathViewer::EditedPath, this, [this](const QString &text) {
-        QString typed = text;
-        typed.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
-        if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
-            typed = QDir::homePath() + typed.mid(1);
+        // A relative path means the folder the bar shows, as in a file manager's location field.
+        const int last = static_cast<int>(qvPathViewer1->PathParts().size()) - 1;
+        const QString shown = last >= 1 ? qvPathViewer1->GetPathPart(1, last) : QDir::homePath();
+        const QString typed = ResolveTypedPath(text, shown);
         if (!typed.isEmpty())
             ProcessPath(EncodeName(typed), false);
     });

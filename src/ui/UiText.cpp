@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -40,4 +41,23 @@ QIcon ThemeIcon(std::initializer_list<const char *> names)
         if (QIcon::hasThemeIcon(QString::fromLatin1(name)))
             return QIcon::fromTheme(QString::fromLatin1(name));
     return {};
+}
+
+QString ResolveTypedPath(const QString &text, const QString &base)
+{
+    QString typed = text;
+    typed.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    if (typed.isEmpty())
+        return {};
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed = QDir::homePath() + typed.mid(1);
+    else if (QDir::isRelativePath(typed))
+        typed = base + QLatin1Char('/') + typed;
+    // One spelling per folder: the recent folders and the segments must not get "a/./b/" next
+    // to "a/b". ".." goes up by name, as a shell's cd does.
+    QString clean = QDir::cleanPath(typed);
+    // Above the root is the root; Qt keeps the "..".
+    while (clean == QLatin1String("/..") || clean.startsWith(QLatin1String("/../")))
+        clean = clean.size() == 3 ? QStringLiteral("/") : clean.mid(3);
+    return clean;
 }

@@ -16,6 +16,10 @@ QString Tr(const std::string &translated);
 // survive the way back through EncodeName.
 QString DecodeName(std::string_view bytes);
 std::string EncodeName(const QString &text);
+// A path typed by the user as an absolute path: "~" is the home folder, a relative path is taken
+// from `base`, "." and ".." and doubled or trailing separators are resolved; empty when nothing
+// was typed.
+QString ResolveTypedPath(const QString &text, const QString &base);
 [[nodiscard]] bool DirectoryExists(const std::string &path);
 // Days since 1899-12-30 (local time) as a date-time.
 QDateTime FromDateTimeValue(double value);

@@ -1,5 +1,8 @@
 // The window's navigation: the start page at start, opening a tile, moving inside a finished
 // analysis through the path bar without a rescan, its drop-downs, Home and a typed path.
+#include <tuple>
+
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QStackedWidget>
@@ -8,6 +11,7 @@
 #include "UiTestSupport.h"
 #include "model/Paths.h"
 #include "model/common/Translate.h"
+#include "ui/UiText.h"
 #include "ui/pathbar/PathViewer.h"
 #include "ui/popups/ScrollPopupMenu.h"
 #include "ui/startpage/FavoriteListView.h"
@@ -209,6 +213,31 @@ private slots:
         form.ProcessPath(tree / "b", true);
         QVERIFY(form.RootNode() != root);
         QVERIFY(w.WaitForScans());
+
+        // A relative path is taken from the folder the bar shows, with "..", "." and a trailing
+        // separator resolved: one spelling per folder in the analysis and the recent folders.
+        form.ProcessPath(tree / "a", false);
+        QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, QPoint(empty, 12));
+        bar.EditField()->setText(QStringLiteral("../b/./"));
+        QTest::keyClick(bar.EditField(), Qt::Key_Return);
+        QVERIFY(w.WaitForScans());
+        QCOMPARE(std::string(form.RootNode()->Name()), tree / "b");
+        QVERIFY(!form.RootNode()->IsScanCanceled());
+        for (const auto &[typed, base, resolved] : std::vector<std::tuple<QString, QString, QString>> {
+                 {QStringLiteral(""), QStringLiteral("/x"), QString()},
+                 {QStringLiteral("\n"), QStringLiteral("/x"), QString()},
+                 {QStringLiteral("/usr//lib/"), QStringLiteral("/x"), QStringLiteral("/usr/lib")},
+                 {QStringLiteral("/"), QStringLiteral("/x"), QStringLiteral("/")},
+                 {QStringLiteral("/.."), QStringLiteral("/x"), QStringLiteral("/")},
+                 {QStringLiteral("/../../usr"), QStringLiteral("/x"), QStringLiteral("/usr")},
+                 {QStringLiteral("sub"), QStringLiteral("/x/y/"), QStringLiteral("/x/y/sub")},
+                 {QStringLiteral(".."), QStringLiteral("/x/y/"), QStringLiteral("/x")},
+                 {QStringLiteral("   "), QStringLiteral("/x"), QStringLiteral("/x/   ")},
+                 {QStringLiteral("~"), QStringLiteral("/x"), QDir::homePath()},
+                 {QStringLiteral("~/a"), QStringLiteral("/x"), QDir::homePath() + QStringLiteral("/a")},
+                 {QStringLiteral("~a"), QStringLiteral("/x"), QStringLiteral("/x/~a")},
+             })
+            QCOMPARE(ResolveTypedPath(typed, base), resolved);
     }
 };
 
