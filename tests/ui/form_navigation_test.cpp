@@ -239,6 +239,32 @@ private slots:
              })
             QCOMPARE(ResolveTypedPath(typed, base), resolved);
     }
+
+    // While a scan runs: segments, drop-downs and Home take the clicks; the window closes with
+    // a drop-down still open and threads still stopping.
+    void clicksDuringAScanAndClosingWithADropDown()
+    {
+        TempTree tree;
+        for (int i = 0; i < 30; ++i)
+            tree.MakeFile("d" + std::to_string(i) + "/f.bin", 10);
+        auto w = std::make_unique<TWindowFixture>();
+        TFormMain &form = *w->Form;
+        TqvPathViewer &bar = *form.qvPathViewer1;
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.ProcessPath("/usr", false);
+        QTest::qWait(20);
+        QCOMPARE(bar.PathParts().size(), 3);
+        TPopupForm *popup = OpenPopup(form, 2);
+        QVERIFY(popup);
+        QTest::keyClick(popup->ListBox(), Qt::Key_Escape);
+        ClickSegment(bar, 1); // "/" while "/usr" is scanned: a new analysis waits for the old
+        form.ActHomepage->trigger();
+        QVERIFY(form.StartPageShown());
+        form.ProcessPath(tree.Path(), false);
+        const int segments = static_cast<int>(bar.PathParts().size());
+        QVERIFY(OpenPopup(form, segments - 1));
+        w.reset();
+    }
 };
 
 QTEST_MAIN(FormNavigationTest)
