@@ -238,6 +238,17 @@ private slots:
                  {QStringLiteral("~a"), QStringLiteral("/x"), QStringLiteral("/x/~a")},
              })
             QCOMPARE(ResolveTypedPath(typed, base), resolved);
+
+        // Names are bytes: every byte sequence comes back from its shown text unchanged, and a
+        // folder whose name is not UTF-8 is found by its shown path.
+        for (const std::string &name :
+            {std::string("plain"), std::string("bad\xff\xfeutf"), std::string("\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80"),
+                std::string("\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80"), std::string("cut\xe2\x82"),
+                std::string("\x1b[31m\n")}) {
+            QCOMPARE(EncodeName(DecodeName(name)), name);
+            tree.MakeDir(name);
+            QVERIFY(DirectoryExists(EncodeName(DecodeName(tree / name))));
+        }
     }
 
     // While a scan runs: segments, drop-downs and Home take the clicks; the window closes with
