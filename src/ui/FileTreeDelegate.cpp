@@ -55,8 +55,13 @@ void TFileTreeDelegate::PaintCell(
         return; // the node went away; the next refresh drops the row
     const bool selected = option.state & QStyle::State_Selected;
     const int column = index.column();
+    // A row indented past the name column's width (a deep tree) gets an empty or even inverted
+    // rectangle; icons and texts placed from its left edge would land in the columns beside it.
+    if (option.rect.width() <= 0)
+        return;
     QRect rect = option.rect.adjusted(2, 0, -2, 0);
     painter->save();
+    painter->setClipRect(option.rect, Qt::IntersectClip);
 
     if (column == 3) {
         FCells.PaintPercentBar(node, *painter, option.rect, selected);

@@ -79,10 +79,10 @@ void TFormMain::CreateNavigation()
     connect(qvPathViewer1, &TqvPathViewer::PathClick, this, &TFormMain::PathBarClick);
     qvPathViewer1->OnPathEdit = [this](QLineEdit *, QString &text) { text = DecodeName(FLastScanDir); };
     connect(qvPathViewer1, &TqvPathViewer::EditedPath, this, [this](const QString &text) {
-        QString typed = text;
-        typed.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
-        if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
-            typed = QDir::homePath() + typed.mid(1);
+        // A relative path means the folder the bar shows, as in a file manager's location field.
+        const int last = static_cast<int>(qvPathViewer1->PathParts().size()) - 1;
+        const QString shown = last >= 1 ? qvPathViewer1->GetPathPart(1, last) : QDir::homePath();
+        const QString typed = ResolveTypedPath(text, shown);
         if (!typed.isEmpty())
             ProcessPath(EncodeName(typed), false);
     });
@@ -171,6 +171,7 @@ void TFormMain::ApplyNavigationSettings()
     if (!oldHome.isEmpty() && oldHome != Tr(_("Home")))
         qvPathViewer1->SetPath(Tr(_("Home")) + qvPathViewer1->Path().mid(oldHome.size()));
     ActHomepage->setText(Tr(_("Homepage")));
+    ActHomepage->setStatusTip(Tr(_("Shows the drives and the recently analyzed folders")));
     // The size texts follow the rounding setting.
     RefreshFavoriteItems();
 }
@@ -181,7 +182,7 @@ void TFormMain::SetTaskbarProgress(TTaskbarState state)
         FTaskbarList->SetProgressState(state);
 }
 
-void TFormMain::PathBarPopup(const QString &path, int index, const QPoint &screenPos)
+void TFormMain::PathBarPopup(const QString &, int index, const QPoint &screenPos)
 {
     auto *menu = new TScrollPopupMenu(this);
     menu->SetPopupMode(pmCustom);
@@ -214,8 +215,8 @@ void TFormMain::PathBarPopup(const QString &path, int index, const QPoint &scree
             add(qvPathViewer1->SegmentText(i), folder, folderIcon(folder));
         }
     } else {
-        const std::string folder
-            = ExcludeTrailingPathDelimiter(EncodeName(path.mid(static_cast<int>(Tr(_("Home")).size()) + 1)));
+        // The segments after "Home" name the folder, whatever language "Home" was written in.
+        const std::string folder = ExcludeTrailingPathDelimiter(EncodeName(qvPathViewer1->GetPathPart(1, index)));
         // Inside a finished analysis the drop-down lists what the tree shows, largest first;
         // elsewhere the folder is read from disk.
         const TDirNode *node = nullptr;

@@ -109,4 +109,7 @@ void TFormMain::RetranslateUi()
     FTree->viewport()->update();
     if (FShownScanDuration >= 0)
         ShowScanDuration(FShownScanDuration);
+    // The path bar's first segment, the start page's tiles and the Home command carry texts of
+    // their own; the drop-downs take the segment's text apart and rely on it being current.
+    ApplyNavigationSettings();
 }

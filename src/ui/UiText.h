@@ -17,6 +17,10 @@ QString Tr(const std::string &translated);
 QString DecodeName(std::string_view bytes);
 std::string EncodeName(const QString &text);
 // True for a directory (or a link to one); the bytes of `path` are used as they are.
+// A path typed by the user as an absolute path: "~" is the home folder, a relative path is taken
+// from `base`, "." and ".." and doubled or trailing separators are resolved; empty when nothing
+// was typed.
+QString ResolveTypedPath(const QString &text, const QString &base);
 [[nodiscard]] bool DirectoryExists(const std::string &path);
 // `path` made absolute against the working directory, lexically (".." and "." folded without
 // resolving links), without a trailing "/"; an absolute or empty path comes back unchanged.

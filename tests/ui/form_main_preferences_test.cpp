@@ -16,6 +16,7 @@
 #include "model/common/MessageBoxes.h"
 #include "model/common/Translate.h"
 #include "paint/Skins.h"
+#include "ui/pathbar/PathViewer.h"
 #include "ui/preferences/BarStyleComboBox.h"
 #include "ui/preferences/DlgSettings.h"
 
@@ -129,12 +130,19 @@ private slots:
         QCOMPARE(HeaderText(form, 1), QStringLiteral("Gr\u00f6\u00dfe"));
         QCOMPARE(form.Tree()->model()->headerData(0, Qt::Horizontal).toString(), Q(_("Name")));
         QVERIFY(form.StatusText(1).endsWith(QStringLiteral(" Sek.")));
+        // The path bar's first segment and the start page command follow at once, not at the
+        // next Apply.
+        QCOMPARE(form.qvPathViewer1->PathParts().value(0), Q(_("Home")));
+        QCOMPARE(form.qvPathViewer1->PathParts().value(0), QStringLiteral("Start"));
+        QCOMPARE(form.ActHomepage->text(), QStringLiteral("Startseite"));
 
         form.SettingsApplied(*w.Settings);
         QCOMPARE(MenuTitles(form), english);
         QCOMPARE(form.ActDirSelect->text(), QStringLiteral("&Choose Folder..."));
         QCOMPARE(HeaderText(form, 1), QStringLiteral("Size"));
         QVERIFY(form.StatusText(1).endsWith(QStringLiteral(" sec.")));
+        QCOMPARE(form.qvPathViewer1->PathParts().value(0), QStringLiteral("Home"));
+        QCOMPARE(form.ActHomepage->text(), QStringLiteral("Homepage"));
     }
 
     // Apply shows the copy in the window, Cancel brings back what was shown; the settings and

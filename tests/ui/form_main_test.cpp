@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QImage>
 #include <QItemSelectionModel>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QTreeView>
 #include <QWindow>
 
@@ -114,6 +117,48 @@ private slots:
         QVERIFY(w.WaitForScans());
         QVERIFY(w.Form->windowHandle());
         QCOMPARE(w.Form->windowHandle()->title(), QString::fromStdString("Zumbrel - " + (tree / "a[*]b")));
+    }
+
+    // A row indented past the width of the name column (a very deep tree) draws nothing into the
+    // columns beside it; nor does a name cell paint outside its rectangle.
+    void deepRowsStayInsideTheNameColumn()
+    {
+        TempTree tree;
+        tree.MakeFile("a/one.bin", 2000);
+        tree.MakeFile("s1", 1);
+        tree.MakeFile("s2", 1);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessCommandLine({tree.Path()});
+        QVERIFY(w.WaitForScans());
+        // The group of small files: its overlay icon comes with the program, whatever the theme.
+        QModelIndex root;
+        const QModelIndex top = RowOf(form, form.RootNode());
+        for (int r = 0; r < form.Model()->rowCount(top); ++r) {
+            const QModelIndex row = form.Model()->index(r, 0, top);
+            const TFileSystemNode *node = form.Model()->Access(row).Node();
+            if (node && node->FileType() == fstFileGroup)
+                root = row;
+        }
+        QVERIFY(root.isValid());
+        QAbstractItemDelegate *delegate = form.Tree()->itemDelegate();
+        for (const QRect &cell : {QRect(QPoint(120, 0), QPoint(99, 19)), QRect(100, 0, 6, 20)}) {
+            QImage image(200, 20, QImage::Format_ARGB32);
+            image.fill(Qt::magenta);
+            {
+                QPainter painter(&image);
+                QStyleOptionViewItem option;
+                option.initFrom(form.Tree());
+                option.rect = cell;
+                option.widget = form.Tree();
+                delegate->paint(&painter, option, root);
+            }
+            for (int x = 0; x < image.width(); ++x)
+                for (int y = 0; y < image.height(); ++y)
+                    if (!cell.contains(x, y))
+                        QVERIFY2(image.pixelColor(x, y) == QColor(Qt::magenta),
+                            qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        }
     }
 
     void commandLineIgnoresFilesAndMissingPaths()

@@ -1,5 +1,8 @@
 // The window's navigation: the start page at start, opening a tile, moving inside a finished
 // analysis through the path bar without a rescan, its drop-downs, Home and a typed path.
+#include <tuple>
+
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QStackedWidget>
@@ -8,6 +11,7 @@
 #include "UiTestSupport.h"
 #include "model/Paths.h"
 #include "model/common/Translate.h"
+#include "ui/UiText.h"
 #include "ui/pathbar/PathViewer.h"
 #include "ui/popups/ScrollPopupMenu.h"
 #include "ui/startpage/FavoriteListView.h"
@@ -209,6 +213,68 @@ private slots:
         form.ProcessPath(tree / "b", true);
         QVERIFY(form.RootNode() != root);
         QVERIFY(w.WaitForScans());
+
+        // A relative path is taken from the folder the bar shows, with "..", "." and a trailing
+        // separator resolved: one spelling per folder in the analysis and the recent folders.
+        form.ProcessPath(tree / "a", false);
+        QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, QPoint(empty, 12));
+        bar.EditField()->setText(QStringLiteral("../b/./"));
+        QTest::keyClick(bar.EditField(), Qt::Key_Return);
+        QVERIFY(w.WaitForScans());
+        QCOMPARE(std::string(form.RootNode()->Name()), tree / "b");
+        QVERIFY(!form.RootNode()->IsScanCanceled());
+        for (const auto &[typed, base, resolved] : std::vector<std::tuple<QString, QString, QString>> {
+                 {QStringLiteral(""), QStringLiteral("/x"), QString()},
+                 {QStringLiteral("\n"), QStringLiteral("/x"), QString()},
+                 {QStringLiteral("/usr//lib/"), QStringLiteral("/x"), QStringLiteral("/usr/lib")},
+                 {QStringLiteral("/"), QStringLiteral("/x"), QStringLiteral("/")},
+                 {QStringLiteral("/.."), QStringLiteral("/x"), QStringLiteral("/")},
+                 {QStringLiteral("/../../usr"), QStringLiteral("/x"), QStringLiteral("/usr")},
+                 {QStringLiteral("sub"), QStringLiteral("/x/y/"), QStringLiteral("/x/y/sub")},
+                 {QStringLiteral(".."), QStringLiteral("/x/y/"), QStringLiteral("/x")},
+                 {QStringLiteral("   "), QStringLiteral("/x"), QStringLiteral("/x/   ")},
+                 {QStringLiteral("~"), QStringLiteral("/x"), QDir::homePath()},
+                 {QStringLiteral("~/a"), QStringLiteral("/x"), QDir::homePath() + QStringLiteral("/a")},
+                 {QStringLiteral("~a"), QStringLiteral("/x"), QStringLiteral("/x/~a")},
+             })
+            QCOMPARE(ResolveTypedPath(typed, base), resolved);
+
+        // Names are bytes: every byte sequence comes back from its shown text unchanged, and a
+        // folder whose name is not UTF-8 is found by its shown path.
+        for (const std::string &name :
+            {std::string("plain"), std::string("bad\xff\xfeutf"), std::string("\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80"),
+                std::string("\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80"), std::string("cut\xe2\x82"),
+                std::string("\x1b[31m\n")}) {
+            QCOMPARE(EncodeName(DecodeName(name)), name);
+            tree.MakeDir(name);
+            QVERIFY(DirectoryExists(EncodeName(DecodeName(tree / name))));
+        }
+    }
+
+    // While a scan runs: segments, drop-downs and Home take the clicks; the window closes with
+    // a drop-down still open and threads still stopping.
+    void clicksDuringAScanAndClosingWithADropDown()
+    {
+        TempTree tree;
+        for (int i = 0; i < 30; ++i)
+            tree.MakeFile("d" + std::to_string(i) + "/f.bin", 10);
+        auto w = std::make_unique<TWindowFixture>();
+        TFormMain &form = *w->Form;
+        TqvPathViewer &bar = *form.qvPathViewer1;
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.ProcessPath("/usr", false);
+        QTest::qWait(20);
+        QCOMPARE(bar.PathParts().size(), 3);
+        TPopupForm *popup = OpenPopup(form, 2);
+        QVERIFY(popup);
+        QTest::keyClick(popup->ListBox(), Qt::Key_Escape);
+        ClickSegment(bar, 1); // "/" while "/usr" is scanned: a new analysis waits for the old
+        form.ActHomepage->trigger();
+        QVERIFY(form.StartPageShown());
+        form.ProcessPath(tree.Path(), false);
+        const int segments = static_cast<int>(bar.PathParts().size());
+        QVERIFY(OpenPopup(form, segments - 1));
+        w.reset();
     }
 };
 

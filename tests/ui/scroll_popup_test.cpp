@@ -1,5 +1,7 @@
 // The scrolling drop-down and the entries of the path menus.
+#include <QGuiApplication>
 #include <QListWidget>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyle>
@@ -82,6 +84,21 @@ private slots:
         QCOMPARE(smallList->width(), TPopupForm::EntryWidth(fm, QStringLiteral("entry 4")));
         QCOMPARE(smallList->verticalScrollBar()->maximum(), 0);
         small->Form()->close();
+
+        // A folder name of 255 characters: the list stays within half the screen, the entry is
+        // elided and tells its whole name as a tool tip.
+        TScrollPopupMenu *wide = MakeMenu(owner, 3, 18, &chosen);
+        const QString longName(255, QLatin1Char('a'));
+        wide->AddItem(new TPathMenuItem(longName, "/long", QIcon()));
+        wide->Popup(QPoint(10, 10));
+        TPopupForm *wideForm = wide->Form();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(fm.horizontalAdvance(longName) > screen.width() / 2);
+        QVERIFY2(wideForm->width() <= screen.width() / 2, qPrintable(QString::number(wideForm->width())));
+        QVERIFY(screen.contains(wideForm->geometry()));
+        QCOMPARE(wideForm->ListBox()->item(3)->toolTip(), longName);
+        QVERIFY(wideForm->ListBox()->item(0)->toolTip().isEmpty());
+        wideForm->close();
     }
 
     void choosingWithMouseAndKeys()

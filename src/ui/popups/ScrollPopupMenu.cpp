@@ -53,15 +53,22 @@ TPopupForm::TPopupForm(TScrollPopupMenu &menu, int popupCount)
 
     const QFontMetrics metrics(FListBox->font());
     const int rowHeight = RowHeight(metrics);
+    // A folder name may be 255 bytes: the list keeps to half the screen and elides what is
+    // wider, and the entry's tool tip tells the whole name.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const int count = static_cast<int>(menu.Items().size());
+    const int scrollBar = count > popupCount ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16 : 0;
+    const int maxWidth = std::max(200, (screen ? screen->availableGeometry().width() : 1024) / 2 - 4 - scrollBar);
     int width = 0;
     for (QAction *action : menu.Items()) {
         auto *row = new QListWidgetItem(action->icon(), action->text(), FListBox);
-        row->setSizeHint(QSize(EntryWidth(metrics, action->text()), rowHeight));
-        width = std::max(width, EntryWidth(metrics, action->text()));
+        const int entry = EntryWidth(metrics, action->text());
+        row->setSizeHint(QSize(std::min(entry, maxWidth), rowHeight));
+        if (entry > maxWidth)
+            row->setToolTip(action->text());
+        width = std::max(width, std::min(entry, maxWidth));
     }
-    const int count = static_cast<int>(menu.Items().size());
-    if (count > popupCount)
-        width += style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16;
+    width += scrollBar;
     const int height = rowHeight * std::min(count, std::max(popupCount, 1));
     FListBox->setGeometry(2, 2, width, height);
     setFixedSize(width + 4, height + 4);
