@@ -13,6 +13,8 @@ packages=(
     xvfb xauth x11-utils imagemagick
     adwaita-icon-theme hicolor-icon-theme
     clang clang-format libclang-rt-dev
+    # installing and packaging: manual pages, desktop entry and AppStream checks, icons, .deb
+    scdoc desktop-file-utils appstream librsvg2-bin man-db file dpkg-dev
 )
 
 missing=()

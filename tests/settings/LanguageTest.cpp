@@ -41,7 +41,7 @@ private:
 
 std::string BuiltCatalog()
 {
-    return LocaleDirectory() + "/de/LC_MESSAGES/default.mo";
+    return LocaleDirectory() + "/de/LC_MESSAGES/zumbrel.mo";
 }
 
 class TranslationTest : public ::testing::Test
@@ -124,13 +124,13 @@ TEST_F(TranslationTest, LanguageListOfTheInstalledCatalogs)
 
     for (const char *code : {"pt_BR", "de"}) {
         tree.MakeDir(std::string("locale/") + code + "/LC_MESSAGES");
-        std::filesystem::copy_file(catalog, tree / (std::string("locale/") + code + "/LC_MESSAGES/default.mo"));
+        std::filesystem::copy_file(catalog, tree / (std::string("locale/") + code + "/LC_MESSAGES/zumbrel.mo"));
     }
     tree.MakeDir("locale/fr/LC_MESSAGES"); // no catalog in it
     tree.MakeFile("locale/it");
     InitTranslation(tree / "locale");
     std::vector<std::string> codes;
-    GetListOfLanguages("default", codes);
+    GetListOfLanguages(TranslationDomain, codes);
     EXPECT_EQ(codes, (std::vector<std::string> {"de", "pt_BR"}));
     FillLanguageList(list);
     EXPECT_EQ(list, (std::vector<std::string> {"English [en]", "German [de]", "Portuguese [pt_BR]"}));
