@@ -9,4 +9,4 @@ folder=${1:-$HOME}
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/bin/zumbrel ]; then
     exec build/bin/zumbrel "$folder"
 fi
-exec build/bin/zumbrel-cli scan "$folder"
+exec build/bin/zumbrel-cli report "$folder"

@@ -9,28 +9,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "CliArgs.h"
 #include "CliDefaults.h"
 #include "CliScan.h"
+#include "CliSignals.h"
 #include "export/AtomicFileWriter.h"
 #include "export/ExportRegistry.h"
 #include "export/FdStream.h"
+#include "model/common/CEscape.h"
+#include "model/common/Translate.h"
 #include "platform/Platform.h"
+#include "settings/FormatText.h"
 
-const char *const ExportUsage = "usage: zumbrel-cli export --format csv|txt|html|xml|xml2 "
+const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2 "
                                 "[--rounding none|bankers|truncate] [--output FILE] "
-                                "[--no-grouping | --group-size BYTES] PATH\n";
+                                "[--no-grouping | --group-size BYTES] [--quiet] PATH";
 
 namespace {
-
-// Freeing millions of nodes is pointless work right before exit; a global keeps the tree
-// reachable, so leak checkers see it as kept rather than lost.
-const TRootDirNode *TreeKeptUntilExit = nullptr;
-
-int ExportUsageError()
-{
-    std::cerr << ExportUsage;
-    return 2;
-}
 
 const char *FormatClassName(const std::string &format)
 {
@@ -47,99 +42,62 @@ const char *FormatClassName(const std::string &format)
     return nullptr;
 }
 
-std::optional<TRoundingStyle> ParseRounding(const std::string &text)
-{
-    if (text == "none")
-        return rsNone;
-    if (text == "bankers")
-        return rsBankers;
-    if (text == "truncate")
-        return rsTruncate;
-    return std::nullopt;
-}
-
 struct TExportArgs
 {
     std::string Format;
     TRoundingStyle Rounding = CliDefaults().Rounding;
     std::optional<std::string> Output;
-    TDirScanOptions Options;
-    std::string Path;
+    TScanArgs Scan;
 };
 
-bool ParseArgs(const std::vector<std::string> &args, TExportArgs &out)
+TExportArgs ParseArgs(const std::vector<std::string> &args)
 {
-    out.Options.GroupFileSize = CliDefaults().GroupFileSize;
-    bool havePath = false;
-    bool groupingSet = false;
-    bool roundingSet = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--format" && hasValue && out.Format.empty()) {
-            out.Format = args[++i];
+    TExportArgs out;
+    TArgReader reader(args);
+    while (reader.Next()) {
+        if (reader.Is("--format")) {
+            out.Format = reader.Value();
             if (!FormatClassName(out.Format))
-                return false;
-        } else if (a == "--rounding" && hasValue && !roundingSet) {
-            const auto rounding = ParseRounding(args[++i]);
-            if (!rounding)
-                return false;
-            out.Rounding = *rounding;
-            roundingSet = true;
-        } else if (a == "--output" && hasValue && !out.Output) {
-            out.Output = args[++i];
+                throw ECliUsage(
+                    FormatText(_("unknown format '%s' (csv, txt, html, xml, xml2)"), {CEscaped(out.Format)}));
+        } else if (reader.Is("--rounding")) {
+            out.Rounding = ParseRoundingArgument(reader.Value());
+        } else if (reader.Is("--output")) {
+            out.Output = reader.Value();
             if (out.Output->empty())
-                return false;
-        } else if (a == "--no-grouping" && !groupingSet) {
-            out.Options.GroupFileSize = 0;
-            groupingSet = true;
-        } else if (a == "--group-size" && hasValue && !groupingSet) {
-            if (!ParseByteCount(args[++i], out.Options.GroupFileSize))
-                return false;
-            groupingSet = true;
-        } else if (a == "--") {
-            if (havePath || i + 2 != args.size())
-                return false;
-            out.Path = args[++i];
-            havePath = true;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            return false;
-        } else if (!havePath) {
-            out.Path = a;
-            havePath = true;
-        } else {
-            return false;
+                throw ECliUsage(_("--output needs a file name"));
+        } else if (!ParseScanArgument(reader, out.Scan)) {
+            reader.Unknown();
         }
     }
-    return havePath && !out.Path.empty() && !out.Format.empty();
+    if (out.Format.empty())
+        throw ECliUsage(_("--format is missing (csv, txt, html, xml, xml2)"));
+    RequirePath(out.Scan);
+    return out;
+}
+
+// Writes the export through a stream that gives up once an interrupt has come; an
+// interrupted or failed file is discarded by its writer.
+void Save(TTreeTypesExport &exporter, std::ostream &target)
+{
+    TInterruptibleOStream out(target);
+    exporter.SaveToStream(out);
 }
 
 } // namespace
 
 int CommandExport(const std::vector<std::string> &args)
 {
-    TExportArgs a;
-    if (!ParseArgs(args, a))
-        return ExportUsageError();
-
-    struct stat st
-    { };
-    int pathError = 0;
-    if (::stat(a.Path.c_str(), &st) != 0)
-        pathError = errno;
-    else if (!S_ISDIR(st.st_mode))
-        pathError = ENOTDIR;
-    if (pathError != 0) {
-        std::cerr << "zumbrel-cli: " << a.Path << ": " << Platform().System->ErrorMessage(pathError) << "\n";
+    const TExportArgs a = ParseArgs(args);
+    if (!CheckScanRoot(a.Scan.Path))
         return 1;
-    }
 
     TExportRegistry &registry = ExportRegistry();
     if (registry.Count() == 0)
         RegisterExportClasses(registry);
     const std::int32_t index = registry.IndexOfClass(FormatClassName(a.Format));
     if (index < 0)
-        return ExportUsageError();
+        throw std::logic_error("export format not registered: " + a.Format);
     const TExportClass &exportClass = registry.GetExportClass(index);
 
     try {
@@ -158,34 +116,43 @@ int CommandExport(const std::vector<std::string> &args)
                 throw EFileWriteError(*a.Output, ENOTDIR);
         }
 
-        TCliScanResult result = RunCliScan(a.Path, a.Options);
-        if (result.Failed)
-            return 1; // the scan's error is on standard error already
+        TCliScanResult result = RunCliScan(a.Scan.Path, a.Scan.Options, a.Scan.Quiet);
+        if (const int code = ScanOutcome(a.Scan.Path, result))
+            return code;
         std::unique_ptr<TAtomicFileWriter> writer;
         if (a.Output)
             writer = std::make_unique<TAtomicFileWriter>(*a.Output);
         const auto exporter = CreateExport(exportClass, result.Root.get(), a.Rounding);
         if (writer) {
             try {
-                exporter->SaveToStream(writer->Stream());
+                Save(*exporter, writer->Stream());
             } catch (const std::ios_base::failure &) {
+                if (InterruptSignal() != 0)
+                    return InterruptExitCode(); // the writer discards the unfinished file
                 writer->ThrowIfFailed();
                 throw;
             }
+            if (InterruptSignal() != 0)
+                return InterruptExitCode();
             writer->Commit();
         } else {
             TFdOStream out(STDOUT_FILENO);
             try {
-                exporter->SaveToStream(out);
+                Save(*exporter, out);
             } catch (const std::ios_base::failure &) {
+                if (InterruptSignal() != 0)
+                    return InterruptExitCode();
                 if (out.ErrorCode() != 0)
                     throw EFileWriteError("standard output", out.ErrorCode());
                 throw;
             }
         }
-        TreeKeptUntilExit = result.Root.release();
+        KeepUntilExit(std::move(result.Root));
+    } catch (const EFileWriteError &e) {
+        PrintError(CEscaped(e.FileName()) + ": " + Platform().System->ErrorMessage(e.ErrorCode()));
+        return 1;
     } catch (const std::exception &e) {
-        std::cerr << "zumbrel-cli: " << e.what() << "\n";
+        PrintError(e.what());
         return 1;
     }
     return 0;

@@ -4,9 +4,10 @@
 #include <vector>
 
 // zumbrel-cli export --format csv|txt|html|xml|xml2 [--rounding none|bankers|truncate]
-//                    [--output FILE] [--no-grouping | --group-size BYTES] PATH
+//                    [--output FILE] [--no-grouping | --group-size BYTES] [--quiet] PATH
 // Scans PATH and writes the export of its root to FILE (replaced only when complete) or to
-// standard output. Returns the process exit code: 0 done, 1 failed, 2 bad arguments.
+// standard output. Returns the process exit code: 0 done, 1 failed; throws ECliUsage for bad
+// arguments.
 int CommandExport(const std::vector<std::string> &args);
 
 // The usage line of the command.

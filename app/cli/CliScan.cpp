@@ -2,15 +2,43 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <optional>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "CliArgs.h"
 #include "CliDefaults.h"
+#include "CliProgress.h"
+#include "CliSignals.h"
+#include "export/AtomicFileWriter.h"
+#include "export/FdStream.h"
 #include "model/Paths.h"
+#include "model/common/CEscape.h"
+#include "platform/Platform.h"
 #include "scan/QueueDispatcher.h"
 #include "scan/ScanThread.h"
 
-TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &options)
+const char *const ScanUsage = "zumbrel-cli scan [--no-grouping | --group-size BYTES] [--quiet] PATH";
+
+void KeepUntilExit(std::unique_ptr<TRootDirNode> root)
+{
+    static TRootDirNode *kept = nullptr;
+    // Only a second command in one process (the fuzzer's) gets here with a tree kept already.
+    const std::unique_ptr<TRootDirNode> previous(kept);
+    kept = root.release();
+}
+
+void PrintError(const std::string &message)
+{
+    std::cerr << "zumbrel-cli: " << message << std::endl;
+}
+
+TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &options, bool quiet)
 {
     TCliScanResult result;
     result.Root = std::make_unique<TRootDirNode>();
@@ -20,15 +48,54 @@ TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &option
     TQueueDispatcher dispatcher;
     TDirScanThreadList threads(9, dispatcher);
     std::atomic<bool> finished {false};
+    std::atomic<std::int64_t> directories {0};
     TDirScanThread *thread = threads.Add(result.Root.get(), options);
+    thread->DirScanner().OnFind
+        = [&directories](const std::string &, std::int32_t) { directories.fetch_add(1, std::memory_order_relaxed); };
     thread->SetOnTerminate([&](TDirScanThread &t) {
         result.Seconds = t.DirScanner().ScanSeconds();
         result.Failed = t.Failed();
         finished = true;
     });
     thread->Start();
-    dispatcher.ProcessUntil([&] { return finished.load() && threads.IsEmpty(); });
+    {
+        const TInterruptScope stopOnInterrupt([&threads] { threads.StopAll(); });
+        std::optional<TScanProgressLine> progress;
+        if (ProgressWanted(quiet))
+            progress.emplace(
+                *result.Root, [&threads] { return threads.GetFirstThreadCurrentDir(); }, directories);
+        dispatcher.ProcessUntil([&] { return finished.load() && threads.IsEmpty(); });
+    }
+    result.Interrupted = InterruptSignal() != 0;
     return result;
+}
+
+bool CheckScanRoot(const std::string &path)
+{
+    struct stat st
+    { };
+    int error = 0;
+    if (::stat(path.c_str(), &st) != 0)
+        error = errno;
+    else if (!S_ISDIR(st.st_mode))
+        error = ENOTDIR;
+    if (error == 0)
+        return true;
+    PrintError(CEscaped(path) + ": " + Platform().System->ErrorMessage(error));
+    return false;
+}
+
+int ScanOutcome(const std::string &path, const TCliScanResult &result)
+{
+    if (result.Interrupted)
+        return InterruptExitCode();
+    if (result.Failed)
+        return 1; // the scan's error is on standard error already
+    if (const int error = result.Root->ErrorCode(); error != 0) {
+        PrintError(CEscaped(path) + ": " + Platform().System->ErrorMessage(error));
+        return 1;
+    }
+    return 0;
 }
 
 std::int64_t CountErrorNodes(const TGroupNode &root)
@@ -59,4 +126,40 @@ bool ParseByteCount(const std::string &text, std::int64_t &value)
         return false;
     value = v;
     return true;
+}
+
+bool WriteStandardOutput(const std::string &text)
+{
+    TFdOStream out(STDOUT_FILENO);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    if (out)
+        return true;
+    PrintError(EFileWriteError("standard output", out.ErrorCode() ? out.ErrorCode() : EIO).what());
+    return false;
+}
+
+int CommandScan(const std::vector<std::string> &argList)
+{
+    TScanArgs args;
+    TArgReader reader(argList);
+    while (reader.Next())
+        if (!ParseScanArgument(reader, args))
+            reader.Unknown();
+    RequirePath(args);
+    if (!CheckScanRoot(args.Path))
+        return 1;
+
+    TCliScanResult result = RunCliScan(args.Path, args.Options, args.Quiet);
+    if (const int code = ScanOutcome(args.Path, result))
+        return code;
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, "%.3f", result.Seconds);
+    std::string text = "path=";
+    AppendCEscaped(text, args.Path);
+    text += "\nfiles=" + std::to_string(result.Root->FileCount()) + "\ndirectories="
+        + std::to_string(result.Root->GetDirCount()) + "\nbytes=" + std::to_string(result.Root->GetSize())
+        + "\nerrors=" + std::to_string(CountErrorNodes(*result.Root)) + "\nseconds=" + seconds + "\n";
+    KeepUntilExit(std::move(result.Root));
+    return WriteStandardOutput(text) ? 0 : 1;
 }

@@ -1,93 +1,145 @@
 // zumbrel-cli: the analysis engine without a window, for servers and scripts.
-#include <cerrno>
 #include <clocale>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include <sys/stat.h>
-
+#include "CliArgs.h"
 #include "CliDefaults.h"
 #include "CliExport.h"
+#include "CliReport.h"
 #include "CliScan.h"
+#include "CliSignals.h"
+#include "CliText.h"
 #include "log/Configurator.h"
 #include "log/Logger.h"
+#include "model/common/CEscape.h"
 #include "model/common/SizeText.h"
 #include "model/common/Translate.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "settings/FormatText.h"
 #include "settings/Settings.h"
 
 namespace {
 
-int Usage()
+// One subcommand. A new one is a function taking its arguments (returning the exit code,
+// throwing ECliUsage for a mistake), its usage line and its part of --help.
+struct TCliCommand
 {
-    std::cerr << "usage: zumbrel-cli scan [--no-grouping | --group-size BYTES] PATH\n";
-    std::cerr << ExportUsage;
+    const char *Name;
+    int (*Run)(const std::vector<std::string> &args);
+    const char *const *Usage;
+    std::string (*Help)();
+};
+
+std::string ScanHelp()
+{
+    return _("Prints the totals of PATH as key=value lines for scripts: path, files, directories, bytes, "
+             "errors (folders that could not be read) and seconds.");
+}
+
+std::string ExportHelp()
+{
+    return _("Writes the analysis of PATH as CSV, text tree, HTML or XML to FILE (replaced only once it is "
+             "complete) or to standard output.\n"
+             "  --format FORMAT      csv, txt, html, xml or xml2\n"
+             "  --output FILE        the file to write\n"
+             "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)");
+}
+
+std::string ReportHelp()
+{
+    return _("Prints the biggest entries of PATH first, as an indented tree with sizes, percentages of the "
+             "parent folder, bars and file counts.\n"
+             "  --depth N            levels below PATH (default 2)\n"
+             "  --top N              entries per folder (default 10); the rest are summed up in one line\n"
+             "  --rounding RULE      as for export; none gives sizes in bytes");
+}
+
+const TCliCommand Commands[] = {
+    {"scan", CommandScan, &ScanUsage, ScanHelp},
+    {"export", CommandExport, &ExportUsage, ExportHelp},
+    {"report", CommandReport, &ReportUsage, ReportHelp},
+};
+
+const TCliCommand *FindCommand(std::string_view name)
+{
+    for (const TCliCommand &command : Commands)
+        if (name == command.Name)
+            return &command;
+    return nullptr;
+}
+
+std::string UsageLines()
+{
+    std::string text;
+    for (const TCliCommand &command : Commands)
+        text += (text.empty() ? _("Usage:") + " " : std::string(DisplayWidth(_("Usage:")) + 1, ' ')) + *command.Usage
+            + "\n";
+    return text;
+}
+
+bool PrintHelp()
+{
+    std::string text = UsageLines();
+    text += std::string(DisplayWidth(_("Usage:")) + 1, ' ') + "zumbrel-cli --help | --version\n\n";
+    text += _("Analyzes the disk space used below the folder PATH with the engine of the Zumbrel window.") + "\n";
+    for (const TCliCommand &command : Commands)
+        text += std::string("\n") + command.Name + ": " + command.Help() + "\n";
+    text += "\n"
+        + _("Options of every command:\n"
+            "  --no-grouping        keep small files apart instead of gathering them in one group per folder\n"
+            "  --group-size BYTES   gather files smaller than BYTES (default from the settings)\n"
+            "  -q, --quiet          no progress line on standard error\n"
+            "  -h, --help           this text\n"
+            "  -V, --version        the version")
+        + "\n\n"
+        + _("Names are written with C-style escapes, so that every name stays on its line and no name can "
+            "drive the terminal: \\\\ for a backslash, \\n, \\t and \\r for newline, tab and carriage return, "
+            "and \\xNN for other control characters and for bytes that are not UTF-8.")
+        + "\n\n"
+        + _("While a scan runs longer than half a second and standard error is a terminal, one line there "
+            "shows its progress. Ctrl+C stops the scan and removes an unfinished output file.")
+        + "\n\n"
+        + _("Grouping, rounding and language come from the settings of the window "
+            "($XDG_CONFIG_HOME/Zumbrel/Zumbrel.ini), which is only read. The report has no colours when "
+            "NO_COLOR is set.")
+        + "\n\n"
+        + _("Exit status: 0 done, 1 failed (PATH cannot be read, an output cannot be written), 2 wrong "
+            "arguments, 130 stopped by Ctrl+C (128 + the number of another signal).")
+        + "\n";
+    return WriteStandardOutput(text);
+}
+
+int UsageError(const std::string &message, const TCliCommand *command)
+{
+    std::string text = "zumbrel-cli: " + message + "\n";
+    if (command)
+        text += _("Usage:") + " " + *command->Usage + "\n";
+    text += _("Try 'zumbrel-cli --help' for more information.") + "\n";
+    std::cerr << text << std::flush;
     return 2;
 }
 
-int CommandScan(const std::vector<std::string> &args)
+// "scan, export, report": the names of the table, for messages.
+std::string CommandNames()
 {
-    TDirScanOptions options;
-    options.GroupFileSize = CliDefaults().GroupFileSize;
-    std::string path;
-    bool havePath = false;
-    bool groupingSet = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        if (a == "--no-grouping" && !groupingSet) {
-            options.GroupFileSize = 0;
-            groupingSet = true;
-        } else if (a == "--group-size" && !groupingSet && i + 1 < args.size()) {
-            if (!ParseByteCount(args[++i], options.GroupFileSize))
-                return Usage();
-            groupingSet = true;
-        } else if (a == "--") {
-            if (havePath || i + 2 != args.size())
-                return Usage();
-            path = args[++i];
-            havePath = true;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            return Usage();
-        } else if (!havePath) {
-            path = a;
-            havePath = true;
-        } else {
-            return Usage();
-        }
-    }
-    if (!havePath || path.empty())
-        return Usage();
+    std::string names;
+    for (const TCliCommand &command : Commands)
+        names += (names.empty() ? "" : ", ") + std::string(command.Name);
+    return names;
+}
 
-    struct stat st
-    { };
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        const int err = errno ? errno : ENOTDIR;
-        std::cerr << "zumbrel-cli: " << path << ": "
-                  << Platform().System->ErrorMessage(S_ISDIR(st.st_mode) ? err : (errno ? err : ENOTDIR)) << "\n";
-        return 1;
-    }
+bool IsHelp(std::string_view a)
+{
+    return a == "-h" || a == "--help";
+}
 
-    TCliScanResult result = RunCliScan(path, options);
-    if (result.Failed)
-        return 1; // the scan's error is on standard error already
-    char seconds[64];
-    std::snprintf(seconds, sizeof seconds, "%.3f", result.Seconds);
-    std::cout << "path=" << path << "\n"
-              << "files=" << result.Root->FileCount() << "\n"
-              << "directories=" << result.Root->GetDirCount() << "\n"
-              << "bytes=" << result.Root->GetSize() << "\n"
-              << "errors=" << CountErrorNodes(*result.Root) << "\n"
-              << "seconds=" << seconds << "\n";
-    std::cout.flush();
-    // Freeing millions of nodes is pointless work right before exit; the tree stays
-    // reachable so that leak checkers do not report it.
-    [[maybe_unused]] static TRootDirNode *kept = nullptr;
-    kept = result.Root.release();
-    return std::cout ? 0 : 1;
+bool IsVersion(std::string_view a)
+{
+    return a == "-V" || a == "--version";
 }
 
 } // namespace
@@ -102,9 +154,12 @@ TCliDefaults &CliDefaults()
 void LoadDefaultsFromSettings()
 {
     InitTranslation();
+    // Terminal texts follow the user's character set; names themselves stay bytes.
+    std::setlocale(LC_CTYPE, "");
     // Size texts use the decimal separator of the user's numeric locale.
     if (std::setlocale(LC_NUMERIC, "")) {
         SetDecimalSeparator(std::localeconv()->decimal_point);
+        SetThousandsSeparator(std::localeconv()->thousands_sep);
         std::setlocale(LC_NUMERIC, "C");
     }
     std::unique_ptr<TSettings> settings = TSettings::OpenReadOnly();
@@ -116,21 +171,41 @@ void LoadDefaultsFromSettings()
 
 int main(int argc, char **argv)
 {
+    InstallInterruptHandling();
     ConfigureProgramLogging(LogExecutableDir());
     InstallPlatform(LinuxPlatform());
     LoadDefaultsFromSettings();
     std::string commandLine;
     for (int i = 0; i < argc; ++i)
-        commandLine += (i ? " " : "") + std::string(argv[i]);
+        commandLine += (i ? " " : "") + CEscaped(argv[i]);
     ZU_LOG_INFO("CmdLine: " + commandLine);
 
     if (argc < 2)
-        return Usage();
-    const std::string command = argv[1];
+        return UsageError(FormatText(_("no command given (%s)"), {CommandNames()}), nullptr);
+    const std::string_view first = argv[1];
+    if (IsHelp(first) || first == "help")
+        return PrintHelp() ? 0 : 1;
+    if (IsVersion(first)) {
+        return WriteStandardOutput("zumbrel-cli " ZUMBREL_VERSION "\n") ? 0 : 1;
+    }
+    const TCliCommand *command = FindCommand(first);
+    if (!command)
+        return UsageError(FormatText(_("unknown command '%s' (%s)"), {CEscaped(first), CommandNames()}), nullptr);
     const std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "scan")
-        return CommandScan(args);
-    if (command == "export")
-        return CommandExport(args);
-    return Usage();
+    for (const std::string &a : args) {
+        if (a == "--")
+            break;
+        if (IsHelp(a))
+            return PrintHelp() ? 0 : 1;
+    }
+    int code = 0;
+    try {
+        code = command->Run(args);
+    } catch (const ECliUsage &e) {
+        return UsageError(e.what(), command);
+    } catch (const std::exception &e) {
+        PrintError(e.what());
+        return 1;
+    }
+    return InterruptSignal() != 0 ? InterruptExitCode() : code;
 }

@@ -1,6 +1,10 @@
 // zumbrel: the window of the disk space analyzer.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -12,17 +16,87 @@
 #include "export/ExportRegistry.h"
 #include "log/Configurator.h"
 #include "log/Logger.h"
+#include "model/common/CEscape.h"
 #include "model/common/MessageBoxes.h"
 #include "model/common/SizeText.h"
 #include "model/common/Translate.h"
 #include "paint/RegisterPainters.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "settings/FormatText.h"
 #include "settings/Settings.h"
 #include "shell/ProgramLock.h"
 #include "ui/FormMain.h"
 #include "ui/QtMessageBoxes.h"
 
 namespace {
+
+bool IsHelp(std::string_view a)
+{
+    return a == "-h" || a == "--help";
+}
+
+bool IsVersion(std::string_view a)
+{
+    return a == "-V" || a == "--version";
+}
+
+// The help in the language the window would use; needs no display.
+std::string HelpText()
+{
+    InitTranslation();
+    if (std::unique_ptr<TSettings> settings = TSettings::OpenReadOnly()) {
+        settings->Load();
+        UseLanguage(settings->LanguageCode());
+    }
+    const std::string usage = _("Usage:");
+    return usage + " zumbrel [OPTIONS] [FOLDER]\n" + std::string(usage.size() + 1, ' ')
+        + "zumbrel --help | --version\n\n"
+        + _("Shows in a window where the disk space goes. With FOLDER, that folder is analyzed at start; "
+            "otherwise the start page offers the drives and the recent folders.")
+        + "\n\n"
+        + _("  -h, --help           this text\n"
+            "  -V, --version        the version\n"
+            "The options of Qt (-platform NAME, -style NAME, -reverse, ...) are understood as well.")
+        + "\n\n"
+        + _("Settings are kept in $XDG_CONFIG_HOME/Zumbrel/Zumbrel.ini. zumbrel-cli offers the same analysis "
+            "without a window.")
+        + "\n";
+}
+
+// Writes `text` to standard output; false (with the reason on standard error) when that fails.
+bool WriteOut(const std::string &text)
+{
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+        return true;
+    std::fprintf(stderr, "zumbrel: standard output: %s\n", std::strerror(errno));
+    return false;
+}
+
+// What is left once Qt has taken its own options: at most one folder. Returns the exit code
+// of a usage error, or 0.
+int CheckArguments(int argc, char **argv)
+{
+    bool operandsOnly = false;
+    int folders = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        std::string problem;
+        if (!operandsOnly && a == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        if (!operandsOnly && a.size() > 1 && a[0] == '-')
+            problem = FormatText(_("unknown option '%s'"), {CEscaped(a)});
+        else if (++folders > 1)
+            problem = FormatText(_("only one folder can be given; '%s' is a second one"), {CEscaped(a)});
+        if (!problem.empty()) {
+            std::fprintf(
+                stderr, "zumbrel: %s\n%s\n", problem.c_str(), _("Try 'zumbrel --help' for more information.").c_str());
+            return 2;
+        }
+    }
+    return 0;
+}
 
 std::string ExecutableDir(const char *argv0)
 {
@@ -40,6 +114,13 @@ std::string ExecutableDir(const char *argv0)
 int main(int argc, char **argv)
 {
     InstallPlatform(LinuxPlatform());
+    // Help and version come before anything that needs a display or touches the user's files.
+    for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+        if (IsHelp(argv[i]))
+            return WriteOut(HelpText()) ? 0 : 1;
+        if (IsVersion(argv[i]))
+            return WriteOut("zumbrel " ZUMBREL_VERSION "\n") ? 0 : 1;
+    }
     ConfigureProgramLogging(ExecutableDir(argv[0]));
     RegisterBarChartPainters();
     RegisterExportClasses();
@@ -49,6 +130,8 @@ int main(int argc, char **argv)
     // After the application object: Qt sets the locale from the environment, which would put
     // a "C" message locale back, and gettext ignores LANGUAGE under "C".
     InitTranslation();
+    if (const int usageError = CheckArguments(argc, argv))
+        return usageError;
     TFormMain::InstallSettingsHooks();
     SetDecimalSeparator(QLocale::system().decimalPoint().toStdString());
     TQtMessageBoxes boxes;
@@ -72,8 +155,9 @@ int main(int argc, char **argv)
         std::vector<std::string> args;
         std::string commandLine = argv[0];
         for (int i = 1; i < argc; ++i) {
-            args.emplace_back(argv[i]);
-            commandLine += " " + args.back();
+            commandLine += std::string(" ") + argv[i];
+            if (std::string_view(argv[i]) != "--" || !args.empty())
+                args.emplace_back(argv[i]);
         }
         form.ProcessCommandLine(args, commandLine);
         result = app.exec();

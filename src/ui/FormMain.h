@@ -20,10 +20,13 @@
 #include "settings/TreeViewStates.h"
 #include "shell/SHChangeNotify.h"
 #include "shell/ShellTypes.h"
+#include "ui/FileTreeDelegate.h"
 #include "ui/model/FileTreeModel.h"
 
 class QAction;
 class QLabel;
+class QMenu;
+class QToolBar;
 class QTreeView;
 class QPainter;
 class TZumbrelBarChartPainter;
@@ -31,7 +34,10 @@ class TZumbrelBarChartPainter;
 // The main window: the analysis as a live tree-grid, the commands that start, stop, repeat and
 // save analyses, and the status bar. Every member runs on the user interface thread; scan
 // threads reach the window only through their termination handlers.
-class TFormMain final : public QMainWindow, public IFileTreeOwner
+//
+// The class is the assembly (FormMain.cpp: parts, layout, actions, menus, toolbar, status bar);
+// its members are grouped by concern below, each group in the file named after it.
+class TFormMain final : public QMainWindow, public IFileTreeOwner, public IFileTreeCells
 {
     Q_OBJECT
 
@@ -45,7 +51,7 @@ public:
     // Tells the settings the primary screen's section name and which painter classes exist.
     static void InstallSettingsHooks();
 
-    // --- scan control ---
+    // --- scan control (FormMainScan.cpp) ---
     void ProcessPath(const std::string &path, bool forceRescan);
     void ScanRootDir(const std::string &path);
     void ScanFixedDrives();
@@ -56,7 +62,7 @@ public:
     // is analysed at once and shown.
     void ProcessCommandLine(const std::vector<std::string> &args, const std::string &commandLine = {});
 
-    // --- settings ---
+    // --- preferences, placement, columns (FormMainSettings.cpp) ---
     // Takes over the preferences of `settings`.
     void ApplySettings(const TSettings &settings);
     // Window placement, tree view states and recent folders from and to the settings file.
@@ -67,12 +73,12 @@ public:
     [[nodiscard]] TMRUDirList &MRUDirList() { return FMRUDirList; }
     [[nodiscard]] TZumbrelTreeviewStates &TreeViewStates() { return FTreeViewStates; }
 
-    // --- tree view ---
+    // --- rows of the tree (FormMainRows.cpp) ---
     void PopulateTree();
     void RefreshTree();
     [[nodiscard]] TFileSystemNode *GetSelectedNode() const;
 
-    // --- save ---
+    // --- save (FormMainSave.cpp) ---
     // The file name the save dialog proposes for an analysis shown as `displayName`.
     [[nodiscard]] static std::string ProposedSaveFileName(const std::string &displayName);
     // Writes the analysis in the format of the 1-based `filterIndex`.
@@ -80,20 +86,17 @@ public:
     // True when the save command may run: no main scan, a root with children.
     [[nodiscard]] bool CanSaveScanResult() const;
 
-    // --- IFileTreeOwner ---
+    // --- cells of the tree: IFileTreeOwner, IFileTreeCells (FormMainTree.cpp) ---
     [[nodiscard]] TFileSystemNode *TopNode() const override { return FPaintNode; }
     [[nodiscard]] QString GetText(const TFileSystemNode *node, int column, TTextType type) const override;
     [[nodiscard]] bool GetCellIsEmpty(const TFileSystemNode *node, int column) const override;
     [[nodiscard]] int CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const override;
     [[nodiscard]] QString HeaderText(int column) const override;
 
-    // Text style of a cell (the paint text callback): may change the font and its colour.
-    void PaintText(
-        const TFileSystemNode *node, int column, TTextType type, bool selected, QFont &font, QColor &color) const;
-    // The percentage bar of a row into `rect` (the cell rectangle).
-    void PaintPercentBar(const TFileSystemNode *node, QPainter &painter, const QRect &rect, bool selected);
-    // The icon of a cell and whether it is drawn faded; a null icon when there is none.
-    QIcon GetImage(const TFileSystemNode *node, int column, TImageKind kind, bool expanded, bool &ghosted);
+    void PaintText(const TFileSystemNode *node, int column, TTextType type, bool selected, QFont &font,
+        QColor &color) const override;
+    void PaintPercentBar(const TFileSystemNode *node, QPainter &painter, const QRect &rect, bool selected) override;
+    QIcon GetImage(const TFileSystemNode *node, int column, TImageKind kind, bool expanded, bool &ghosted) override;
     // The text of the percentage bar for a ratio: "12.3%".
     [[nodiscard]] static QString PercentText(double ratio);
 
@@ -119,6 +122,10 @@ public:
     QAction *ActSaveScanResult = nullptr;
     QAction *ActionExitApplication = nullptr;
 
+    // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
+    // --- file commands (FormMainFileCommands.cpp) ---
+    // --- preferences dialog and About box (FormMainPreferences.cpp) ---
+
 public slots:
     void ActDirSelectExecute();
     void ActRefreshExecute();
@@ -136,7 +143,9 @@ private:
         TDirNode *Root = nullptr;
     };
 
+    // Assembly (FormMain.cpp).
     void CreateActions();
+    void CreateMenus();
     void CreateTree();
     void CreateImages();
     TDirScanThread *StartScanThread(TDirNode *node, bool mainThread);
@@ -216,6 +225,10 @@ private:
     QTimer FTimerGarbage;
     QTimer FTimerActions;
 
+    QMenu *FMenuFile = nullptr;
+    QMenu *FMenuAnalysis = nullptr;
+    QMenu *FMenuExtras = nullptr;
+    QToolBar *FToolBar = nullptr;
     QTreeView *FTree = nullptr;
     TFileTreeModel *FModel = nullptr;
     QLabel *FStatusPanels[2] = {nullptr, nullptr};

@@ -1,0 +1,113 @@
+#include "CliArgs.h"
+
+#include "CliDefaults.h"
+#include "model/common/CEscape.h"
+#include "model/common/Translate.h"
+#include "settings/FormatText.h"
+
+bool TArgReader::Next()
+{
+    ++FIndex;
+    if (FIndex >= FArgs.size())
+        return false;
+    if (!FOperandsOnly && FArgs[FIndex] == "--") {
+        FOperandsOnly = true;
+        return Next();
+    }
+    return true;
+}
+
+bool TArgReader::Is(std::string_view name) const
+{
+    if (IsOperand())
+        return false;
+    const std::string_view a = Current();
+    return a == name || (a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '=');
+}
+
+bool TArgReader::IsFlag(std::string_view name) const
+{
+    if (!Is(name))
+        return false;
+    if (Current() != name)
+        throw ECliUsage(FormatText(_("%s takes no value"), {name}));
+    return true;
+}
+
+std::string TArgReader::OptionName() const
+{
+    const std::string &a = Current();
+    const auto equals = a.find('=');
+    return a.rfind("--", 0) == 0 && equals != std::string::npos ? a.substr(0, equals) : a;
+}
+
+std::string TArgReader::Value()
+{
+    const std::string name = OptionName();
+    const std::string &a = Current();
+    if (a.size() > name.size())
+        return a.substr(name.size() + 1);
+    if (FIndex + 1 >= FArgs.size())
+        throw ECliUsage(FormatText(_("%s needs a value"), {name}));
+    return FArgs[++FIndex];
+}
+
+bool TArgReader::IsOperand() const
+{
+    const std::string &a = Current();
+    return FOperandsOnly || a.empty() || a[0] != '-' || a == "-";
+}
+
+void TArgReader::Unknown() const
+{
+    if (IsOperand())
+        throw ECliUsage(FormatText(_("unexpected argument '%s'"), {CEscaped(Current())}));
+    throw ECliUsage(FormatText(_("unknown option '%s'"), {CEscaped(OptionName())}));
+}
+
+std::int64_t ParseCount(std::string_view text, std::int64_t minimum, const std::string &message)
+{
+    std::int64_t value = 0;
+    if (!ParseByteCount(std::string(text), value) || value < minimum)
+        throw ECliUsage(message);
+    return value;
+}
+
+bool ParseScanArgument(TArgReader &reader, TScanArgs &args)
+{
+    if (reader.IsFlag("--no-grouping")) {
+        args.Options.GroupFileSize = 0;
+    } else if (reader.Is("--group-size")) {
+        args.Options.GroupFileSize = ParseCount(reader.Value(), 0, _("--group-size needs a number of bytes"));
+    } else if (reader.IsFlag("-q") || reader.IsFlag("--quiet")) {
+        args.Quiet = true;
+    } else if (reader.IsOperand()) {
+        if (args.HavePath)
+            throw ECliUsage(
+                FormatText(_("only one folder can be given; '%s' is a second one"), {CEscaped(reader.Current())}));
+        if (reader.Current().empty())
+            throw ECliUsage(_("the folder is an empty text"));
+        args.Path = reader.Current();
+        args.HavePath = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void RequirePath(const TScanArgs &args)
+{
+    if (!args.HavePath)
+        throw ECliUsage(_("no folder given"));
+}
+
+TRoundingStyle ParseRoundingArgument(std::string_view text)
+{
+    if (text == "none")
+        return rsNone;
+    if (text == "bankers")
+        return rsBankers;
+    if (text == "truncate")
+        return rsTruncate;
+    throw ECliUsage(FormatText(_("unknown rounding '%s' (none, bankers, truncate)"), {CEscaped(text)}));
+}

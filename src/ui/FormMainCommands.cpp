@@ -1,0 +1,65 @@
+#include <QItemSelectionModel>
+#include <QTreeView>
+
+#include "model/common/Translate.h"
+#include "ui/FormMain.h"
+#include "ui/ShellBrowseForFolder.h"
+
+// The analysis commands of the menus and the toolbar.
+
+void TFormMain::ActDirSelectExecute()
+{
+    std::string folder;
+    if (BrowseForFolder(this, _("Please choose a drive or folder you would like to analyze:"), FLastScanDir, folder))
+        ProcessPath(folder, false);
+}
+
+void TFormMain::ActRefreshExecute()
+{
+    if (dynamic_cast<TFixedDrivesNode *>(FRootNode.get()))
+        ScanFixedDrives();
+    else if (FRootNode)
+        ProcessPath(std::string(FRootNode->Name()), true);
+}
+
+void TFormMain::ActStopScanExecute()
+{
+    FScanThreads->StopAll();
+}
+
+void TFormMain::ActRefreshNodeExecute()
+{
+    QItemSelectionModel *selection = FTree->selectionModel();
+    const QModelIndexList rows = selection->selectedRows();
+    std::vector<TDirNode *> targets;
+    for (const QModelIndex &index : rows) {
+        TFileTreeModel::TAccess access = FModel->Access(index);
+        TFileSystemNode *node = access.Node();
+        if (!node)
+            continue;
+        if (auto *dir = dynamic_cast<TDirNode *>(node); dir && node->FileType() != fstFileGroup) {
+            targets.push_back(dir);
+            continue;
+        }
+        TGroupNode *parent = node->Parent();
+        if (parent && parent->FileType() == fstFileGroup)
+            parent = parent->Parent();
+        auto *parentDir = dynamic_cast<TDirNode *>(parent);
+        if (!parentDir)
+            continue;
+        QModelIndex parentRow = index.parent();
+        while (parentRow.isValid() && FModel->NodeOf(parentRow) != parentDir)
+            parentRow = parentRow.parent();
+        if (parentRow.isValid()) {
+            const bool focusInside
+                = FTree->currentIndex().parent() == index.parent() || FTree->currentIndex().parent() == parentRow;
+            selection->select(index, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+            selection->select(parentRow, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            if (focusInside)
+                selection->setCurrentIndex(parentRow, QItemSelectionModel::NoUpdate);
+        }
+        targets.push_back(parentDir);
+    }
+    for (TDirNode *target : targets)
+        ScanSubDirNode(target);
+}

@@ -1,0 +1,101 @@
+#include <algorithm>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "export/ExportRegistry.h"
+#include "log/Logger.h"
+#include "model/Paths.h"
+#include "model/common/FileQueries.h"
+#include "model/common/MessageBoxes.h"
+#include "model/common/ShellTexts.h"
+#include "model/common/TextUtils.h"
+#include "model/common/Translate.h"
+#include "ui/FormMain.h"
+#include "ui/UiText.h"
+
+// Saving an analysis to a file in one of the export formats.
+
+bool TFormMain::CanSaveScanResult() const
+{
+    return !IsMainScanRunning() && FRootNode && FRootNode->HasChildren();
+}
+
+std::string TFormMain::ProposedSaveFileName(const std::string &displayName)
+{
+    std::string name = displayName;
+    RemoveChars(name, ":");
+    return MakeFileName(name, '_', " ");
+}
+
+void TFormMain::SaveScanResult(const std::string &fileName, int filterIndex)
+{
+    if (!FRootNode)
+        return;
+    const TExportClass &exportClass = ExportRegistry().GetExportClass(filterIndex - 1);
+    std::unique_ptr<TTreeTypesExport> exporter = CreateExport(exportClass, FRootNode.get(), FOptions.FileSizeRounding);
+    exporter->SaveToFile(fileName);
+}
+
+void TFormMain::ActSaveScanResultExecute()
+{
+    if (!CanSaveScanResult())
+        return;
+    TExportRegistry &registry = ExportRegistry();
+    int filterIndex = std::clamp(
+        FSettings.ReadSettingInt("LastFilterIndex", 1), 1, std::max(1, static_cast<int>(registry.Count())));
+    // "desc (*.ext)|*.ext|..." becomes Qt's "desc (*.ext);;...".
+    std::vector<std::string> parts;
+    SplitText(registry.GetExportFilters(), "|", parts);
+    QStringList filters;
+    for (std::size_t i = 0; i < parts.size(); i += 2)
+        filters << QString::fromStdString(parts[i]);
+    std::string dir = FSettings.ReadSettingStr("LastSaveDir", "");
+    if (dir.empty()) {
+        dir = DocumentsFolder() + "Zumbrel";
+        if (!QDir().mkpath(DecodeName(dir)))
+            dir.clear();
+    }
+    const std::string proposed
+        = ProposedSaveFileName(FRootNode->GetDisplayName()) + registry.GetExtension(filterIndex - 1);
+    QString selectedFilter = filters.value(filterIndex - 1);
+    const QString chosen = QFileDialog::getSaveFileName(this, Tr(_("Save Analysis Result")),
+        DecodeName(IncludeTrailingPathDelimiter(dir) + proposed), filters.join(QStringLiteral(";;")), &selectedFilter);
+    if (chosen.isEmpty())
+        return;
+    filterIndex = std::max(1, static_cast<int>(filters.indexOf(selectedFilter)) + 1);
+    std::string fileName = EncodeName(chosen);
+    const std::string ext = registry.GetExtension(filterIndex - 1);
+    if (QFileInfo(chosen).suffix().isEmpty()) {
+        fileName += ext;
+        // The dialog asked about the name without the extension; ask about the real one.
+        if (QFileInfo::exists(DecodeName(fileName))) {
+            std::string question = _("The file \"%s\" already exists. Do you want to replace it?");
+            question.replace(question.find("%s"), 2, fileName);
+            if (!ConfirmBox(question))
+                return;
+        }
+    }
+    try {
+        FSettings.SaveSettingStr(
+            "LastSaveDir", IncludeTrailingPathDelimiter(EncodeName(QFileInfo(chosen).absolutePath())));
+        FSettings.SaveSettingInt("LastFilterIndex", filterIndex);
+    } catch (const std::exception &e) {
+        // The settings file failing must not cost the user the saved analysis.
+        ProgramLogger().ErrorMsg(e.what(), &e);
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        SaveScanResult(fileName, filterIndex);
+    } catch (const std::exception &e) {
+        QApplication::restoreOverrideCursor();
+        // A save that failed (a full disk, a folder without write permission) must not pass
+        // for done: the old file is untouched and the user learns why.
+        ProgramLogger().ErrorMsg(e.what(), &e);
+        ExceptionBox(e);
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+}

@@ -1,0 +1,271 @@
+#include <cfenv>
+#include <cmath>
+#include <cstdio>
+
+#include <QLocale>
+#include <QPainter>
+#include <QTreeView>
+
+#include "log/Logger.h"
+#include "model/common/FileQueries.h"
+#include "model/common/ShellTexts.h"
+#include "model/common/Translate.h"
+#include "paint/Canvas.h"
+#include "paint/Skins.h"
+#include "paint/ZumbrelBarChartPainter.h"
+#include "platform/Platform.h"
+#include "shell/SysImageList.h"
+#include "ui/FormMain.h"
+#include "ui/UiText.h"
+
+// What each cell of the file tree shows: header and cell texts, text styles, the percentage
+// bar, icons, and the order of rows.
+
+QString TFormMain::HeaderText(int column) const
+{
+    switch (column) {
+    case 0:
+        return Tr(_("Name"));
+    case 1:
+        return Tr(_("Size"));
+    case 2:
+        return Tr(_("Files"));
+    case 3:
+        return Tr(_("Percent"));
+    case 4:
+        return Tr(_("Date"));
+    default:
+        return {};
+    }
+}
+
+QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType type) const
+{
+    if (type == TTextType::Static) {
+        if (!node || column != 0)
+            return {};
+        if (node->ErrorCode() != 0)
+            return QString::fromStdString(Platform().System->ErrorMessage(node->ErrorCode()));
+        if (node->FileType() == fstDrive)
+            if (auto *root = dynamic_cast<const TRootDirNode *>(node))
+                return QString::fromStdString(FFileSizeStrProc(root->FreeDiskSize())) + QLatin1Char(' ')
+                    + Tr(_("free"));
+        return {};
+    }
+    switch (column) {
+    case 0:
+        return node ? DecodeName(node->GetDisplayName()) : Tr(_("Please choose a folder"));
+    case 1:
+        if (node && node->ErrorCode() == 0)
+            return QString::fromStdString(FFileSizeStrProc(node->GetSize()));
+        return QStringLiteral("?");
+    case 2:
+        if (!node)
+            return {};
+        if (node->IsSymLink())
+            return QStringLiteral("<LINK>");
+        if (node->ErrorCode() != 0)
+            return QStringLiteral("?");
+        return QLocale::system().toString(static_cast<qlonglong>(node->FileCount()));
+    case 3:
+        return QStringLiteral(" ");
+    case 4:
+        if (node && node->Timestamp() > 0) {
+            const QLocale locale = QLocale::system();
+            return locale.toString(FromDateTimeValue(node->Timestamp()),
+                locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
+        }
+        return QStringLiteral("-");
+    default:
+        return {};
+    }
+}
+
+bool TFormMain::GetCellIsEmpty(const TFileSystemNode *node, int) const
+{
+    return !node || node->ErrorCode() != 0;
+}
+
+void TFormMain::PaintText(
+    const TFileSystemNode *node, int column, TTextType type, bool selected, QFont &font, QColor &color) const
+{
+    const QPalette palette = FTree->palette();
+    const QColor highlightText = palette.color(QPalette::HighlightedText);
+    if (type == TTextType::Normal) {
+        if (!node) {
+            font.setItalic(true);
+            color = selected ? highlightText : palette.color(QPalette::Disabled, QPalette::Text);
+            if (!selected && color == palette.color(QPalette::Text))
+                color = QColor(128, 128, 128);
+            return;
+        }
+        // Small-files groups keep the normal colour: the platform is newer than version 5.
+        if (column == 0 && node->FileType() != fstFileGroup && !selected && node->IsCompressed())
+            color = ToQColor(GetExplorerAltColor());
+        return;
+    }
+    if (!node || column != 0)
+        return;
+    if (node->ErrorCode() != 0) {
+        font.setItalic(true);
+        color = selected ? highlightText : QColor(255, 144, 144);
+    } else if (dynamic_cast<const TRootNode *>(node)) {
+        color = selected ? highlightText : QColor(128, 128, 128);
+    }
+}
+
+QString TFormMain::PercentText(double ratio)
+{
+    // Ties go to the even tenth, whatever rounding mode the process runs in.
+    const int saved = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double tenths = std::nearbyint(ratio * 1000.0);
+    std::fesetround(saved);
+    const double percent = tenths / 10.0;
+    return QLocale::system().toString(percent, 'g', QLocale::FloatingPointShortest) + QLatin1Char('%');
+}
+
+void TFormMain::PaintPercentBar(const TFileSystemNode *node, QPainter &painter, const QRect &cellRect, bool selected)
+{
+    const QRect rect = cellRect.adjusted(1, 1, -1, -1);
+    TCanvas canvas(painter);
+    canvas.SetFont(FTree->font());
+    const TRect r = ToTRect(rect);
+    if (FPaintBackgroundShape && !selected)
+        FBackgroundPainter->DrawBar(canvas, r, QString(), 1.0);
+    if (!FPaintNode || !node || FPaintNode->GetSize() <= 0)
+        return;
+    const long double ratioExact
+        = static_cast<long double>(node->GetSize()) / static_cast<long double>(FPaintNode->GetSize());
+    const auto ratio = static_cast<double>(ratioExact);
+    if (ratio > 1.0) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.4f", ratio);
+        std::string value(text);
+        while (!value.empty() && value.back() == '0')
+            value.pop_back();
+        if (!value.empty() && value.back() == '.')
+            value.pop_back();
+        Platform().System->DebugOutput("ratio = " + value + ", " + node->GetFullPathName());
+    }
+    const QString text = PercentText(ratio);
+    if (selected) {
+        canvas.SetBrushColor(FromQColor(FTree->palette().color(QPalette::Highlight)));
+        FPercentBarPainter->DrawSelectedBar(canvas, r, text, ratio);
+    } else {
+        FPercentBarPainter->DrawBar(canvas, r, text, ratio);
+    }
+}
+
+int TFormMain::GetUnknownSysIconIndex()
+{
+    if (FSystemIconIndexUnknown < 0)
+        FSystemIconIndexUnknown = UnknownFileIconIndex();
+    return FSystemIconIndexUnknown;
+}
+
+int TFormMain::GetFileSysIconIndex(const std::string &path)
+{
+    const std::int32_t known = FShellFilePropsList.PopSysIconIndex(path);
+    if (known >= -1)
+        return known;
+    auto request = std::make_unique<TSHGetFileInfoProperties>(path);
+    auto copy = std::make_unique<TSHGetFileInfoProperties>(path);
+    copy->Assign(*request);
+    FShellFilePropsList.Add(std::move(copy));
+    if (FShellFileIconThread)
+        FShellFileIconThread->Push(std::move(request));
+    return -1;
+}
+
+void TFormMain::WMShellFileIcon(std::int32_t uniqueId, std::int32_t sysIconIndex)
+{
+    FShellFilePropsList.LinkSysIconWithPath(uniqueId, sysIconIndex);
+    FTree->viewport()->update();
+}
+
+void TFormMain::TimerGarbageTimer()
+{
+    const int removed = FShellFilePropsList.RemoveOutdatedItems(
+        TSHGetFileInfoProperties::TClock::now() - std::chrono::milliseconds(10000));
+    if (removed > 0)
+        ZU_LOG_DEBUG("RemoveOutdatedItems: " + std::to_string(removed));
+}
+
+QIcon TFormMain::GetImage(const TFileSystemNode *node, int column, TImageKind kind, bool expanded, bool &ghosted)
+{
+    if (!node)
+        return {};
+    if (column == 1 && kind == TImageKind::State) {
+        if (node->IsGroup() && static_cast<const TGroupNode *>(node)->Scanning())
+            return FPngImageList1[static_cast<std::size_t>(FAniSearchImageIndex)];
+        return {};
+    }
+    if (column != 0)
+        return {};
+    if (kind == TImageKind::Overlay) {
+        if (node->FileType() == fstFileGroup)
+            return FImgListOverlay[18];
+        if (node->FileType() == fstDirectory && static_cast<const TGroupNode *>(node)->IsScanCanceled())
+            return FImgListOverlay[19];
+        return {};
+    }
+    if (kind != TImageKind::Normal && kind != TImageKind::Selected)
+        return {};
+    if (node->IsSymLink())
+        return FImgListTreeView[5];
+    ghosted = node->IsHidden();
+    const TFileType type = node->FileType();
+    if (type == fstComputer)
+        return FImgListTreeView[4];
+    TSysImageList &images = TSysImageList::Instance();
+    const int closed = FShellFolders.GetClosedFolderIcon().IconIndex;
+    const int open = FShellFolders.GetOpenFolderIcon().IconIndex;
+    int index = node->GetImageIndex();
+    if (index < 0) {
+        const std::string path = node->GetFullPathName();
+        if (type == fstDrive || type == fstDirectory) {
+            if (!DirectoryExists(path))
+                return {};
+            index = FShellFolders.GetSysIconIndex(path);
+            if (index < 0)
+                index = expanded ? open : closed;
+            if (index < 0)
+                return FImgListTreeView[expanded ? 1 : 0];
+        } else {
+            index = GetFileSysIconIndex(path);
+        }
+        if (index < 0)
+            return images.Icon(GetUnknownSysIconIndex());
+        const_cast<TFileSystemNode *>(node)->SetImageIndex(index);
+        return images.Icon(index);
+    }
+    if (type != fstDirectory || (index != open && index != closed))
+        return images.Icon(index);
+    return images.Icon(expanded ? open : closed);
+}
+
+int TFormMain::CompareNodes(const TFileSystemNode *a, const TFileSystemNode *b, int column) const
+{
+    switch (column) {
+    case 0: {
+        const int c = QString::localeAwareCompare(DecodeName(a->Name()), DecodeName(b->Name()));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    case 1:
+    case 3: {
+        const std::int64_t sa = a->GetSize();
+        const std::int64_t sb = b->GetSize();
+        return sa > sb ? 1 : (sa < sb ? -1 : 0);
+    }
+    case 2: {
+        const std::int32_t fa = a->FileCount();
+        const std::int32_t fb = b->FileCount();
+        return fa > fb ? 1 : (fa < fb ? -1 : 0);
+    }
+    case 4:
+        return a->Timestamp() > b->Timestamp() ? 1 : (a->Timestamp() < b->Timestamp() ? -1 : 0);
+    default:
+        return 0;
+    }
+}
