@@ -127,8 +127,6 @@ int main(int argc, char **argv)
     const TProgramLock programLock;
 
     TGuiApplication app(argc, argv);
-    // After the application object: Qt sets the locale from the environment, which would put
-    // a "C" message locale back, and gettext ignores LANGUAGE under "C".
     InitTranslation();
     if (const int usageError = CheckArguments(argc, argv))
         return usageError;

@@ -88,7 +88,7 @@ std::string ExtractLanguageCode(std::string_view text)
 
 void FillLanguageList(std::vector<std::string> &list)
 {
-    GetListOfLanguages(TranslationDomain, list);
+    GetListOfLanguages(TextDomain(), list);
     if (std::find(list.begin(), list.end(), "en") == list.end())
         list.emplace_back("en");
     for (std::string &entry : list)

@@ -27,7 +27,7 @@ struct TIsoLanguage
 [[nodiscard]] std::string GetBaseLanguageDisplayName(std::string_view code);
 // The text between the first "[" and the next "]"; empty when there is none.
 [[nodiscard]] std::string ExtractLanguageCode(std::string_view text);
-// The display names of the languages with a catalog of the program's domain, English always
+// The display names of the languages with a catalog of the program's text domain, English always
 // among them, ordered by the text after the first "=" of each entry (the whole entry when it has
 // none), byte for byte.
 void FillLanguageList(std::vector<std::string> &list);

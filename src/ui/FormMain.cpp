@@ -328,6 +328,8 @@ void TFormMain::CreateActions()
     });
     connect(ActSaveScanResult, &QAction::triggered, this, &TFormMain::ActSaveScanResultExecute);
     connect(ActionExitApplication, &QAction::triggered, this, &QWidget::close);
+    ActConfig = make(_("Preferences..."), _("Preferences"), {"preferences-system", "configure"});
+    connect(ActConfig, &QAction::triggered, this, &TFormMain::ActConfigExecute);
 }
 
 void TFormMain::CreateMenus()
@@ -344,6 +346,8 @@ void TFormMain::CreateMenus()
     FMenuAnalysis->addAction(ActScanFixedDrives);
     FMenuExtras = menuBar()->addMenu(Tr(_("&Extras")));
     FMenuExtras->addAction(ActSaveScanResult);
+    FMenuExtras->addSeparator();
+    FMenuExtras->addAction(ActConfig);
 
     FToolBar = addToolBar(Tr(_("Toolbar")));
     FToolBar->setObjectName(QStringLiteral("ToolBar"));
@@ -370,6 +374,8 @@ void TFormMain::UpdateActions()
 
 void TFormMain::SetStatusText(int panel, const QString &text)
 {
+    if (panel == 1)
+        FShownScanDuration = -1;
     FStatusPanels[panel]->setText(text);
 }
 
@@ -391,6 +397,7 @@ void TFormMain::ShowScanDuration(double seconds)
         return;
     }
     SetStatusText(1, QLocale::system().toString(seconds, 'f', 2) + QLatin1Char(' ') + Tr(_("sec.")));
+    FShownScanDuration = seconds;
 }
 
 void TFormMain::OnDriveChange(const char *what, const std::string &path)

@@ -124,7 +124,17 @@ public:
 
     // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
     // --- file commands (FormMainFileCommands.cpp) ---
-    // --- preferences dialog and About box (FormMainPreferences.cpp) ---
+    // --- preferences dialog, language (FormMainPreferences.cpp) ---
+    QAction *ActConfig = nullptr;
+    // Opens the preferences dialog on the window's settings (Extras > Preferences...).
+    void ActConfigExecute();
+    // The preferences dialog's OnApplySettings: takes `settings` over (ApplySettings), switches
+    // the program to their language, and tells the user when an analysis is shown and a
+    // changed setting waits for the next one (ScanSettingsChanged).
+    void SettingsApplied(TSettings &settings);
+    // Every caption of the window again through _(): actions, menus, toolbar, tree header,
+    // status texts. Runs on every language change (changeEvent).
+    void RetranslateUi();
 
 public slots:
     void ActDirSelectExecute();
@@ -136,6 +146,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     struct TThreadEntry
@@ -205,6 +216,9 @@ private:
     bool FPendingPosted = false;
     bool FShutDown = false;
     QString FApplicationTitle;
+    // The scan duration the status bar shows (negative: none), to write it again in another
+    // language.
+    double FShownScanDuration = -1;
 
     int FAniSearchImageIndex = 0;
     int FSystemIconIndexUnknown = -1;

@@ -14,6 +14,9 @@ bool TQtMessageBoxes::Show(TMessageKind kind, const std::string &title, const st
         case TMessageKind::Error:
             QMessageBox::critical(QApplication::activeWindow(), t, m);
             break;
+        case TMessageKind::Information:
+            QMessageBox::information(QApplication::activeWindow(), t, m);
+            break;
         case TMessageKind::Confirmation:
             answer = QMessageBox::question(QApplication::activeWindow(), t, m, QMessageBox::Yes | QMessageBox::No)
                 == QMessageBox::Yes;
@@ -28,7 +31,7 @@ bool TQtMessageBoxes::Show(TMessageKind kind, const std::string &title, const st
         return false;
     if (QThread::currentThread() == qApp->thread()) {
         show();
-    } else if (kind == TMessageKind::Error) {
+    } else if (kind == TMessageKind::Error || kind == TMessageKind::Information) {
         // An error has no answer to wait for. Waiting would deadlock a scan thread that reports
         // while the window waits for it to end (closing, stopping).
         QMetaObject::invokeMethod(

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <thread>
 
@@ -41,7 +42,7 @@ private:
 
 std::string BuiltCatalog()
 {
-    return LocaleDirectory() + "/de/LC_MESSAGES/zumbrel.mo";
+    return LocaleDirectory() + "/de/LC_MESSAGES/" + std::string(TextDomain()) + ".mo";
 }
 
 class TranslationTest : public ::testing::Test
@@ -124,13 +125,14 @@ TEST_F(TranslationTest, LanguageListOfTheInstalledCatalogs)
 
     for (const char *code : {"pt_BR", "de"}) {
         tree.MakeDir(std::string("locale/") + code + "/LC_MESSAGES");
-        std::filesystem::copy_file(catalog, tree / (std::string("locale/") + code + "/LC_MESSAGES/zumbrel.mo"));
+        std::filesystem::copy_file(
+            catalog, tree / (std::string("locale/") + code + "/LC_MESSAGES/" + std::string(TextDomain()) + ".mo"));
     }
     tree.MakeDir("locale/fr/LC_MESSAGES"); // no catalog in it
     tree.MakeFile("locale/it");
     InitTranslation(tree / "locale");
     std::vector<std::string> codes;
-    GetListOfLanguages(TranslationDomain, codes);
+    GetListOfLanguages(TextDomain(), codes);
     EXPECT_EQ(codes, (std::vector<std::string> {"de", "pt_BR"}));
     FillLanguageList(list);
     EXPECT_EQ(list, (std::vector<std::string> {"English [en]", "German [de]", "Portuguese [pt_BR]"}));
@@ -169,6 +171,31 @@ TEST_F(TranslationTest, WithoutCatalogsTheIdsComeBack)
     InitTranslation(tree.Path());
     UseLanguage("de");
     EXPECT_EQ(_("File"), "File");
+
+    // A damaged catalog is passed over; the interface stays English.
+    tree.MakeDir("de/LC_MESSAGES");
+    std::ofstream(tree / ("de/LC_MESSAGES/" + std::string(TextDomain()) + ".mo")) << "not a catalog";
+    UseLanguage("de");
+    EXPECT_EQ(GetCurrentLanguage(), "de");
+    EXPECT_EQ(_("File"), "File");
+    // Codes cannot reach outside the locale folder.
+    UseLanguage("../de");
+    EXPECT_EQ(_("File"), "File");
+}
+
+// The choice is the program's own: the environment is neither read for it nor changed.
+TEST_F(TranslationTest, TheEnvironmentStaysAsItWas)
+{
+    TEnvironment env;
+    env.Set("LANGUAGE", "de");
+    UseLanguage("en");
+    EXPECT_EQ(_("File"), "File");
+    UseLanguage("de");
+    EXPECT_EQ(_("File"), "Datei");
+    EXPECT_STREQ(std::getenv("LANGUAGE"), "de");
+    env.Set("LANGUAGE", nullptr);
+    UseLanguage("en");
+    EXPECT_EQ(std::getenv("LANGUAGE"), nullptr);
 }
 
 TEST(SystemLanguageTest, FromTheEnvironment)
@@ -205,10 +232,20 @@ TEST_F(TranslationTest, LookupsRunWhileTheLanguageSwitches)
             while (!stop.load()) {
                 const std::string text = _("File");
                 EXPECT_TRUE(text == "File" || text == "Datei") << text;
+                const std::string language = GetCurrentLanguage();
+                EXPECT_TRUE(language == "en" || language == "de") << language;
             }
         });
+    // A second thread switching too: every switch ends with a matching code and catalog.
+    std::thread other([] {
+        for (int i = 0; i < 200; ++i)
+            UseLanguage(i % 2 ? "en" : "de");
+    });
     for (int i = 0; i < 500; ++i)
         UseLanguage(i % 2 ? "de" : "en");
+    other.join();
+    UseLanguage("de");
+    EXPECT_EQ(_("File"), "Datei");
     stop = true;
     for (std::thread &reader : readers)
         reader.join();

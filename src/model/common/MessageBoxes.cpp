@@ -55,6 +55,11 @@ void ExceptionBox(const std::exception &e)
     ErrorBox(e.what());
 }
 
+void InfoBox(const std::string &text)
+{
+    Show(TMessageKind::Information, std::string(_("Information")), text);
+}
+
 bool ConfirmBox(const std::string &text)
 {
     return Show(TMessageKind::Confirmation, std::string(_("Confirmation")), text);

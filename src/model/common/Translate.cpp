@@ -2,32 +2,35 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <clocale>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
 
 #include <dirent.h>
-#include <libintl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-// glibc's catalog generation counter: raising it drops the look-up cache, which is keyed by the
-// message locale and would otherwise keep answering in the previous language.
-extern "C" int _nl_msg_cat_cntr;
+#include "log/Logger.h"
+#include "model/common/MoCatalog.h"
+
+#ifndef ZUMBREL_TEXT_DOMAIN
+#error "the build names the text domain (ZUMBREL_TEXT_DOMAIN)"
+#endif
 
 namespace {
 
-constexpr const char *Domain = TranslationDomain;
-
 struct TEngineState
 {
+    // Look-ups hold it shared while they read the catalog; a switch holds it exclusively only
+    // to exchange the catalog pointer, the file is read before.
     std::shared_mutex Lock;
     std::string LocaleDir; // empty until InitTranslation
     std::string Current; // empty until a language was chosen
+    std::shared_ptr<const TMoCatalog> Catalog; // null: the English ids
+    // Serialises whole switches, so two threads switching at once end with matching code and
+    // catalog.
+    std::mutex SwitchLock;
 };
 
 TEngineState &State()
@@ -79,14 +82,6 @@ bool IsPlainLocale(std::string_view name)
     return name.empty() || name == "C" || name == "POSIX";
 }
 
-// Sets the language list of gettext; the caller holds the lock exclusively.
-void ApplyLanguageLocked(TEngineState &state, const std::string &code)
-{
-    ::setenv("LANGUAGE", code.c_str(), 1);
-    ++_nl_msg_cat_cntr;
-    state.Current = code;
-}
-
 bool IsRegularFile(const std::string &path)
 {
     struct stat st
@@ -94,30 +89,81 @@ bool IsRegularFile(const std::string &path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The folder names a code's catalog is looked for under, most specific first: "de_AT.UTF-8@euro",
+// "de_AT", "de". Codes that would leave the locale folder give nothing.
+std::vector<std::string> CatalogNames(const std::string &code)
+{
+    std::vector<std::string> names;
+    if (code.empty() || code.find('/') != std::string::npos || code == "." || code == "..")
+        return names;
+    const auto add = [&names](std::string name) {
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(std::move(name));
+    };
+    add(code);
+    const std::string plain = code.substr(0, code.find_first_of(".@"));
+    add(plain);
+    add(plain.substr(0, plain.find('_')));
+    return names;
+}
+
+// The catalog of `code` in `dir`, or null (logged when a catalog exists but cannot be read).
+std::shared_ptr<const TMoCatalog> LoadCatalog(const std::string &dir, const std::string &code)
+{
+    for (const std::string &name : CatalogNames(code)) {
+        const std::string file = dir + "/" + name + "/LC_MESSAGES/" + std::string(TextDomain()) + ".mo";
+        if (!IsRegularFile(file))
+            continue;
+        try {
+            return std::make_shared<const TMoCatalog>(TMoCatalog::LoadFromFile(file));
+        } catch (const std::exception &e) {
+            ZU_LOG_WARN(std::string("message catalog not used: ") + e.what());
+        }
+    }
+    return nullptr;
+}
+
+void SwitchTo(const std::string &code)
+{
+    TEngineState &state = State();
+    std::scoped_lock switching(state.SwitchLock);
+    const std::string dir = LocaleDirectory();
+    std::shared_ptr<const TMoCatalog> catalog = LoadCatalog(dir, code);
+    {
+        std::unique_lock guard(state.Lock);
+        state.Catalog.swap(catalog);
+        state.Current = code;
+    }
+    // The previous catalog is freed here, outside the lock.
+}
+
 } // namespace
+
+std::string_view TextDomain()
+{
+    return ZUMBREL_TEXT_DOMAIN;
+}
 
 std::string _(std::string_view msgid)
 {
     if (msgid.empty())
         return {};
-    const std::string id(msgid);
-    std::shared_lock guard(State().Lock);
-    return dgettext(Domain, id.c_str());
+    TEngineState &state = State();
+    std::shared_lock guard(state.Lock);
+    if (state.Catalog)
+        if (const std::string *text = state.Catalog->Find(msgid))
+            return *text;
+    return std::string(msgid);
 }
 
 void InitTranslation(const std::string &localeDir)
 {
     TEngineState &state = State();
-    std::unique_lock guard(state.Lock);
-    state.LocaleDir = localeDir.empty() ? DefaultLocaleDirectory() : localeDir;
-    ::bindtextdomain(Domain, state.LocaleDir.c_str());
-    ::bind_textdomain_codeset(Domain, "UTF-8");
-    // gettext ignores the language list under the "C" message locale, and a user locale that is
-    // not installed leaves "C" in force; C.UTF-8 is always there in glibc.
-    const char *messages = std::setlocale(LC_MESSAGES, "");
-    if (!messages || IsPlainLocale(messages))
-        std::setlocale(LC_MESSAGES, "C.UTF-8");
-    ApplyLanguageLocked(state, SystemLanguage());
+    {
+        std::unique_lock guard(state.Lock);
+        state.LocaleDir = localeDir.empty() ? DefaultLocaleDirectory() : localeDir;
+    }
+    SwitchTo(SystemLanguage());
 }
 
 std::string LocaleDirectory()
@@ -133,10 +179,7 @@ std::string LocaleDirectory()
 
 void UseLanguage(std::string_view code)
 {
-    const std::string chosen = code.empty() ? SystemLanguage() : std::string(code);
-    TEngineState &state = State();
-    std::unique_lock guard(state.Lock);
-    ApplyLanguageLocked(state, chosen);
+    SwitchTo(code.empty() ? SystemLanguage() : std::string(code));
 }
 
 std::string GetCurrentLanguage()

@@ -52,9 +52,12 @@ TEST(MessageBoxes, InstalledBoxesGetKindTitleAndAnswer)
     boxes.Answer = false;
     EXPECT_FALSE(ConfirmBox("c2"));
     ExceptionBox(std::invalid_argument("bad"));
+    InfoBox("later");
     EXPECT_EQ(InstallMessageBoxes(nullptr), &boxes);
 
-    ASSERT_EQ(boxes.Shown.size(), 4u);
+    ASSERT_EQ(boxes.Shown.size(), 5u);
+    EXPECT_EQ(boxes.Shown[4].Kind, TMessageKind::Information);
+    EXPECT_EQ(boxes.Shown[4].Title, "Information");
     EXPECT_EQ(boxes.Shown[0].Kind, TMessageKind::Confirmation);
     EXPECT_EQ(boxes.Shown[0].Title, "Confirmation");
     EXPECT_EQ(boxes.Shown[1].Kind, TMessageKind::Warning);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string_view>
+
+// Switching the language of the running program.
+//
+// Every window and widget that shows translated texts re-reads them when it receives
+// QEvent::LanguageChange, in its changeEvent:
+//
+//     void TMyWidget::changeEvent(QEvent *event)
+//     {
+//         if (event->type() == QEvent::LanguageChange)
+//             RetranslateUi(); // every caption again through _()
+//         QWidget::changeEvent(event);
+//     }
+//
+// Qt passes the event on from a window to all its children, so one handler per widget class
+// is enough, whatever window the widget sits in. Texts composed from data (status texts,
+// group headers) are best rebuilt there too, from the data they were made of.
+
+// Makes `code` the language of the translation engine (UseLanguage) and, when that changes the
+// language in use, sends QEvent::LanguageChange to every window before it returns. User
+// interface thread only.
+void SwitchLanguage(std::string_view code);
+
+// Sends QEvent::LanguageChange to every top-level window (and through them to every widget),
+// synchronously. User interface thread only.
+void RetranslateAllWindows();
