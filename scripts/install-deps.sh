@@ -11,6 +11,7 @@ packages=(
     libmount-dev libblkid-dev
     fonts-dejavu-core
     xvfb xauth x11-utils imagemagick
+    at-spi2-core python3-pyatspi dbus-x11
     adwaita-icon-theme hicolor-icon-theme
     clang clang-format libclang-rt-dev
     # installing and packaging: manual pages, desktop entry and AppStream checks, icons, .deb

@@ -130,7 +130,8 @@ int TShellDriveList::RefreshDrives()
             continue;
         TShellDrive drive;
         drive.Path = m.MountPoint;
-        const TVolumeInfo info = GetVolumeInfo(m.MountPoint);
+        // Network file systems carry no label, and asking a dead server would hang the window.
+        const TVolumeInfo info = m.DriveType == dtRemote ? TVolumeInfo {} : GetVolumeInfo(m.MountPoint);
         drive.DisplayName
             = info.Name.empty() ? std::string(LastPathComponent(m.MountPoint)) : info.Name + " (" + m.MountPoint + ")";
         switch (m.DriveType) {

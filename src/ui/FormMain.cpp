@@ -25,6 +25,7 @@
 #include "ui/FileTreeDelegate.h"
 #include "ui/QtUiDispatcher.h"
 #include "ui/UiText.h"
+#include "ui/startpage/FavoriteListView.h"
 
 // The window as an assembly: it creates its parts, lays them out, owns the actions, menus and
 // toolbar, and wires their events. The members that serve one concern live in a file named
@@ -108,6 +109,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     CreateTree();
     CreateActions();
     CreateMenus();
+    CreateNavigation();
     ProfLogElapsed(-1, "OnCreate4");
 
     auto *status = statusBar();
@@ -152,6 +154,8 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
         const QString dir = DecodeName(FScanThreads->GetFirstThreadCurrentDir());
         SetStatusText(0, dir);
         SetApplicationTitle(dir);
+        if (FTaskbarList)
+            FTaskbarList->Pulse();
     });
     connect(&FTimerGarbage, &QTimer::timeout, this, [this] { TimerGarbageTimer(); });
     connect(&FTimerActions, &QTimer::timeout, this, [this] { UpdateActions(); });
@@ -167,6 +171,10 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     LoadFormSettings();
     ApplySettings(FSettings);
     ProfLogElapsed(-1, "OnCreate9");
+    FLockRefreshFavoriteItems = false;
+    RefreshFavoriteItems();
+    FTaskbarList = TLauncherEntryTaskbar::Create();
+    ListViewFavorites->setFocus();
     UpdateActions();
 }
 
@@ -204,6 +212,7 @@ void TFormMain::ShutDown()
     FSettings.Save();
     SaveFormSettings();
     StopScanTimers();
+    SetTaskbarProgress(TTaskbarState::NoProgress);
     FTimerGarbage.stop();
     FTimerActions.stop();
     // Handlers are detached first, so none reaches a window that is going away; the threads
@@ -403,5 +412,6 @@ void TFormMain::ShowScanDuration(double seconds)
 void TFormMain::OnDriveChange(const char *what, const std::string &path)
 {
     FShellDriveList.RefreshDrives();
+    RefreshFavoriteItems();
     ZU_LOG_INFO(what + path);
 }

@@ -18,12 +18,19 @@
 #include "settings/MRUDirList.h"
 #include "settings/Settings.h"
 #include "settings/TreeViewStates.h"
+#include "shell/NetworkResources.h"
 #include "shell/SHChangeNotify.h"
 #include "shell/ShellTypes.h"
 #include "ui/FileTreeDelegate.h"
 #include "ui/model/FileTreeModel.h"
+#include "ui/taskbar/TaskbarProgress.h"
 
 class QAction;
+class QFileSystemWatcher;
+class QStackedWidget;
+class TDriveSpaceQuery;
+class TFavoriteListView;
+class TqvPathViewer;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -123,6 +130,33 @@ public:
     QAction *ActionExitApplication = nullptr;
 
     // --- navigation: start page, path bar, drop-downs (FormMainNavigation.cpp) ---
+    // The start page fills the client area until a folder is shown; the tree takes its place.
+    // A right click on a tile raises ListViewFavorites' ItemContextMenu(path, point).
+    TFavoriteListView *ListViewFavorites = nullptr;
+    TqvPathViewer *qvPathViewer1 = nullptr;
+    QAction *ActHomepage = nullptr;
+    void ActHomepageExecute();
+    void RefreshFavoriteItems();
+    [[nodiscard]] bool StartPageShown() const;
+    // A recent folder no longer exists (the remove-invalid command applies).
+    [[nodiscard]] bool HasInvalidRecentItems() const { return FHasInvalidRecentItems; }
+
+private:
+    void CreateNavigation();
+    void ShowAnalysisView(const std::string &path);
+    void PathBarClick(int pathIdx);
+    void PathBarPopup(const QString &path, int index, const QPoint &screenPos);
+    void ApplyNavigationSettings();
+    void SetTaskbarProgress(TTaskbarState state);
+    bool FLockRefreshFavoriteItems = true;
+    bool FHasInvalidRecentItems = false;
+    std::vector<TNetworkResource> FNetworkResources;
+    TDriveSpaceQuery *FDriveSpaceQuery = nullptr;
+    std::unique_ptr<ITaskbarList> FTaskbarList;
+    QStackedWidget *FClientArea = nullptr;
+    QFileSystemWatcher *FGvfsWatcher = nullptr;
+
+public:
     // --- file commands (FormMainFileCommands.cpp) ---
     // --- preferences dialog, language (FormMainPreferences.cpp) ---
     QAction *ActConfig = nullptr;

@@ -80,9 +80,7 @@ void TFormMain::SetActiveRoot(TRootNode *node)
 
 void TFormMain::ProcessPath(const std::string &path, bool forceRescan)
 {
-    FTree->setVisible(true);
-    FTree->setEnabled(true);
-    FTree->setFocus();
+    ShowAnalysisView(path);
     UpdateStatusFromSelection();
 
     if (!forceRescan && FRootNode && !FRootNode->IsScanCanceled()) {
@@ -140,6 +138,7 @@ void TFormMain::ScanRootDir(const std::string &path)
     FMainScanThread = StartScanThread(rootNode, true);
     RefreshTree();
     UpdateActions();
+    SetTaskbarProgress(TTaskbarState::Indeterminate);
 }
 
 void TFormMain::ScanFixedDrives()
@@ -274,6 +273,7 @@ void TFormMain::MainScanThreadTerminate(TDirScanThread &thread)
     if (FShutDown)
         return;
     FMainScanThread = nullptr;
+    SetTaskbarProgress(TTaskbarState::NoProgress);
     FThreadRoots.erase(&thread);
     if (!ThreadsRunning())
         ScanFinished(thread);

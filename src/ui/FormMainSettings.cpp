@@ -31,6 +31,7 @@ void TFormMain::ApplySettings(const TSettings &settings)
     FOptions.MaxMruItems = settings.MaxMruItems();
     FMRUDirList.SetMaxItems(settings.MaxMruItems());
     FTree->viewport()->update();
+    ApplyNavigationSettings();
 }
 
 namespace {
