@@ -1,4 +1,7 @@
 # Settings shared by every target of ours: language level, warnings, sanitizers.
+
+# Where the installed programs find their catalogs, relative to their own folder.
+file(RELATIVE_PATH ZUMBREL_INSTALLED_LOCALE_DIR ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LOCALEDIR})
 add_library(zumbrel_common_cfg INTERFACE)
 target_compile_features(zumbrel_common_cfg INTERFACE cxx_std_20)
 target_compile_options(zumbrel_common_cfg INTERFACE
@@ -12,6 +15,8 @@ target_compile_definitions(zumbrel_common_cfg INTERFACE
     QT_DISABLE_DEPRECATED_BEFORE=0x060400
     ZUMBREL_VERSION="${PROJECT_VERSION}"
     ZUMBREL_TEXT_DOMAIN="${ZUMBREL_TEXT_DOMAIN}"
+    ZUMBREL_DESKTOP_ID="${ZUMBREL_DESKTOP_ID}"
+    ZUMBREL_INSTALLED_LOCALE_DIR="${ZUMBREL_INSTALLED_LOCALE_DIR}"
     ZUMBREL_HOMEPAGE_URL="${ZUMBREL_HOMEPAGE_URL}")
 target_include_directories(zumbrel_common_cfg INTERFACE ${PROJECT_SOURCE_DIR}/src)
 

@@ -15,6 +15,8 @@ packages=(
     at-spi2-core python3-pyatspi dbus-x11
     adwaita-icon-theme hicolor-icon-theme
     clang clang-format libclang-rt-dev
+    # installing and packaging: manual pages, desktop entry and AppStream checks, icons, .deb
+    scdoc desktop-file-utils appstream librsvg2-bin man-db file dpkg-dev
 )
 
 missing=()

@@ -5,6 +5,8 @@
 TGuiApplication::TGuiApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
+    // Lets the desktop match the window to the installed desktop entry (icon, dock, progress).
+    setDesktopFileName(QStringLiteral(ZUMBREL_DESKTOP_ID));
     connect(this, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             ZU_LOG_DEBUG("application becomes active");

@@ -46,7 +46,7 @@ private slots:
         QVERIFY(taskbar);
         taskbar->SetProgressState(TTaskbarState::Indeterminate);
         QTRY_COMPARE(listener.Updates.size(), 1);
-        QCOMPARE(listener.Uris[0], QStringLiteral("application://zumbrel.desktop"));
+        QCOMPARE(listener.Uris[0], QStringLiteral("application://" ZUMBREL_DESKTOP_ID ".desktop"));
         QCOMPARE(listener.Updates[0].value(QStringLiteral("progress-visible")).toBool(), true);
         // The same state again sends nothing; pulses are limited to two a second.
         taskbar->SetProgressState(TTaskbarState::Indeterminate);

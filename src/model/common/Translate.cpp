@@ -52,12 +52,29 @@ std::string ExecutableDirectory()
     return slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
+bool IsDirectory(const std::string &path)
+{
+    struct stat st
+    { };
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A build tree keeps the catalogs beside the programs; an installed program finds them in the
+// shared locale tree relative to its own folder, so a relocated prefix works too.
 std::string DefaultLocaleDirectory()
 {
     std::string dir = ExecutableDirectory();
     if (dir.back() != '/')
         dir += '/';
-    return dir + "locale";
+    const std::string beside = dir + "locale";
+#ifdef ZUMBREL_INSTALLED_LOCALE_DIR
+    if (!IsDirectory(beside)) {
+        const std::string installed = dir + ZUMBREL_INSTALLED_LOCALE_DIR;
+        if (IsDirectory(installed))
+            return installed;
+    }
+#endif
+    return beside;
 }
 
 bool IsPlainLocale(std::string_view name)

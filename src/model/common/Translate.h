@@ -23,7 +23,8 @@
 // are looked up in and makes the system's language current. Call once at start-up.
 void InitTranslation(const std::string &localeDir = {});
 
-// The folder the catalogs are looked up in: "<executable's folder>/locale" until
+// The folder the catalogs are looked up in: "<executable's folder>/locale" in a build tree, else
+// the installed locale tree relative to the executable ("../share/locale"), until
 // InitTranslation names another one.
 [[nodiscard]] std::string LocaleDirectory();
 

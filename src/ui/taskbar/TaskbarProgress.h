@@ -27,7 +27,7 @@ class TLauncherEntryTaskbar final : public ITaskbarList
 public:
     // Null when there is no session bus: then no progress is shown anywhere.
     [[nodiscard]] static std::unique_ptr<TLauncherEntryTaskbar> Create(
-        const QString &desktopId = QStringLiteral("zumbrel.desktop"));
+        const QString &desktopId = QStringLiteral(ZUMBREL_DESKTOP_ID ".desktop"));
 
     void SetProgressState(TTaskbarState state) override;
     void SetProgressValue(double fraction) override;
