@@ -238,7 +238,7 @@ private slots:
     {
         InitTranslation(); // the catalogs beside the test program
         std::vector<std::string> languages;
-        GetListOfLanguages("default", languages);
+        GetListOfLanguages(TextDomain(), languages);
         if (std::find(languages.begin(), languages.end(), "de") == languages.end())
             QSKIP("no German catalog built");
         UseLanguage("de");
