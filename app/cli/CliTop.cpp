@@ -12,7 +12,7 @@
 #include "import/LargestFiles.h"
 #include "model/common/CEscape.h"
 #include "model/common/Translate.h"
-#include "model/common/UnixTime.h"
+#include "platform/UnixTime.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "model/TreeTypes.h"
 #include "model/common/Translate.h"
-#include "model/common/UnixTime.h"
+#include "platform/UnixTime.h"
 #include "platform/DirLister.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 
 #include "model/Paths.h"
-#include "model/common/UnixTime.h"
+#include "platform/UnixTime.h"
 #include "platform/DirLister.h"
 
 namespace {

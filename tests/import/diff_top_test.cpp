@@ -9,7 +9,7 @@
 #include "import/TreeCompare.h"
 #include "import/TreeDiff.h"
 #include "model/TreeTypes.h"
-#include "model/common/UnixTime.h"
+#include "platform/UnixTime.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"

@@ -7,7 +7,7 @@
 #include "export/NcduJsonExport.h"
 #include "import/NcduJsonImport.h"
 #include "model/TreeTypes.h"
-#include "model/common/UnixTime.h"
+#include "platform/UnixTime.h"
 #include "platform/DirLister.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"

@@ -12,27 +12,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "platform/UnixTime.h"
+
 namespace {
-
-constexpr double SecondsPerDay = 86400.0;
-constexpr double UnixEpochDay = 25569.0; // 1970-01-01 as days since 1899-12-30
-
-// localtime_r takes a global lock and walks the zone rules; a scan converts millions of
-// times, mostly from the same few hours. The offset is cached per quarter hour (zone
-// changes happen on such boundaries), one cache per thread.
-long LocalOffset(std::int64_t seconds)
-{
-    thread_local std::int64_t cachedSlot = INT64_MIN;
-    thread_local long cachedOffset = 0;
-    const std::int64_t slot = seconds >= 0 ? seconds / 900 : (seconds - 899) / 900;
-    if (slot != cachedSlot) {
-        const time_t t = static_cast<time_t>(seconds);
-        tm local {};
-        cachedOffset = localtime_r(&t, &local) ? local.tm_gmtoff : 0;
-        cachedSlot = slot;
-    }
-    return cachedOffset;
-}
 
 struct linux_dirent64
 {
@@ -270,8 +252,7 @@ private:
 
 double UnixTimeToDateTime(std::int64_t seconds, std::uint32_t nanoseconds)
 {
-    const std::int64_t local = seconds + LocalOffset(seconds);
-    return UnixEpochDay + (static_cast<double>(local) + nanoseconds / 1e9) / SecondsPerDay;
+    return UnixSecondsToLocalDateTime(seconds, nanoseconds);
 }
 
 std::unique_ptr<IDirHandle> TLinuxDirLister::Open(const std::string &path, int &err)

@@ -1,4 +1,4 @@
-#include "model/common/UnixTime.h"
+#include "platform/UnixTime.h"
 
 #include <algorithm>
 #include <climits>
@@ -28,9 +28,10 @@ long LocalOffset(std::int64_t seconds)
 
 } // namespace
 
-double UnixSecondsToLocalDateTime(std::int64_t seconds)
+double UnixSecondsToLocalDateTime(std::int64_t seconds, std::uint32_t nanoseconds)
 {
-    return UnixEpochDay + static_cast<double>(seconds + LocalOffset(seconds)) / SecondsPerDay;
+    const std::int64_t local = seconds + LocalOffset(seconds);
+    return UnixEpochDay + (static_cast<double>(local) + nanoseconds / 1e9) / SecondsPerDay;
 }
 
 std::int64_t LocalDateTimeToUnixSeconds(double dateTime)
