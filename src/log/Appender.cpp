@@ -269,7 +269,21 @@ bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view 
 
     if (!copyToStandardError)
         return true;
-    std::string copy(message);
+    // Events carry file names, which may hold any byte: control characters would drive the
+    // terminal, so they go out as \xNN (a tab stays).
+    std::string copy;
+    copy.reserve(message.size() + 1);
+    for (const char c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+            static constexpr char Digits[] = "0123456789abcdef";
+            copy += "\\x";
+            copy += Digits[byte >> 4];
+            copy += Digits[byte & 0xF];
+        } else {
+            copy += c;
+        }
+    }
     copy += '\n';
     // One write per line, so that the lines of several threads never interleave.
     std::string_view rest = copy;
