@@ -1,6 +1,10 @@
+#include <atomic>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,6 +176,100 @@ private slots:
         QVERIFY(result.Removed.empty());
         QVERIFY(Exists(tree / "big"));
         QVERIFY(Exists(tree / "other"));
+    }
+
+    void permanentDeletionNeverEntersABindMount()
+    {
+        TempTree outside;
+        outside.MakeFile("victim/precious.txt", 50);
+        TempTree tree;
+        tree.MakeFile("sel/a.txt", 1);
+        tree.MakeDir("sel/mnt");
+        // Same file system, so the device number alone cannot tell the mount point.
+        if (::mount((outside / "victim").c_str(), (tree / "sel/mnt").c_str(), nullptr, MS_BIND, nullptr) != 0)
+            QSKIP("bind mounts need root");
+        const TFileOpResult result = DeletePermanently({tree / "sel"});
+        const bool kept = Exists(outside / "victim/precious.txt");
+        ::umount2((tree / "sel/mnt").c_str(), MNT_DETACH);
+        QVERIFY(kept);
+        QCOMPARE(result.Code, EXDEV);
+        QCOMPARE(result.Partial, std::vector<std::string> {tree / "sel"});
+        QVERIFY(!Exists(tree / "sel/a.txt"));
+    }
+
+    void trashNeverTakesAnotherFileForANameOutsideUtf8()
+    {
+        TempTree tree;
+        tree.MakeFile("\xff.txt", 1);
+        tree.MakeFile("\xef\xbf\xbd.txt", 2); // what a lossy decoding of the first name reads as
+        const TFileOpResult result = MoveToTrash({tree / "\xff.txt"});
+        QVERIFY(Exists(tree / "\xef\xbf\xbd.txt"));
+        if (result.Code == 0) {
+            QVERIFY(!Exists(tree / "\xff.txt"));
+        } else {
+            QVERIFY(Exists(tree / "\xff.txt"));
+            QVERIFY(result.Removed.empty());
+        }
+    }
+
+    void trashInfoPathsThatLeaveTheirPlaceAreRefused()
+    {
+        TempTree top;
+        top.MakeDir(".Trash-1000/info");
+        const std::vector<std::string> values {
+            "../../x", "dir/../../x", "/tmp/../etc/x", "/tmp/a%00b", "/tmp//x", "/tmp/./x"};
+        for (const std::string &value : values) {
+            Write(top / ".Trash-1000/info/x.trashinfo", "[Trash Info]\nPath=" + value + "\n");
+            QVERIFY2(ReadTrashInfoPath(top / ".Trash-1000/info/x.trashinfo").empty(), value.c_str());
+        }
+    }
+
+    void permanentDeletionOfADeepChain()
+    {
+        TempTree tree;
+        std::string rel = "deep";
+        tree.MakeDir(rel);
+        {
+            // Built through descriptors: the full path is far longer than PATH_MAX.
+            int fd = ::open((tree / rel).c_str(), O_RDONLY | O_DIRECTORY);
+            for (int i = 0; i < 10000; ++i) {
+                QCOMPARE(::mkdirat(fd, "d", 0755), 0);
+                const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+                ::close(fd);
+                fd = next;
+            }
+            ::close(fd);
+        }
+        const TFileOpResult result = DeletePermanently({tree / rel});
+        QVERIFY2(result.Code == 0, std::to_string(result.Code).c_str());
+        QVERIFY(!Exists(tree / rel));
+    }
+
+    void permanentDeletionRacesAFolderSwappedForALink()
+    {
+        TempTree outside;
+        TempTree tree;
+        for (int round = 0; round < 50; ++round) {
+            outside.MakeFile("victim/v" + std::to_string(round), 1);
+            tree.MakeFile("sel/sub/f1", 1);
+            tree.MakeFile("sel/sub/f2", 1);
+            tree.MakeFile("sel/sub/inner/f3", 1);
+            std::atomic<bool> stop = false;
+            std::thread swapper([&] {
+                const std::string sub = tree / "sel/sub";
+                const std::string aside = tree / "aside";
+                while (!stop) {
+                    if (::rename(sub.c_str(), aside.c_str()) == 0)
+                        ::symlink((outside / "victim").c_str(), sub.c_str());
+                }
+            });
+            (void)DeletePermanently({tree / "sel"});
+            stop = true;
+            swapper.join();
+            for (int i = 0; i <= round; ++i)
+                QVERIFY(Exists(outside / ("victim/v" + std::to_string(i))));
+            (void)DeletePermanently({tree / "sel", tree / "aside"});
+        }
     }
 
     void desktopEntriesForAMimeType()
