@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 #include "model/Paths.h"
 #include "model/common/ShellTexts.h"
@@ -220,6 +221,25 @@ void RewriteTrashInfo(const std::string &trashPath, const std::string &originalP
         out.commit();
 }
 
+// Qt moves an item off the home volume into <top>/.Trash/<uid> or <top>/.Trash-<uid>, following
+// a link or taking a folder of someone else's there: on a volume others can write to, that would
+// hand the item to them. Such a planted trash folder stops the move.
+bool VolumeTrashIsOurs(const QString &path)
+{
+    const QStorageInfo volume(path);
+    if (!volume.isValid() || volume == QStorageInfo(QDir::home()))
+        return true;
+    const std::string top = QFile::encodeName(volume.rootPath()).toStdString();
+    const std::string uid = std::to_string(::geteuid());
+    for (const std::string &candidate : {JoinPath(JoinPath(top, ".Trash"), uid), JoinPath(top, ".Trash-" + uid)}) {
+        struct stat st
+        { };
+        if (::lstat(candidate.c_str(), &st) == 0 && (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()))
+            return false;
+    }
+    return true;
+}
+
 // A recorded path must name its place directly: no "." or ".." steps that would lead a
 // restore elsewhere, no empty steps, no NUL byte that would cut it short.
 bool IsPlainPath(const std::string &value)
@@ -304,6 +324,8 @@ TFileOpResult MoveToTrash(const std::vector<std::string> &paths, const TFileOpPr
             // Qt names files by QString: a name that is not valid in the locale's encoding would
             // reach the Trash as another name, possibly another file's.
             result.Failures.push_back({path, EILSEQ, {}});
+        } else if (!VolumeTrashIsOurs(name)) {
+            result.Failures.push_back({path, EXDEV, "no trash folder on its volume can take it"});
         } else if (QFile::moveToTrash(name, &inTrash)) {
             const std::string trashed = QFile::encodeName(inTrash).toStdString();
             RewriteTrashInfo(trashed, path);

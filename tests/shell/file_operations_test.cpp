@@ -281,6 +281,38 @@ private slots:
         }
     }
 
+    void trashOnAVolumeNeverFollowsAPlantedTrashFolder()
+    {
+        TempTree mnt;
+        if (::mount("tmpfs", mnt.Path().c_str(), "tmpfs", 0, "size=8m") != 0)
+            QSKIP("mounting a volume needs root");
+        const std::string uid = std::to_string(::geteuid());
+        // Another user's folder that the trash folder's name leads to.
+        ::mkdir((mnt / "theirs").c_str(), 0777);
+        ::chmod((mnt / "theirs").c_str(), 0777);
+        ::symlink("theirs", (mnt / (".Trash-" + uid)).c_str());
+        std::ofstream(mnt / "w") << "abc";
+        const TFileOpResult linked = MoveToTrash({mnt / "w"});
+        ::unlink((mnt / (".Trash-" + uid)).c_str());
+        // A planted folder of someone else's is no better.
+        ::mkdir((mnt / (".Trash-" + uid)).c_str(), 0777);
+        ::chown((mnt / (".Trash-" + uid)).c_str(), 12345, 12345);
+        const TFileOpResult foreign = MoveToTrash({mnt / "w"});
+        const bool kept = Exists(mnt / "w");
+        const bool leaked = Exists(mnt / "theirs/files/w") || Exists(mnt / (".Trash-" + uid + "/files/w"));
+        ::rmdir((mnt / (".Trash-" + uid)).c_str());
+        // A sound volume trash still takes it.
+        const TFileOpResult sound = MoveToTrash({mnt / "w"});
+        ::umount2(mnt.Path().c_str(), MNT_DETACH);
+        QVERIFY(!leaked);
+        QVERIFY(kept);
+        QCOMPARE(linked.Code, EXDEV);
+        QCOMPARE(foreign.Code, EXDEV);
+        QCOMPARE(sound.Code, 0);
+        QCOMPARE(sound.Trashed.size(), std::size_t(1));
+        QCOMPARE(sound.Trashed[0].TrashPath, mnt / (".Trash-" + uid + "/files/w"));
+    }
+
     void desktopEntriesForAMimeType()
     {
         TempTree xdg;
