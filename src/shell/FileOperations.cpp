@@ -1,5 +1,6 @@
 #include "shell/FileOperations.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 #include "model/Paths.h"
 #include "model/common/ShellTexts.h"
@@ -56,6 +58,17 @@ public:
 private:
     int FFd;
 };
+
+// True when the folder open as `fd` is the root of a mount, bind mounts of the same file
+// system included (kernels before 5.8 do not tell; the device check then stands alone).
+bool IsMountRoot(int fd)
+{
+    struct statx stx
+    { };
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE, &stx) != 0)
+        return false;
+    return (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
 
 class TDeleteWalk
 {
@@ -106,6 +119,8 @@ private:
             return Fail(path, errno);
         if (st.st_dev != seen.st_dev || st.st_ino != seen.st_ino)
             return Fail(path, ESTALE);
+        if (IsMountRoot(pinned.Get())) // a bind mount keeps the device number: ask the kernel
+            return Fail(path, EXDEV, "another file system is mounted here; it was left alone");
         if (st.st_uid == ::geteuid() && (st.st_mode & S_IRWXU) != S_IRWXU) {
             // A write-protected folder of our own: like rm -r, its owner may empty it.
             const std::string self = "/proc/self/fd/" + std::to_string(pinned.Get());
@@ -114,11 +129,17 @@ private:
         TFd dirFd(::openat(pinned.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!dirFd.Valid())
             return Fail(path, errno);
+        // One descriptor per level is all a deep chain may hold.
+        pinned = TFd();
         std::vector<std::string> names;
         {
-            DIR *dir = ::fdopendir(::dup(dirFd.Get()));
+            TFd listFd(::dup(dirFd.Get()));
+            if (!listFd.Valid())
+                return Fail(path, errno);
+            DIR *dir = ::fdopendir(listFd.Get());
             if (!dir)
                 return Fail(path, errno);
+            listFd.Release(); // the DIR owns it now
             errno = 0;
             while (const dirent *entry = ::readdir(dir)) {
                 const std::string_view n(entry->d_name);
@@ -200,6 +221,42 @@ void RewriteTrashInfo(const std::string &trashPath, const std::string &originalP
         out.commit();
 }
 
+// Qt moves an item off the home volume into <top>/.Trash/<uid> or <top>/.Trash-<uid>, following
+// a link or taking a folder of someone else's there: on a volume others can write to, that would
+// hand the item to them. Such a planted trash folder stops the move.
+bool VolumeTrashIsOurs(const QString &path)
+{
+    const QStorageInfo volume(path);
+    if (!volume.isValid() || volume == QStorageInfo(QDir::home()))
+        return true;
+    const std::string top = QFile::encodeName(volume.rootPath()).toStdString();
+    const std::string uid = std::to_string(::geteuid());
+    for (const std::string &candidate : {JoinPath(JoinPath(top, ".Trash"), uid), JoinPath(top, ".Trash-" + uid)}) {
+        struct stat st
+        { };
+        if (::lstat(candidate.c_str(), &st) == 0 && (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()))
+            return false;
+    }
+    return true;
+}
+
+// A recorded path must name its place directly: no "." or ".." steps that would lead a
+// restore elsewhere, no empty steps, no NUL byte that would cut it short.
+bool IsPlainPath(const std::string &value)
+{
+    if (value.empty() || value.find('\0') != std::string::npos)
+        return false;
+    std::size_t start = value.front() == PathDelim ? 1 : 0;
+    while (start <= value.size()) {
+        const std::size_t end = std::min(value.find(PathDelim, start), value.size());
+        const std::string_view step(value.data() + start, end - start);
+        if (step.empty() || step == "." || step == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string TFileOpResult::FailureText(std::size_t limit) const
@@ -263,6 +320,12 @@ TFileOpResult MoveToTrash(const std::vector<std::string> &paths, const TFileOpPr
         // Checked first: moveToTrash reports no reason of its own.
         if (!Exists(path)) {
             result.Failures.push_back({path, errno, {}});
+        } else if (QFile::encodeName(name).toStdString() != path) {
+            // Qt names files by QString: a name that is not valid in the locale's encoding would
+            // reach the Trash as another name, possibly another file's.
+            result.Failures.push_back({path, EILSEQ, {}});
+        } else if (!VolumeTrashIsOurs(name)) {
+            result.Failures.push_back({path, EXDEV, "no trash folder on its volume can take it"});
         } else if (QFile::moveToTrash(name, &inTrash)) {
             const std::string trashed = QFile::encodeName(inTrash).toStdString();
             RewriteTrashInfo(trashed, path);
@@ -308,7 +371,7 @@ std::string ReadTrashInfoPath(const std::string &trashInfoFile)
         // The value is percent-encoded bytes: absolute in the home Trash, relative to the
         // volume's top folder in a volume Trash.
         std::string value = QByteArray::fromPercentEncoding(line.mid(5)).toStdString();
-        if (value.empty())
+        if (!IsPlainPath(value))
             return {};
         if (value.front() != PathDelim) {
             // <top>/.Trash-UID/info or <top>/.Trash/UID/info

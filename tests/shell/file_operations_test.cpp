@@ -1,6 +1,11 @@
+#include <atomic>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,6 +177,140 @@ private slots:
         QVERIFY(result.Removed.empty());
         QVERIFY(Exists(tree / "big"));
         QVERIFY(Exists(tree / "other"));
+    }
+
+    void permanentDeletionNeverEntersABindMount()
+    {
+        TempTree outside;
+        outside.MakeFile("victim/precious.txt", 50);
+        TempTree tree;
+        tree.MakeFile("sel/a.txt", 1);
+        tree.MakeDir("sel/mnt");
+        // Same file system, so the device number alone cannot tell the mount point.
+        if (::mount((outside / "victim").c_str(), (tree / "sel/mnt").c_str(), nullptr, MS_BIND, nullptr) != 0)
+            QSKIP("bind mounts need root");
+        const TFileOpResult result = DeletePermanently({tree / "sel"});
+        const bool kept = Exists(outside / "victim/precious.txt");
+        ::umount2((tree / "sel/mnt").c_str(), MNT_DETACH);
+        QVERIFY(kept);
+        QCOMPARE(result.Code, EXDEV);
+        QCOMPARE(result.Partial, std::vector<std::string> {tree / "sel"});
+        QVERIFY(!Exists(tree / "sel/a.txt"));
+    }
+
+    void trashNeverTakesAnotherFileForANameOutsideUtf8()
+    {
+        TempTree tree;
+        tree.MakeFile("\xff.txt", 1);
+        tree.MakeFile("\xef\xbf\xbd.txt", 2); // what a lossy decoding of the first name reads as
+        const TFileOpResult result = MoveToTrash({tree / "\xff.txt"});
+        QVERIFY(Exists(tree / "\xef\xbf\xbd.txt"));
+        if (result.Code == 0) {
+            QVERIFY(!Exists(tree / "\xff.txt"));
+        } else {
+            QVERIFY(Exists(tree / "\xff.txt"));
+            QVERIFY(result.Removed.empty());
+        }
+    }
+
+    void trashInfoPathsThatLeaveTheirPlaceAreRefused()
+    {
+        TempTree top;
+        top.MakeDir(".Trash-1000/info");
+        const std::vector<std::string> values {
+            "../../x", "dir/../../x", "/tmp/../etc/x", "/tmp/a%00b", "/tmp//x", "/tmp/./x"};
+        for (const std::string &value : values) {
+            Write(top / ".Trash-1000/info/x.trashinfo", "[Trash Info]\nPath=" + value + "\n");
+            QVERIFY2(ReadTrashInfoPath(top / ".Trash-1000/info/x.trashinfo").empty(), value.c_str());
+        }
+    }
+
+    void permanentDeletionOfADeepChain()
+    {
+        TempTree tree;
+        std::string rel = "deep";
+        tree.MakeDir(rel);
+        {
+            // Built through descriptors: the full path is far longer than PATH_MAX.
+            int fd = ::open((tree / rel).c_str(), O_RDONLY | O_DIRECTORY);
+            for (int i = 0; i < 2000; ++i) {
+                QCOMPARE(::mkdirat(fd, "d", 0755), 0);
+                const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+                ::close(fd);
+                fd = next;
+            }
+            ::close(fd);
+        }
+        // A tight descriptor limit, as desktop sessions often have: the walk must not spend
+        // more than one descriptor per level.
+        rlimit saved {};
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit tight = saved;
+        tight.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 3000);
+        ::setrlimit(RLIMIT_NOFILE, &tight);
+        const TFileOpResult result = DeletePermanently({tree / rel});
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        QVERIFY2(result.Code == 0, std::to_string(result.Code).c_str());
+        QVERIFY(!Exists(tree / rel));
+    }
+
+    void permanentDeletionRacesAFolderSwappedForALink()
+    {
+        TempTree outside;
+        TempTree tree;
+        for (int round = 0; round < 50; ++round) {
+            outside.MakeFile("victim/v" + std::to_string(round), 1);
+            tree.MakeFile("sel/sub/f1", 1);
+            tree.MakeFile("sel/sub/f2", 1);
+            tree.MakeFile("sel/sub/inner/f3", 1);
+            std::atomic<bool> stop = false;
+            std::thread swapper([&] {
+                const std::string sub = tree / "sel/sub";
+                const std::string aside = tree / "aside";
+                while (!stop) {
+                    if (::rename(sub.c_str(), aside.c_str()) == 0)
+                        ::symlink((outside / "victim").c_str(), sub.c_str());
+                }
+            });
+            (void)DeletePermanently({tree / "sel"});
+            stop = true;
+            swapper.join();
+            for (int i = 0; i <= round; ++i)
+                QVERIFY(Exists(outside / ("victim/v" + std::to_string(i))));
+            (void)DeletePermanently({tree / "sel", tree / "aside"});
+        }
+    }
+
+    void trashOnAVolumeNeverFollowsAPlantedTrashFolder()
+    {
+        TempTree mnt;
+        if (::mount("tmpfs", mnt.Path().c_str(), "tmpfs", 0, "size=8m") != 0)
+            QSKIP("mounting a volume needs root");
+        const std::string uid = std::to_string(::geteuid());
+        // Another user's folder that the trash folder's name leads to.
+        ::mkdir((mnt / "theirs").c_str(), 0777);
+        ::chmod((mnt / "theirs").c_str(), 0777);
+        ::symlink("theirs", (mnt / (".Trash-" + uid)).c_str());
+        std::ofstream(mnt / "w") << "abc";
+        const TFileOpResult linked = MoveToTrash({mnt / "w"});
+        ::unlink((mnt / (".Trash-" + uid)).c_str());
+        // A planted folder of someone else's is no better.
+        ::mkdir((mnt / (".Trash-" + uid)).c_str(), 0777);
+        ::chown((mnt / (".Trash-" + uid)).c_str(), 12345, 12345);
+        const TFileOpResult foreign = MoveToTrash({mnt / "w"});
+        const bool kept = Exists(mnt / "w");
+        const bool leaked = Exists(mnt / "theirs/files/w") || Exists(mnt / (".Trash-" + uid + "/files/w"));
+        ::rmdir((mnt / (".Trash-" + uid)).c_str());
+        // A sound volume trash still takes it.
+        const TFileOpResult sound = MoveToTrash({mnt / "w"});
+        ::umount2(mnt.Path().c_str(), MNT_DETACH);
+        QVERIFY(!leaked);
+        QVERIFY(kept);
+        QCOMPARE(linked.Code, EXDEV);
+        QCOMPARE(foreign.Code, EXDEV);
+        QCOMPARE(sound.Code, 0);
+        QCOMPARE(sound.Trashed.size(), std::size_t(1));
+        QCOMPARE(sound.Trashed[0].TrashPath, mnt / (".Trash-" + uid + "/files/w"));
     }
 
     void desktopEntriesForAMimeType()
