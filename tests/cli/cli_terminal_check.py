@@ -83,10 +83,10 @@ def check_progress(tmp, tree):
     code, out, term = run_on_terminal(["scan", "--quiet", tree], env)
     check(b"entries" not in term and code == 0, f"progress despite --quiet: {term!r}")
     # A narrow terminal gets a shortened line that never wraps, the folder cut at its front.
-    # The scan of this tree may end before the line is drawn a second time, while a folder is
-    # being read: a few runs give it that chance.
+    # The small tree is scanned before the line is drawn a second time, so this reads the
+    # system's /usr with one thread: long folder names, and time for several redraws.
     for _ in range(5):
-        code, out, term = run_on_terminal(["scan", tree], env, columns=60)
+        code, out, term = run_on_terminal(["scan", "--threads", "1", "/usr"], env, columns=60)
         drawn = [line for line in term.split(b"\r\x1b[K") if b"entries" in line]
         check(drawn and all(len(line.decode()) <= 57 for line in drawn), f"lines wider than the terminal: {drawn}")
         if any("\u2026" in line.decode() for line in drawn):
