@@ -28,7 +28,6 @@ bool CheckScanRoot(const std::string &path);
 // (errors below it only count in its totals).
 int ScanOutcome(const std::string &path, const TCliScanResult &result);
 
-
 // Number of directory nodes below and including `root` whose listing failed.
 std::int64_t CountErrorNodes(const TGroupNode &root);
 

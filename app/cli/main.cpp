@@ -107,8 +107,7 @@ bool PrintHelp()
             "  -q, --quiet          no progress line on standard error\n"
             "  -h, --help           this text\n"
             "  -V, --version        the version")
-        + "\n"
-        + _("  --threads N          walk the folder with N threads (default: one per processor)") + "\n\n"
+        + "\n" + _("  --threads N          walk the folder with N threads (default: one per processor)") + "\n\n"
         + _("Names are written with C-style escapes, so that every name stays on its line and no name can "
             "drive the terminal: \\\\ for a backslash, \\n, \\t and \\r for newline, tab and carriage return, "
             "and \\xNN for other control characters and for bytes that are not UTF-8.")

@@ -7,8 +7,8 @@
 
 #include "model/TreeTypes.h"
 #include "model/common/Translate.h"
-#include "platform/UnixTime.h"
 #include "platform/DirLister.h"
+#include "platform/UnixTime.h"
 
 namespace {
 

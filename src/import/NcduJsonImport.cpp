@@ -13,8 +13,8 @@
 #include <sys/stat.h>
 
 #include "model/Paths.h"
-#include "platform/UnixTime.h"
 #include "platform/DirLister.h"
+#include "platform/UnixTime.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "model/DeleteNodes.h"
 #include "import/TreeCompare.h"
+#include "model/DeleteNodes.h"
 #include "model/TreeTypes.h"
 #include "model/common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
@@ -20,8 +20,8 @@
 #include "settings/MRUDirList.h"
 #include "settings/Settings.h"
 #include "settings/TreeViewStates.h"
-#include "shell/NetworkResources.h"
 #include "shell/FileOperations.h"
+#include "shell/NetworkResources.h"
 #include "shell/SHChangeNotify.h"
 #include "shell/ShellTypes.h"
 #include "ui/FileTreeDelegate.h"

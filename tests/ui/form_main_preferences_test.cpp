@@ -105,9 +105,8 @@ private slots:
         w.Settings->SetLanguageCode("en");
         form.SettingsApplied(*w.Settings);
         form.ShowScanDuration(1.5);
-        const QStringList english = {
-            QStringLiteral("&File"), QStringLiteral("&Analysis"), QStringLiteral("&View"), QStringLiteral("&Extras"),
-            QStringLiteral("&Help")};
+        const QStringList english = {QStringLiteral("&File"), QStringLiteral("&Analysis"), QStringLiteral("&View"),
+            QStringLiteral("&Extras"), QStringLiteral("&Help")};
         QCOMPARE(MenuTitles(form), english);
         QCOMPARE(HeaderText(form, 1), QStringLiteral("Size"));
         QVERIFY(form.ActConfig->text().startsWith(QStringLiteral("Preferences")));
