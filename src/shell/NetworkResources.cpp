@@ -9,20 +9,10 @@
 #include <sys/stat.h>
 
 #include "model/Paths.h"
+#include "model/common/CEscape.h"
 #include "model/common/Translate.h"
 
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // gvfs escapes the characters of its key syntax (",", "=", "/", blanks) as %XX.
 std::string Unescape(std::string_view text)
@@ -30,8 +20,8 @@ std::string Unescape(std::string_view text)
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int hi = HexValue(text[i + 1]);
-            const int lo = HexValue(text[i + 2]);
+            const int hi = HexDigitValue(text[i + 1]);
+            const int lo = HexDigitValue(text[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 out.push_back(static_cast<char>(hi * 16 + lo));
                 i += 2;

@@ -13,17 +13,6 @@ void AppendHexByte(std::string &out, unsigned char byte)
     out += Digits[byte & 0xF];
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 void AppendCEscaped(std::string &out, std::string_view bytes)
@@ -106,8 +95,8 @@ bool CUnescape(std::string_view text, std::string &bytes)
             bytes += '\r';
             break;
         case 'x': {
-            const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-            const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+            const int high = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
             if (high < 0 || low < 0)
                 return false;
             bytes += static_cast<char>(high * 16 + low);
@@ -119,4 +108,15 @@ bool CUnescape(std::string_view text, std::string &bytes)
         }
     }
     return true;
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }

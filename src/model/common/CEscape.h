@@ -19,3 +19,6 @@ void AppendCEscaped(std::string &out, std::string_view bytes);
 // The bytes back from an escaped text; false (and `bytes` unspecified) for a text that no
 // escaping produces, such as a lone backslash at the end or "\q".
 bool CUnescape(std::string_view text, std::string &bytes);
+
+// The value of a hexadecimal digit ("0"-"9", "a"-"f", "A"-"F"), or -1 for any other character.
+[[nodiscard]] int HexDigitValue(char c);
