@@ -1,62 +1,37 @@
 #include "ui/startpage/FavoriteListViewAccessible.h"
 
-#include <map>
-
 #include <QAccessibleWidget>
 #include <QPointer>
-#include <QWindow>
 
+#include "ui/AccessibleParts.h"
 #include "ui/startpage/FavoriteListView.h"
 
 namespace {
 
 // One tile, looked up by its index whenever asked: a refill renames tiles rather than
 // leaving stale ones behind.
-class TTileAccessible final : public QAccessibleInterface, public QAccessibleActionInterface
+class TTileAccessible final : public TAccessiblePart<TFavoriteListView>
 {
 public:
-    TTileAccessible(TFavoriteListView *view, int index)
-        : FView(view)
-        , FIndex(index)
-    { }
+    using TAccessiblePart::TAccessiblePart;
 
-    [[nodiscard]] bool isValid() const override { return FView && FIndex < FView->Count(); }
-    [[nodiscard]] QObject *object() const override { return nullptr; }
-    [[nodiscard]] QWindow *window() const override
-    {
-        return FView && FView->window() ? FView->window()->windowHandle() : nullptr;
-    }
-    [[nodiscard]] QList<QPair<QAccessibleInterface *, QAccessible::Relation>> relations(
-        QAccessible::Relation) const override
-    {
-        return {};
-    }
-    [[nodiscard]] QAccessibleInterface *focusChild() const override { return nullptr; }
-    [[nodiscard]] QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    [[nodiscard]] QAccessibleInterface *parent() const override
-    {
-        return FView ? QAccessible::queryAccessibleInterface(FView.data()) : nullptr;
-    }
-    [[nodiscard]] QAccessibleInterface *child(int) const override { return nullptr; }
-    [[nodiscard]] int childCount() const override { return 0; }
-    [[nodiscard]] int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    [[nodiscard]] bool isValid() const override { return FOwner && FPosition < FOwner->Count(); }
     [[nodiscard]] QString text(QAccessible::Text t) const override
     {
         if (!isValid())
             return {};
         if (t == QAccessible::Name)
-            return FView->Item(FIndex).Caption;
+            return FOwner->Item(FPosition).Caption;
         if (t == QAccessible::Description)
-            return FView->ItemDescription(FIndex);
+            return FOwner->ItemDescription(FPosition);
         return {};
     }
-    void setText(QAccessible::Text, const QString &) override { }
     [[nodiscard]] QRect rect() const override
     {
         if (!isValid())
             return {};
-        const QRect r = FView->ItemRect(FIndex);
-        return QRect(FView->viewport()->mapToGlobal(r.topLeft()), r.size());
+        const QRect r = FOwner->ItemRect(FPosition);
+        return QRect(FOwner->viewport()->mapToGlobal(r.topLeft()), r.size());
     }
     [[nodiscard]] QAccessible::Role role() const override { return QAccessible::ListItem; }
     [[nodiscard]] QAccessible::State state() const override
@@ -66,23 +41,18 @@ public:
             return s;
         s.selectable = true;
         s.focusable = true;
-        s.selected = FView->SelectedIndex() == FIndex;
-        s.focused = s.selected && FView->hasFocus();
-        s.invisible = FView->ItemRect(FIndex).isNull() || !FView->isVisible();
+        s.selected = FOwner->SelectedIndex() == FPosition;
+        s.focused = s.selected && FOwner->hasFocus();
+        s.invisible = FOwner->ItemRect(FPosition).isNull() || !FOwner->isVisible();
         return s;
     }
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this) : nullptr;
-    }
-
     [[nodiscard]] QStringList actionNames() const override { return {pressAction(), setFocusAction()}; }
     void doAction(const QString &name) override
     {
         if (!isValid())
             return;
-        QPointer<TFavoriteListView> view = FView;
-        const int index = FIndex;
+        QPointer<TFavoriteListView> view = FOwner;
+        const int index = FPosition;
         if (name == setFocusAction()) {
             view->setFocus();
             view->SetSelectedIndex(index);
@@ -99,11 +69,6 @@ public:
                 Qt::QueuedConnection);
         }
     }
-    [[nodiscard]] QStringList keyBindingsForAction(const QString &) const override { return {}; }
-
-private:
-    QPointer<TFavoriteListView> FView;
-    int FIndex;
 };
 
 class TFavoriteListViewAccessible final : public QAccessibleWidget
@@ -112,30 +77,17 @@ public:
     explicit TFavoriteListViewAccessible(TFavoriteListView *view)
         : QAccessibleWidget(view, QAccessible::List)
     { }
-    ~TFavoriteListViewAccessible() override
-    {
-        for (const auto &[index, id] : FChildren)
-            QAccessible::deleteAccessibleInterface(id);
-    }
 
     [[nodiscard]] int childCount() const override { return View()->Count(); }
     [[nodiscard]] QAccessibleInterface *child(int index) const override
     {
         if (index < 0 || index >= View()->Count())
             return nullptr;
-        const auto found = FChildren.find(index);
-        if (found != FChildren.end())
-            return QAccessible::accessibleInterface(found->second);
-        auto *iface = new TTileAccessible(View(), index);
-        FChildren[index] = QAccessible::registerAccessibleInterface(iface);
-        return iface;
+        return FParts.Get(index, [this, index] { return new TTileAccessible(View(), index); });
     }
     [[nodiscard]] int indexOfChild(const QAccessibleInterface *child) const override
     {
-        for (const auto &[index, id] : FChildren)
-            if (QAccessible::accessibleInterface(id) == child)
-                return index < View()->Count() ? index : -1;
-        return -1;
+        return FParts.PositionOf(child, View()->Count());
     }
     [[nodiscard]] QAccessibleInterface *childAt(int x, int y) const override
     {
@@ -151,7 +103,7 @@ public:
 private:
     [[nodiscard]] TFavoriteListView *View() const { return static_cast<TFavoriteListView *>(widget()); }
 
-    mutable std::map<int, QAccessible::Id> FChildren;
+    mutable TAccessiblePartCache FParts;
 };
 
 QAccessibleInterface *FavoriteListViewFactory(const QString &className, QObject *object)
