@@ -51,9 +51,11 @@ TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &option
     std::atomic<std::int64_t> directories {0};
     TDirScanThread *thread = threads.Add(result.Root.get(), options);
     thread->DirScanner().OnFind
-        = [&directories](const std::string &, std::int32_t) { directories.fetch_add(1, std::memory_order_relaxed); };
+        = [&directories](const TDirNode &, std::int32_t) { directories.fetch_add(1, std::memory_order_relaxed); };
     thread->SetOnTerminate([&](TDirScanThread &t) {
         result.Seconds = t.DirScanner().ScanSeconds();
+        result.Directories = t.DirScanner().DirCount();
+        result.Errors = t.DirScanner().ErrorCount();
         result.Failed = t.Failed();
         finished = true;
     });
@@ -157,9 +159,9 @@ int CommandScan(const std::vector<std::string> &argList)
     std::snprintf(seconds, sizeof seconds, "%.3f", result.Seconds);
     std::string text = "path=";
     AppendCEscaped(text, args.Path);
-    text += "\nfiles=" + std::to_string(result.Root->FileCount()) + "\ndirectories="
-        + std::to_string(result.Root->GetDirCount()) + "\nbytes=" + std::to_string(result.Root->GetSize())
-        + "\nerrors=" + std::to_string(CountErrorNodes(*result.Root)) + "\nseconds=" + seconds + "\n";
+    text += "\nfiles=" + std::to_string(result.Root->FileCount())
+        + "\ndirectories=" + std::to_string(result.Directories) + "\nbytes=" + std::to_string(result.Root->GetSize())
+        + "\nerrors=" + std::to_string(result.Errors) + "\nseconds=" + seconds + "\n";
     KeepUntilExit(std::move(result.Root));
     return WriteStandardOutput(text) ? 0 : 1;
 }

@@ -141,7 +141,9 @@ public:
     TWalker(TDirScanner &scanner, TPool &pool)
         : FScanner(scanner)
         , FPool(pool)
-    { }
+    {
+        FSpare.reserve(SpareFrames);
+    }
 
     // Scans the task's directory and everything below it that is not handed on. An
     // exception ends the whole scan; the walker's own directories are finished first.
@@ -162,10 +164,18 @@ public:
             }
             FDirsLeft = 0;
         }
+        FScanner.FDirCount.fetch_add(FDirs, std::memory_order_relaxed);
+        FScanner.FErrorCount.fetch_add(FErrors, std::memory_order_relaxed);
+        FDirs = 0;
+        FErrors = 0;
     }
 
 private:
     [[nodiscard]] bool Stopped() const { return FScanner.FStopScan.load(std::memory_order_acquire); }
+
+    // Counted here and handed to the scanner once per task: shared counters would be written
+    // by every worker for every folder.
+    void Fail(TDirNode *node, int err) { FErrors += FScanner.Fail(node, err) ? 1 : 0; }
 
     // Lists `node`, opened as `handle` (or failed with `err`), and pushes its frame. The
     // reference `parent` holds for it is released here when nothing is pushed.
@@ -176,14 +186,20 @@ private:
             return;
         }
         if (!handle) {
-            FScanner.Fail(node, err ? err : EIO);
+            Fail(node, err ? err : EIO);
             FScanner.Release(parent);
             return;
         }
         std::unique_ptr<TDirState> state;
         try {
             state = std::make_unique<TDirState>(node, parent);
-            auto frame = std::make_unique<TFrame>();
+            std::unique_ptr<TFrame> frame;
+            if (FSpare.empty()) {
+                frame = std::make_unique<TFrame>();
+            } else {
+                frame = std::move(FSpare.back());
+                FSpare.pop_back();
+            }
             frame->Handle = std::move(handle);
             if (FStack.size() == FStack.capacity())
                 FStack.reserve(std::max<std::size_t>(16, 2 * FStack.size()));
@@ -197,7 +213,7 @@ private:
         node->SetScanning(true);
         TFrame &frame = *FStack.back();
         if (const int listError = frame.Handle->ReadAll(frame.Listing, FScanner.FStopScan))
-            FScanner.Fail(node, listError); // what was read before the error is kept
+            Fail(node, listError); // what was read before the error is kept
         // The whole listing is known: make room once instead of growing per entry.
         std::int32_t direct = 0;
         for (const TRawDirEntry &e : frame.Listing.Entries) {
@@ -232,9 +248,10 @@ private:
         node->SetEmpty(false);
         if (entry.Attributes & FileAttr::Directory) {
             TDirNode *child = node->AddChildDir(name, entry.Timestamp, entry.Attributes);
+            ++FDirs;
             FScanner.FCurrentNode.store(child, std::memory_order_release);
             if (FScanner.OnFind)
-                FScanner.OnFind(child->GetFullPathName(), level);
+                FScanner.OnFind(*child, level);
             if (entry.Attributes & FileAttr::ReparsePoint)
                 return nullptr;
             --frame.DirsLeft;
@@ -347,12 +364,30 @@ private:
                 } else {
                     // Its ".." is not its parent any more: this folder was moved away.
                     if (err == ESTALE)
-                        FScanner.Fail(done->State->Node, ESTALE);
+                        Fail(done->State->Node, ESTALE);
                     Recover();
                 }
             }
         }
         FScanner.Release(done->State);
+        Recycle(std::move(done));
+    }
+
+    // Keeps a few finished frames: their listings' storage serves the next folders instead of
+    // growing anew for each one.
+    void Recycle(std::unique_ptr<TFrame> frame) noexcept
+    {
+        if (FSpare.size() >= SpareFrames)
+            return;
+        frame->Handle.reset();
+        frame->Listing.Clear();
+        frame->State = nullptr;
+        frame->Next = 0;
+        frame->DirsLeft = 0;
+        frame->SmallFiles = 0;
+        frame->Parked = false;
+        frame->Lost = false;
+        FSpare.push_back(std::move(frame)); // room reserved: cannot throw
     }
 
     // Reopens the newest frame's directory by name from the nearest open ancestor (or by
@@ -372,7 +407,7 @@ private:
             if (err) {
                 for (std::size_t j = i; j <= top; ++j) {
                     FStack[j]->Lost = true;
-                    FScanner.Fail(FStack[j]->State->Node, err);
+                    Fail(FStack[j]->State->Node, err);
                 }
                 return;
             }
@@ -388,8 +423,12 @@ private:
     TDirScanner &FScanner;
     TPool &FPool;
     std::vector<std::unique_ptr<TFrame>> FStack;
+    static constexpr std::size_t SpareFrames = 8;
+    std::vector<std::unique_ptr<TFrame>> FSpare; // finished frames for reuse (see Recycle)
     std::int32_t FBaseLevel = 0; // OnFind's level for the entries of the first frame
     std::size_t FDirsLeft = 0; // subdirectories still to descend, over the whole stack
+    std::int64_t FDirs = 0; // folders added since the task began
+    std::int64_t FErrors = 0; // folders marked as failed since the task began
 };
 
 std::int32_t ScanWorkerCount(std::int32_t requested)
@@ -427,10 +466,12 @@ std::string TDirScanner::CurrentDir() const
     return FCurrentDir;
 }
 
-void TDirScanner::Fail(TDirNode *node, int err)
+bool TDirScanner::Fail(TDirNode *node, int err)
 {
+    const bool first = node->ErrorCode() == 0;
     node->SetErrorCode(err);
     Platform().System->DebugOutput("ErrorCode " + std::to_string(node->ErrorCode()) + ": " + node->GetFullPathName());
+    return first;
 }
 
 void TDirScanner::AddSize(TDirState *state, std::int64_t size)
@@ -476,6 +517,8 @@ void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &opti
     profiler.StartTimer(ScanTimer);
     FScanning.store(true, std::memory_order_release);
     FScanSeconds = 0;
+    FDirCount.store(0, std::memory_order_relaxed);
+    FErrorCount.store(0, std::memory_order_relaxed);
     FScanOptions = options;
     const auto finish = [this] {
         std::scoped_lock guard(FLock);

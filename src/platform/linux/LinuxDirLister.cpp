@@ -98,8 +98,10 @@ public:
         out.Clear();
         if (FFd.Get() < 0)
             return EBADF;
-        if (::lseek(FFd.Get(), 0, SEEK_SET) < 0)
+        // A fresh descriptor is at the start already (the common case: one listing per folder).
+        if (FRead && ::lseek(FFd.Get(), 0, SEEK_SET) < 0)
             return errno;
+        FRead = true;
         std::vector<char> &buffer = Buffer();
         int statError = 0;
         for (;;) {
@@ -141,7 +143,11 @@ public:
         return Make(std::move(fd), err);
     }
 
-    void Park() override { FFd.Reset(); }
+    void Park() override
+    {
+        FFd.Reset();
+        FRead = false;
+    }
 
     int Reopen(IDirHandle *parent, const std::string &name) override
     {
@@ -188,6 +194,7 @@ private:
         if (st.st_dev != FDev || st.st_ino != FIno)
             return ESTALE;
         FFd = std::move(fd);
+        FRead = false;
         return 0;
     }
 
@@ -202,8 +209,7 @@ private:
     int AddEntry(TDirListing &out, const char *name, unsigned char type)
     {
         int err = 0;
-        struct statx sx
-        { };
+        struct statx sx; // filled by the call; read only when it succeeds
         const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME;
         std::uint16_t attributes = 0;
         std::int64_t size = 0;
@@ -246,6 +252,7 @@ private:
     TFd FFd;
     dev_t FDev;
     ino_t FIno;
+    bool FRead = false; // the descriptor's position may have moved from the start
 };
 
 } // namespace
