@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -57,6 +59,12 @@ struct TDirScanner::TFrame
     std::int32_t SmallFiles = 0; // files of the listing that go into the small-files group
     bool Parked = false;
     bool Lost = false; // could not be reached again: the rest of its listing is dropped
+    // Totals of the files taken since the last flush (TWalker::Flush), for the directory and
+    // its small-files group: one shared update per run of files instead of one per file.
+    std::int64_t PendingSize = 0;
+    std::int64_t PendingGroupSize = 0;
+    std::int32_t PendingFiles = 0;
+    std::int32_t PendingGroupFiles = 0;
 };
 
 // A subdirectory handed to an idle worker, already opened (or with the error of opening it).
@@ -160,6 +168,11 @@ public:
             while (!FStack.empty()) {
                 std::unique_ptr<TFrame> frame = std::move(FStack.back());
                 FStack.pop_back();
+                try {
+                    Flush(*frame);
+                } catch (...) {
+                    // The scan fails anyway; the first error is the one raised.
+                }
                 FScanner.Release(frame->State);
             }
             FDirsLeft = 0;
@@ -245,7 +258,8 @@ private:
         const TRawDirEntry &entry = frame.Listing.Entries[frame.Next++];
         const std::string_view name = frame.Listing.Name(entry);
         TDirNode *node = frame.State->Node;
-        node->SetEmpty(false);
+        if (node->IsEmpty())
+            node->SetEmpty(false);
         if (entry.Attributes & FileAttr::Directory) {
             TDirNode *child = node->AddChildDir(name, entry.Timestamp, entry.Attributes);
             ++FDirs;
@@ -256,6 +270,8 @@ private:
                 return nullptr;
             --frame.DirsLeft;
             --FDirsLeft;
+            // The totals so far are shown while the subdirectory is scanned.
+            Flush(frame);
             return child;
         }
         auto file = TFileNode::Create(name);
@@ -265,9 +281,10 @@ private:
         if (!(entry.Attributes & FileAttr::ReparsePoint)) {
             size = entry.Size;
             file->SetSize(size);
-            FScanner.AddSize(frame.State, size);
+            if (!Accumulate(frame.PendingSize, size))
+                FScanner.AddSize(frame.State, size);
         }
-        node->IncFileCount(1);
+        ++frame.PendingFiles;
         if (size < FScanner.FScanOptions.GroupFileSize) {
             // Created on first use, at the position of the first small file.
             const bool fresh = node->SmallFilesGroup() == nullptr;
@@ -275,12 +292,44 @@ private:
             if (fresh && frame.SmallFiles > 1)
                 group->ReserveChildren(frame.SmallFiles);
             group->AddChildNode(std::move(file));
-            group->IncFileCount(1);
-            group->IncSize(size);
+            ++frame.PendingGroupFiles;
+            if (!Accumulate(frame.PendingGroupSize, size))
+                group->IncSize(size);
         } else {
             node->AddChildNode(std::move(file));
         }
         return nullptr;
+    }
+
+    // Adds a file's size to a pending sum, unless the sum would leave the range or the size
+    // is negative (a broken file system): those go through at once, so that the totals equal
+    // adding one file at a time.
+    static bool Accumulate(std::int64_t &pending, std::int64_t size)
+    {
+        if (size < 0 || size > std::numeric_limits<std::int64_t>::max() - pending)
+            return false;
+        pending += size;
+        return true;
+    }
+
+    // Hands the frame's pending totals to its directory and small-files group.
+    void Flush(TFrame &frame)
+    {
+        TDirNode *node = frame.State->Node;
+        if (frame.PendingSize) {
+            const std::int64_t size = std::exchange(frame.PendingSize, 0);
+            FScanner.AddSize(frame.State, size);
+        }
+        if (frame.PendingFiles)
+            node->IncFileCount(std::exchange(frame.PendingFiles, 0));
+        if (frame.PendingGroupFiles || frame.PendingGroupSize) {
+            const std::int32_t files = std::exchange(frame.PendingGroupFiles, 0);
+            const std::int64_t size = std::exchange(frame.PendingGroupSize, 0);
+            if (TFileGroupNode *group = node->SmallFilesGroup()) {
+                group->IncFileCount(files);
+                group->IncSize(size);
+            }
+        }
     }
 
     void Walk()
@@ -352,6 +401,7 @@ private:
     // Finishes the newest frame and makes its parent's directory usable again.
     void Pop()
     {
+        Flush(*FStack.back());
         std::unique_ptr<TFrame> done = std::move(FStack.back());
         FStack.pop_back();
         FDirsLeft -= done->DirsLeft; // left over when lost or stopped
@@ -387,6 +437,10 @@ private:
         frame->SmallFiles = 0;
         frame->Parked = false;
         frame->Lost = false;
+        frame->PendingSize = 0;
+        frame->PendingGroupSize = 0;
+        frame->PendingFiles = 0;
+        frame->PendingGroupFiles = 0;
         FSpare.push_back(std::move(frame)); // room reserved: cannot throw
     }
 
