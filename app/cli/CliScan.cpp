@@ -50,8 +50,12 @@ TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &option
     std::atomic<bool> finished {false};
     std::atomic<std::int64_t> directories {0};
     TDirScanThread *thread = threads.Add(result.Root.get(), options);
-    thread->DirScanner().OnFind
-        = [&directories](const TDirNode &, std::int32_t) { directories.fetch_add(1, std::memory_order_relaxed); };
+    // Only the progress line needs the live count: a counter that every worker bumps for
+    // every folder costs a shared cache line each time.
+    const bool showProgress = ProgressWanted(quiet);
+    if (showProgress)
+        thread->DirScanner().OnFind
+            = [&directories](const TDirNode &, std::int32_t) { directories.fetch_add(1, std::memory_order_relaxed); };
     thread->SetOnTerminate([&](TDirScanThread &t) {
         result.Seconds = t.DirScanner().ScanSeconds();
         result.Directories = t.DirScanner().DirCount();
@@ -63,7 +67,7 @@ TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &option
     {
         const TInterruptScope stopOnInterrupt([&threads] { threads.StopAll(); });
         std::optional<TScanProgressLine> progress;
-        if (ProgressWanted(quiet))
+        if (showProgress)
             progress.emplace(
                 *result.Root, [&threads] { return threads.GetFirstThreadCurrentDir(); }, directories);
         dispatcher.ProcessUntil([&] { return finished.load() && threads.IsEmpty(); });

@@ -146,9 +146,10 @@ private:
 class TDirScanner::TWalker
 {
 public:
-    TWalker(TDirScanner &scanner, TPool &pool)
+    TWalker(TDirScanner &scanner, TPool &pool, std::int32_t index)
         : FScanner(scanner)
         , FPool(pool)
+        , FCurrent(scanner.FCurrentNodes[index].Node)
     {
         FSpare.reserve(SpareFrames);
     }
@@ -177,6 +178,12 @@ public:
             }
             FDirsLeft = 0;
         }
+        // An idle worker's folder is done: CurrentDir shows another worker's, when there is one.
+        for (const TCurrentNode &other : FScanner.FCurrentNodes)
+            if (&other.Node != &FCurrent && other.Node.load(std::memory_order_relaxed)) {
+                FCurrent.store(nullptr, std::memory_order_release);
+                break;
+            }
         FScanner.FDirCount.fetch_add(FDirs, std::memory_order_relaxed);
         FScanner.FErrorCount.fetch_add(FErrors, std::memory_order_relaxed);
         FDirs = 0;
@@ -263,7 +270,7 @@ private:
         if (entry.Attributes & FileAttr::Directory) {
             TDirNode *child = node->AddChildDir(name, entry.Timestamp, entry.Attributes);
             ++FDirs;
-            FScanner.FCurrentNode.store(child, std::memory_order_release);
+            FCurrent.store(child, std::memory_order_release);
             if (FScanner.OnFind)
                 FScanner.OnFind(*child, level);
             if (entry.Attributes & FileAttr::ReparsePoint)
@@ -476,6 +483,7 @@ private:
 
     TDirScanner &FScanner;
     TPool &FPool;
+    std::atomic<TDirNode *> &FCurrent; // this worker's entry for CurrentDir
     std::vector<std::unique_ptr<TFrame>> FStack;
     static constexpr std::size_t SpareFrames = 8;
     std::vector<std::unique_ptr<TFrame>> FSpare; // finished frames for reuse (see Recycle)
@@ -487,12 +495,11 @@ private:
 
 std::int32_t ScanWorkerCount(std::int32_t requested)
 {
-    constexpr std::int32_t MaxWorkers = 64;
     if (requested <= 0) {
         const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-        requested = online > 0 ? static_cast<std::int32_t>(std::min<long>(online, MaxWorkers)) : 1;
+        requested = online > 0 ? static_cast<std::int32_t>(std::min<long>(online, MaxScanWorkers)) : 1;
     }
-    return std::clamp(requested, 1, MaxWorkers);
+    return std::clamp(requested, 1, MaxScanWorkers);
 }
 
 std::string RedirectSystemDir(const std::string &path, const std::string &system32Dir, const std::string &sysnativeDir)
@@ -515,8 +522,10 @@ TDirScanner::~TDirScanner()
 std::string TDirScanner::CurrentDir() const
 {
     std::scoped_lock guard(FLock);
-    if (const TDirNode *node = FCurrentNode.load(std::memory_order_acquire))
-        return node->GetFullPathName();
+    // The first worker's folder while it has one (it starts at the root), else any other's.
+    for (const TCurrentNode &current : FCurrentNodes)
+        if (const TDirNode *node = current.Node.load(std::memory_order_acquire))
+            return node->GetFullPathName();
     return FCurrentDir;
 }
 
@@ -576,8 +585,12 @@ void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &opti
     FScanOptions = options;
     const auto finish = [this] {
         std::scoped_lock guard(FLock);
-        if (const TDirNode *last = FCurrentNode.exchange(nullptr, std::memory_order_acq_rel))
-            FCurrentDir = last->GetFullPathName();
+        bool kept = false;
+        for (TCurrentNode &current : FCurrentNodes)
+            if (const TDirNode *last = current.Node.exchange(nullptr, std::memory_order_acq_rel); last && !kept) {
+                FCurrentDir = last->GetFullPathName();
+                kept = true;
+            }
     };
     try {
         const std::string start = ExcludeTrailingPathDelimiter(path);
@@ -599,9 +612,9 @@ void TDirScanner::ScanTree(const std::string &startPath)
 {
     const std::int32_t workers = ScanWorkerCount(FScanOptions.Threads);
     TPool pool(workers);
-    const auto work = [this, &pool] {
+    const auto work = [this, &pool](std::int32_t index) {
         try {
-            TWalker walker(*this, pool);
+            TWalker walker(*this, pool, index);
             TTask task;
             while (pool.Take(task))
                 walker.Run(std::move(task));
@@ -622,18 +635,18 @@ void TDirScanner::ScanTree(const std::string &startPath)
     try {
         helpers.reserve(static_cast<std::size_t>(workers - 1));
         for (std::int32_t i = 1; i < workers; ++i)
-            helpers.emplace_back(work);
+            helpers.emplace_back(work, i);
     } catch (const std::system_error &) {
         // Fewer threads only make the scan slower.
         pool.SetWorkers(static_cast<std::int32_t>(helpers.size()) + 1);
     }
     {
-        TWalker walker(*this, pool);
+        TWalker walker(*this, pool, 0);
         TTask root;
         root.Node = FRootNode;
         walker.Run(std::move(root), &startPath);
     }
-    work();
+    work(0);
     for (std::thread &t : helpers)
         t.join();
     helpers.clear();

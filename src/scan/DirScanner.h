@@ -19,7 +19,9 @@ struct TDirScanOptions
     std::int32_t Threads = 0;
 };
 
-// The number of workers a scan with `requested` threads uses.
+inline constexpr std::int32_t MaxScanWorkers = 64;
+
+// The number of workers a scan with `requested` threads uses (1 to MaxScanWorkers).
 std::int32_t ScanWorkerCount(std::int32_t requested);
 
 // Called for every subdirectory before it is scanned, on the worker that found it (with
@@ -83,7 +85,7 @@ private:
     // Marks the folder as failed; true when it had no error before.
     bool Fail(TDirNode *node, int err);
 
-    mutable std::mutex FLock; // guards FCurrentDir and the switch from FCurrentNode to it
+    mutable std::mutex FLock; // guards FCurrentDir and the switch from FCurrentNodes to it
     TDirScanOptions FScanOptions;
     TDirNode *FRootNode; // not owned
     std::atomic<bool> FScanning {false};
@@ -91,9 +93,14 @@ private:
     double FScanSeconds = 0;
     std::atomic<std::int64_t> FDirCount {0};
     std::atomic<std::int64_t> FErrorCount {0};
-    // While scanning, the folder most recently entered; its path is made only when asked
-    // for, so that entering a folder costs the same at any depth.
-    std::atomic<TDirNode *> FCurrentNode {nullptr};
+    // While scanning, the folder each worker entered most recently; its path is made only
+    // when asked for, so that entering a folder costs the same at any depth. One cache line
+    // per worker: a shared one would travel between the processors at every folder.
+    struct alignas(64) TCurrentNode
+    {
+        std::atomic<TDirNode *> Node {nullptr};
+    };
+    TCurrentNode FCurrentNodes[MaxScanWorkers];
     std::string FCurrentDir;
     std::mutex FErrorLock;
     std::exception_ptr FError;
