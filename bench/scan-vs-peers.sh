@@ -126,10 +126,12 @@ done
 
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
 declare -A wall cpu rss
+# The samples of one tool exactly ("du" must not take in the lines of ncdu and gdu).
+of() { awk -F'|' -v t="$1" '$1 == t {print $2}' "$samples"; }
 for t in "${tools[@]}"; do
-    wall[$t]=$(grep -F "$t|" "$samples" | cut -d'|' -f2 | awk '{print $1}' | median)
-    cpu[$t]=$(grep -F "$t|" "$samples" | cut -d'|' -f2 | awk '{print $2 + $3}' | median)
-    rss[$t]=$(grep -F "$t|" "$samples" | cut -d'|' -f2 | awk '{print $4}' | median)
+    wall[$t]=$(of "$t" | awk '{print $1}' | median)
+    cpu[$t]=$(of "$t" | awk '{print $2 + $3}' | median)
+    rss[$t]=$(of "$t" | awk '{print $4}' | median)
 done
 
 echo "$runs rounds in rotating order, $( [ "$cold" = 1 ] && echo cold || echo warm ) cache, $(nproc) CPUs, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -139,3 +141,7 @@ for t in "${tools[@]}"; do
         'BEGIN { printf "%-16s %9.3f %9.3f %11.1f %12.1f %12.2f\n", t, w, c, r / 1024, r * 1024 / e, (zw > 0 ? w / zw : 0) }'
 done
 echo "ratio: median wall time over that of '$ref'"
+if [ -n "$floor" ]; then
+    awk -v z="${wall[$ref]}" -v f="${wall["floor -t2"]}" -v zc="${cpu[$ref]}" -v fc="${cpu["floor -t2"]}" \
+        'BEGIN { printf "'"$ref"' over floor -t2: wall %.2f, cpu %.2f\n", (f > 0 ? z / f : 0), (fc > 0 ? zc / fc : 0) }'
+fi

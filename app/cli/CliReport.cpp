@@ -335,7 +335,7 @@ int CommandReport(const std::vector<std::string> &argList)
     const char *noColour = std::getenv("NO_COLOR");
     options.Colour = ::isatty(STDOUT_FILENO) == 1 && !(noColour && *noColour) && !TerminalIsDumb();
     options.Seconds = result.Seconds;
-    options.Errors = CountErrorNodes(*result.Root);
+    options.Errors = result.Errors;
     TFdOStream out(STDOUT_FILENO);
     {
         TInterruptibleOStream interruptible(out);

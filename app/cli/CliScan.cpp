@@ -50,10 +50,16 @@ TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &option
     std::atomic<bool> finished {false};
     std::atomic<std::int64_t> directories {0};
     TDirScanThread *thread = threads.Add(result.Root.get(), options);
-    thread->DirScanner().OnFind
-        = [&directories](const std::string &, std::int32_t) { directories.fetch_add(1, std::memory_order_relaxed); };
+    // Only the progress line needs the live count: a counter that every worker bumps for
+    // every folder costs a shared cache line each time.
+    const bool showProgress = ProgressWanted(quiet);
+    if (showProgress)
+        thread->DirScanner().OnFind
+            = [&directories](const TDirNode &, std::int32_t) { directories.fetch_add(1, std::memory_order_relaxed); };
     thread->SetOnTerminate([&](TDirScanThread &t) {
         result.Seconds = t.DirScanner().ScanSeconds();
+        result.Directories = t.DirScanner().DirCount();
+        result.Errors = t.DirScanner().ErrorCount();
         result.Failed = t.Failed();
         finished = true;
     });
@@ -61,7 +67,7 @@ TCliScanResult RunCliScan(const std::string &path, const TDirScanOptions &option
     {
         const TInterruptScope stopOnInterrupt([&threads] { threads.StopAll(); });
         std::optional<TScanProgressLine> progress;
-        if (ProgressWanted(quiet))
+        if (showProgress)
             progress.emplace(
                 *result.Root, [&threads] { return threads.GetFirstThreadCurrentDir(); }, directories);
         dispatcher.ProcessUntil([&] { return finished.load() && threads.IsEmpty(); });
@@ -157,9 +163,9 @@ int CommandScan(const std::vector<std::string> &argList)
     std::snprintf(seconds, sizeof seconds, "%.3f", result.Seconds);
     std::string text = "path=";
     AppendCEscaped(text, args.Path);
-    text += "\nfiles=" + std::to_string(result.Root->FileCount()) + "\ndirectories="
-        + std::to_string(result.Root->GetDirCount()) + "\nbytes=" + std::to_string(result.Root->GetSize())
-        + "\nerrors=" + std::to_string(CountErrorNodes(*result.Root)) + "\nseconds=" + seconds + "\n";
+    text += "\nfiles=" + std::to_string(result.Root->FileCount())
+        + "\ndirectories=" + std::to_string(result.Directories) + "\nbytes=" + std::to_string(result.Root->GetSize())
+        + "\nerrors=" + std::to_string(result.Errors) + "\nseconds=" + seconds + "\n";
     KeepUntilExit(std::move(result.Root));
     return WriteStandardOutput(text) ? 0 : 1;
 }

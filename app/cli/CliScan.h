@@ -11,6 +11,10 @@ struct TCliScanResult
 {
     std::unique_ptr<TRootDirNode> Root;
     double Seconds = 0;
+    // Counted by the scan while it added them (the tree's GetDirCount and CountErrorNodes
+    // give the same, at the price of a visit to every node).
+    std::int64_t Directories = 0;
+    std::int64_t Errors = 0;
     bool Failed = false; // the scan ended by an error (reported on standard error)
     bool Interrupted = false; // a signal stopped it; the tree is incomplete
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <ctime>
 
 namespace {
@@ -11,19 +13,27 @@ constexpr double SecondsPerDay = 86400.0;
 constexpr double UnixEpochDay = 25569.0; // 1970-01-01 as days since 1899-12-30
 
 // localtime_r takes a global lock and walks the zone rules; zone changes happen on quarter
-// hour boundaries, so one answer serves a whole quarter hour.
+// hour boundaries, so one answer serves a whole quarter hour. The answers of recent quarter
+// hours are kept in a small table: the files of one folder often share a handful of times
+// (one per install or build), which a single remembered answer keeps missing.
 long LocalOffset(std::int64_t seconds)
 {
-    thread_local std::int64_t cachedSlot = INT64_MIN;
-    thread_local long cachedOffset = 0;
-    const std::int64_t slot = seconds >= 0 ? seconds / 900 : (seconds - 899) / 900;
-    if (slot != cachedSlot) {
+    struct TSlot
+    {
+        std::int64_t Slot = INT64_MIN;
+        long Offset = 0;
+    };
+    constexpr std::size_t Slots = 512;
+    thread_local TSlot cache[Slots];
+    const std::int64_t slot = seconds / 900 - (seconds % 900 < 0 ? 1 : 0); // rounded down
+    TSlot &entry = cache[static_cast<std::uint64_t>(slot) % Slots];
+    if (entry.Slot != slot) {
         const auto t = static_cast<time_t>(seconds);
         tm local {};
-        cachedOffset = localtime_r(&t, &local) ? local.tm_gmtoff : 0;
-        cachedSlot = slot;
+        entry.Offset = localtime_r(&t, &local) ? local.tm_gmtoff : 0;
+        entry.Slot = slot;
     }
-    return cachedOffset;
+    return entry.Offset;
 }
 
 } // namespace

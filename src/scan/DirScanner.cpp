@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -57,6 +59,12 @@ struct TDirScanner::TFrame
     std::int32_t SmallFiles = 0; // files of the listing that go into the small-files group
     bool Parked = false;
     bool Lost = false; // could not be reached again: the rest of its listing is dropped
+    // Totals of the files taken since the last flush (TWalker::Flush), for the directory and
+    // its small-files group: one shared update per run of files instead of one per file.
+    std::int64_t PendingSize = 0;
+    std::int64_t PendingGroupSize = 0;
+    std::int32_t PendingFiles = 0;
+    std::int32_t PendingGroupFiles = 0;
 };
 
 // A subdirectory handed to an idle worker, already opened (or with the error of opening it).
@@ -138,10 +146,13 @@ private:
 class TDirScanner::TWalker
 {
 public:
-    TWalker(TDirScanner &scanner, TPool &pool)
+    TWalker(TDirScanner &scanner, TPool &pool, std::int32_t index)
         : FScanner(scanner)
         , FPool(pool)
-    { }
+        , FCurrent(scanner.FCurrentNodes[index].Node)
+    {
+        FSpare.reserve(SpareFrames);
+    }
 
     // Scans the task's directory and everything below it that is not handed on. An
     // exception ends the whole scan; the walker's own directories are finished first.
@@ -158,14 +169,33 @@ public:
             while (!FStack.empty()) {
                 std::unique_ptr<TFrame> frame = std::move(FStack.back());
                 FStack.pop_back();
+                try {
+                    Flush(*frame);
+                } catch (...) {
+                    // The scan fails anyway; the first error is the one raised.
+                }
                 FScanner.Release(frame->State);
             }
             FDirsLeft = 0;
         }
+        // An idle worker's folder is done: CurrentDir shows another worker's, when there is one.
+        for (const TCurrentNode &other : FScanner.FCurrentNodes)
+            if (&other.Node != &FCurrent && other.Node.load(std::memory_order_relaxed)) {
+                FCurrent.store(nullptr, std::memory_order_release);
+                break;
+            }
+        FScanner.FDirCount.fetch_add(FDirs, std::memory_order_relaxed);
+        FScanner.FErrorCount.fetch_add(FErrors, std::memory_order_relaxed);
+        FDirs = 0;
+        FErrors = 0;
     }
 
 private:
     [[nodiscard]] bool Stopped() const { return FScanner.FStopScan.load(std::memory_order_acquire); }
+
+    // Counted here and handed to the scanner once per task: shared counters would be written
+    // by every worker for every folder.
+    void Fail(TDirNode *node, int err) { FErrors += FScanner.Fail(node, err) ? 1 : 0; }
 
     // Lists `node`, opened as `handle` (or failed with `err`), and pushes its frame. The
     // reference `parent` holds for it is released here when nothing is pushed.
@@ -176,14 +206,20 @@ private:
             return;
         }
         if (!handle) {
-            FScanner.Fail(node, err ? err : EIO);
+            Fail(node, err ? err : EIO);
             FScanner.Release(parent);
             return;
         }
         std::unique_ptr<TDirState> state;
         try {
             state = std::make_unique<TDirState>(node, parent);
-            auto frame = std::make_unique<TFrame>();
+            std::unique_ptr<TFrame> frame;
+            if (FSpare.empty()) {
+                frame = std::make_unique<TFrame>();
+            } else {
+                frame = std::move(FSpare.back());
+                FSpare.pop_back();
+            }
             frame->Handle = std::move(handle);
             if (FStack.size() == FStack.capacity())
                 FStack.reserve(std::max<std::size_t>(16, 2 * FStack.size()));
@@ -197,7 +233,7 @@ private:
         node->SetScanning(true);
         TFrame &frame = *FStack.back();
         if (const int listError = frame.Handle->ReadAll(frame.Listing, FScanner.FStopScan))
-            FScanner.Fail(node, listError); // what was read before the error is kept
+            Fail(node, listError); // what was read before the error is kept
         // The whole listing is known: make room once instead of growing per entry.
         std::int32_t direct = 0;
         for (const TRawDirEntry &e : frame.Listing.Entries) {
@@ -229,16 +265,20 @@ private:
         const TRawDirEntry &entry = frame.Listing.Entries[frame.Next++];
         const std::string_view name = frame.Listing.Name(entry);
         TDirNode *node = frame.State->Node;
-        node->SetEmpty(false);
+        if (node->IsEmpty())
+            node->SetEmpty(false);
         if (entry.Attributes & FileAttr::Directory) {
             TDirNode *child = node->AddChildDir(name, entry.Timestamp, entry.Attributes);
-            FScanner.FCurrentNode.store(child, std::memory_order_release);
+            ++FDirs;
+            FCurrent.store(child, std::memory_order_release);
             if (FScanner.OnFind)
-                FScanner.OnFind(child->GetFullPathName(), level);
+                FScanner.OnFind(*child, level);
             if (entry.Attributes & FileAttr::ReparsePoint)
                 return nullptr;
             --frame.DirsLeft;
             --FDirsLeft;
+            // The totals so far are shown while the subdirectory is scanned.
+            Flush(frame);
             return child;
         }
         auto file = TFileNode::Create(name);
@@ -248,9 +288,10 @@ private:
         if (!(entry.Attributes & FileAttr::ReparsePoint)) {
             size = entry.Size;
             file->SetSize(size);
-            FScanner.AddSize(frame.State, size);
+            if (!Accumulate(frame.PendingSize, size))
+                FScanner.AddSize(frame.State, size);
         }
-        node->IncFileCount(1);
+        ++frame.PendingFiles;
         if (size < FScanner.FScanOptions.GroupFileSize) {
             // Created on first use, at the position of the first small file.
             const bool fresh = node->SmallFilesGroup() == nullptr;
@@ -258,12 +299,44 @@ private:
             if (fresh && frame.SmallFiles > 1)
                 group->ReserveChildren(frame.SmallFiles);
             group->AddChildNode(std::move(file));
-            group->IncFileCount(1);
-            group->IncSize(size);
+            ++frame.PendingGroupFiles;
+            if (!Accumulate(frame.PendingGroupSize, size))
+                group->IncSize(size);
         } else {
             node->AddChildNode(std::move(file));
         }
         return nullptr;
+    }
+
+    // Adds a file's size to a pending sum, unless the sum would leave the range or the size
+    // is negative (a broken file system): those go through at once, so that the totals equal
+    // adding one file at a time.
+    static bool Accumulate(std::int64_t &pending, std::int64_t size)
+    {
+        if (size < 0 || size > std::numeric_limits<std::int64_t>::max() - pending)
+            return false;
+        pending += size;
+        return true;
+    }
+
+    // Hands the frame's pending totals to its directory and small-files group.
+    void Flush(TFrame &frame)
+    {
+        TDirNode *node = frame.State->Node;
+        if (frame.PendingSize) {
+            const std::int64_t size = std::exchange(frame.PendingSize, 0);
+            FScanner.AddSize(frame.State, size);
+        }
+        if (frame.PendingFiles)
+            node->IncFileCount(std::exchange(frame.PendingFiles, 0));
+        if (frame.PendingGroupFiles || frame.PendingGroupSize) {
+            const std::int32_t files = std::exchange(frame.PendingGroupFiles, 0);
+            const std::int64_t size = std::exchange(frame.PendingGroupSize, 0);
+            if (TFileGroupNode *group = node->SmallFilesGroup()) {
+                group->IncFileCount(files);
+                group->IncSize(size);
+            }
+        }
     }
 
     void Walk()
@@ -335,6 +408,7 @@ private:
     // Finishes the newest frame and makes its parent's directory usable again.
     void Pop()
     {
+        Flush(*FStack.back());
         std::unique_ptr<TFrame> done = std::move(FStack.back());
         FStack.pop_back();
         FDirsLeft -= done->DirsLeft; // left over when lost or stopped
@@ -347,12 +421,34 @@ private:
                 } else {
                     // Its ".." is not its parent any more: this folder was moved away.
                     if (err == ESTALE)
-                        FScanner.Fail(done->State->Node, ESTALE);
+                        Fail(done->State->Node, ESTALE);
                     Recover();
                 }
             }
         }
         FScanner.Release(done->State);
+        Recycle(std::move(done));
+    }
+
+    // Keeps a few finished frames: their listings' storage serves the next folders instead of
+    // growing anew for each one.
+    void Recycle(std::unique_ptr<TFrame> frame) noexcept
+    {
+        if (FSpare.size() >= SpareFrames)
+            return;
+        frame->Handle.reset();
+        frame->Listing.Clear();
+        frame->State = nullptr;
+        frame->Next = 0;
+        frame->DirsLeft = 0;
+        frame->SmallFiles = 0;
+        frame->Parked = false;
+        frame->Lost = false;
+        frame->PendingSize = 0;
+        frame->PendingGroupSize = 0;
+        frame->PendingFiles = 0;
+        frame->PendingGroupFiles = 0;
+        FSpare.push_back(std::move(frame)); // room reserved: cannot throw
     }
 
     // Reopens the newest frame's directory by name from the nearest open ancestor (or by
@@ -372,7 +468,7 @@ private:
             if (err) {
                 for (std::size_t j = i; j <= top; ++j) {
                     FStack[j]->Lost = true;
-                    FScanner.Fail(FStack[j]->State->Node, err);
+                    Fail(FStack[j]->State->Node, err);
                 }
                 return;
             }
@@ -387,19 +483,23 @@ private:
 
     TDirScanner &FScanner;
     TPool &FPool;
+    std::atomic<TDirNode *> &FCurrent; // this worker's entry for CurrentDir
     std::vector<std::unique_ptr<TFrame>> FStack;
+    static constexpr std::size_t SpareFrames = 8;
+    std::vector<std::unique_ptr<TFrame>> FSpare; // finished frames for reuse (see Recycle)
     std::int32_t FBaseLevel = 0; // OnFind's level for the entries of the first frame
     std::size_t FDirsLeft = 0; // subdirectories still to descend, over the whole stack
+    std::int64_t FDirs = 0; // folders added since the task began
+    std::int64_t FErrors = 0; // folders marked as failed since the task began
 };
 
 std::int32_t ScanWorkerCount(std::int32_t requested)
 {
-    constexpr std::int32_t MaxWorkers = 64;
     if (requested <= 0) {
         const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-        requested = online > 0 ? static_cast<std::int32_t>(std::min<long>(online, MaxWorkers)) : 1;
+        requested = online > 0 ? static_cast<std::int32_t>(std::min<long>(online, MaxScanWorkers)) : 1;
     }
-    return std::clamp(requested, 1, MaxWorkers);
+    return std::clamp(requested, 1, MaxScanWorkers);
 }
 
 std::string RedirectSystemDir(const std::string &path, const std::string &system32Dir, const std::string &sysnativeDir)
@@ -422,15 +522,19 @@ TDirScanner::~TDirScanner()
 std::string TDirScanner::CurrentDir() const
 {
     std::scoped_lock guard(FLock);
-    if (const TDirNode *node = FCurrentNode.load(std::memory_order_acquire))
-        return node->GetFullPathName();
+    // The first worker's folder while it has one (it starts at the root), else any other's.
+    for (const TCurrentNode &current : FCurrentNodes)
+        if (const TDirNode *node = current.Node.load(std::memory_order_acquire))
+            return node->GetFullPathName();
     return FCurrentDir;
 }
 
-void TDirScanner::Fail(TDirNode *node, int err)
+bool TDirScanner::Fail(TDirNode *node, int err)
 {
+    const bool first = node->ErrorCode() == 0;
     node->SetErrorCode(err);
     Platform().System->DebugOutput("ErrorCode " + std::to_string(node->ErrorCode()) + ": " + node->GetFullPathName());
+    return first;
 }
 
 void TDirScanner::AddSize(TDirState *state, std::int64_t size)
@@ -476,11 +580,17 @@ void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &opti
     profiler.StartTimer(ScanTimer);
     FScanning.store(true, std::memory_order_release);
     FScanSeconds = 0;
+    FDirCount.store(0, std::memory_order_relaxed);
+    FErrorCount.store(0, std::memory_order_relaxed);
     FScanOptions = options;
     const auto finish = [this] {
         std::scoped_lock guard(FLock);
-        if (const TDirNode *last = FCurrentNode.exchange(nullptr, std::memory_order_acq_rel))
-            FCurrentDir = last->GetFullPathName();
+        bool kept = false;
+        for (TCurrentNode &current : FCurrentNodes)
+            if (const TDirNode *last = current.Node.exchange(nullptr, std::memory_order_acq_rel); last && !kept) {
+                FCurrentDir = last->GetFullPathName();
+                kept = true;
+            }
     };
     try {
         const std::string start = ExcludeTrailingPathDelimiter(path);
@@ -502,9 +612,9 @@ void TDirScanner::ScanTree(const std::string &startPath)
 {
     const std::int32_t workers = ScanWorkerCount(FScanOptions.Threads);
     TPool pool(workers);
-    const auto work = [this, &pool] {
+    const auto work = [this, &pool](std::int32_t index) {
         try {
-            TWalker walker(*this, pool);
+            TWalker walker(*this, pool, index);
             TTask task;
             while (pool.Take(task))
                 walker.Run(std::move(task));
@@ -525,18 +635,18 @@ void TDirScanner::ScanTree(const std::string &startPath)
     try {
         helpers.reserve(static_cast<std::size_t>(workers - 1));
         for (std::int32_t i = 1; i < workers; ++i)
-            helpers.emplace_back(work);
+            helpers.emplace_back(work, i);
     } catch (const std::system_error &) {
         // Fewer threads only make the scan slower.
         pool.SetWorkers(static_cast<std::int32_t>(helpers.size()) + 1);
     }
     {
-        TWalker walker(*this, pool);
+        TWalker walker(*this, pool, 0);
         TTask root;
         root.Node = FRootNode;
         walker.Run(std::move(root), &startPath);
     }
-    work();
+    work(0);
     for (std::thread &t : helpers)
         t.join();
     helpers.clear();

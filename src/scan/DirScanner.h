@@ -19,12 +19,15 @@ struct TDirScanOptions
     std::int32_t Threads = 0;
 };
 
-// The number of workers a scan with `requested` threads uses.
+inline constexpr std::int32_t MaxScanWorkers = 64;
+
+// The number of workers a scan with `requested` threads uses (1 to MaxScanWorkers).
 std::int32_t ScanWorkerCount(std::int32_t requested);
 
 // Called for every subdirectory before it is scanned, on the worker that found it (with
-// several workers, from several threads at once).
-using TFindEvent = std::function<void(const std::string &path, std::int32_t level)>;
+// several workers, from several threads at once). The folder's path costs time in proportion
+// to its depth, so it is left to the handlers that need it (dir.GetFullPathName()).
+using TFindEvent = std::function<void(const TDirNode &dir, std::int32_t level)>;
 
 // Walks one directory tree depth-first into a directory node: one node per entry, sizes and
 // file counts accumulated upwards, small files gathered in their directory's group. StartScan
@@ -55,6 +58,11 @@ public:
     [[nodiscard]] bool Scanning() const { return FScanning.load(std::memory_order_acquire); }
     [[nodiscard]] bool StopRequested() const { return FStopScan.load(std::memory_order_acquire); }
     [[nodiscard]] double ScanSeconds() const { return FScanSeconds; }
+    // After a scan: the folders it added below the root, and the folders it marked as failed
+    // (the root included). They equal what a walk over the finished tree counts, without that
+    // walk's visit to every node.
+    [[nodiscard]] std::int64_t DirCount() const { return FDirCount.load(std::memory_order_relaxed); }
+    [[nodiscard]] std::int64_t ErrorCount() const { return FErrorCount.load(std::memory_order_relaxed); }
     [[nodiscard]] TDirNode *RootNode() const { return FRootNode; }
 
     TFindEvent OnFind;
@@ -74,17 +82,25 @@ private:
     // Hands a directory's totals up once nothing below it is left (see TDirState).
     void Release(TDirState *state) noexcept;
     void AddSize(TDirState *state, std::int64_t size);
-    void Fail(TDirNode *node, int err);
+    // Marks the folder as failed; true when it had no error before.
+    bool Fail(TDirNode *node, int err);
 
-    mutable std::mutex FLock; // guards FCurrentDir and the switch from FCurrentNode to it
+    mutable std::mutex FLock; // guards FCurrentDir and the switch from FCurrentNodes to it
     TDirScanOptions FScanOptions;
     TDirNode *FRootNode; // not owned
     std::atomic<bool> FScanning {false};
     std::atomic<bool> FStopScan {false};
     double FScanSeconds = 0;
-    // While scanning, the folder most recently entered; its path is made only when asked
-    // for, so that entering a folder costs the same at any depth.
-    std::atomic<TDirNode *> FCurrentNode {nullptr};
+    std::atomic<std::int64_t> FDirCount {0};
+    std::atomic<std::int64_t> FErrorCount {0};
+    // While scanning, the folder each worker entered most recently; its path is made only
+    // when asked for, so that entering a folder costs the same at any depth. One cache line
+    // per worker: a shared one would travel between the processors at every folder.
+    struct alignas(64) TCurrentNode
+    {
+        std::atomic<TDirNode *> Node {nullptr};
+    };
+    TCurrentNode FCurrentNodes[MaxScanWorkers];
     std::string FCurrentDir;
     std::mutex FErrorLock;
     std::exception_ptr FError;

@@ -189,7 +189,8 @@ TEST(DirScanner, StopMarksTheInterruptedDirectoryAndItsAncestors)
     auto root = std::make_unique<TRootDirNode>();
     TDirScanner scanner(root.get());
     std::vector<std::pair<std::string, int>> found;
-    scanner.OnFind = [&](const std::string &path, std::int32_t level) {
+    scanner.OnFind = [&](const TDirNode &dir, std::int32_t level) {
+        const std::string path = dir.GetFullPathName();
         found.emplace_back(path, level);
         if (path == "/r/a/b/c")
             scanner.StopScan();
@@ -232,7 +233,8 @@ TEST(DirScanner, AFolderThatVanishesBeforeItIsEnteredIsRecordedAndTheScanGoesOn)
     tree.MakeFile("b/file", 30);
     auto root = std::make_unique<TRootDirNode>();
     TDirScanner scanner(root.get());
-    scanner.OnFind = [&](const std::string &path, std::int32_t) {
+    scanner.OnFind = [&](const TDirNode &dir, std::int32_t) {
+        const std::string path = dir.GetFullPathName();
         if (path == tree / "a/gone") {
             ::unlink((path + "/inside").c_str());
             ::rmdir(path.c_str());
@@ -414,7 +416,8 @@ TEST(DirScanner, FoldersMovedFarAboveTheScanPositionFailAloneAndTheRestCarriesOn
         auto root = std::make_unique<TRootDirNode>();
         TDirScanner scanner(root.get());
         bool moved = false;
-        scanner.OnFind = [&](const std::string &path, std::int32_t) {
+        scanner.OnFind = [&](const TDirNode &dir, std::int32_t) {
+            const std::string path = dir.GetFullPathName();
             if (moved || path != tree / levels[99])
                 return;
             moved = true;

@@ -76,6 +76,19 @@ std::string ScanDump(const std::string &path, std::int64_t groupSize, std::int32
     options.Threads = threads;
     scanner.StartScan(path, options);
     EXPECT_FALSE(scanner.Scanning());
+    // The counts the scan keeps on the way must match the finished tree.
+    std::int64_t failed = 0;
+    std::vector<const TGroupNode *> pending {&root};
+    while (!pending.empty()) {
+        const TGroupNode *g = pending.back();
+        pending.pop_back();
+        failed += g->ErrorCode() != 0;
+        for (std::int32_t i = 0; i < g->InterlockedChildCount(); ++i)
+            if (g->GetUnlockedChildNode(i)->IsGroup())
+                pending.push_back(static_cast<const TGroupNode *>(g->GetUnlockedChildNode(i)));
+    }
+    EXPECT_EQ(scanner.DirCount(), root.GetDirCount()) << threads << " workers";
+    EXPECT_EQ(scanner.ErrorCount(), failed) << threads << " workers";
     return Dump(root);
 }
 
@@ -250,7 +263,7 @@ TEST(ParallelWalk, WorkersInheritTheScanThreadsPriority)
     std::mutex lock;
     std::set<std::pair<int, int>> seen; // nice value, I/O class
     std::atomic<int> emptyCurrentDir {0};
-    thread->DirScanner().OnFind = [&](const std::string &, std::int32_t) {
+    thread->DirScanner().OnFind = [&](const TDirNode &, std::int32_t) {
         errno = 0;
         const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
         emptyCurrentDir += thread->CurrentDir().empty();

@@ -75,10 +75,11 @@ int OpenDirAt(int dirFd, const char *name, int &err, bool followLink = false)
 class TLinuxDirHandle final : public IDirHandle
 {
 public:
-    TLinuxDirHandle(TFd fd, dev_t dev, ino_t ino)
+    TLinuxDirHandle(TFd fd, dev_t dev, ino_t ino, bool identified = true)
         : FFd(std::move(fd))
         , FDev(dev)
         , FIno(ino)
+        , FIdentified(identified)
     { }
 
     static std::unique_ptr<IDirHandle> Make(TFd fd, int &err)
@@ -98,8 +99,10 @@ public:
         out.Clear();
         if (FFd.Get() < 0)
             return EBADF;
-        if (::lseek(FFd.Get(), 0, SEEK_SET) < 0)
+        // A fresh descriptor is at the start already (the common case: one listing per folder).
+        if (FRead && ::lseek(FFd.Get(), 0, SEEK_SET) < 0)
             return errno;
+        FRead = true;
         std::vector<char> &buffer = Buffer();
         int statError = 0;
         for (;;) {
@@ -138,10 +141,29 @@ public:
         TFd fd(OpenDirAt(FFd.Get(), n.c_str(), err));
         if (fd.Get() < 0)
             return nullptr;
-        return Make(std::move(fd), err);
+        // The scan descends only into folders that the listing showed on this device, so
+        // the child starts with its parent's device (a mount put there in the meantime then
+        // shows as foreign below, not crossed); which directory it is, is asked only when
+        // that matters, when it is parked (one system call less per folder).
+        err = 0;
+        return std::make_unique<TLinuxDirHandle>(std::move(fd), FDev, 0, false);
     }
 
-    void Park() override { FFd.Reset(); }
+    void Park() override
+    {
+        if (FFd.Get() >= 0 && !FIdentified) {
+            struct stat st
+            { };
+            // Without an answer the handle cannot be reopened: Adopt then finds another one.
+            if (::fstat(FFd.Get(), &st) == 0) {
+                FDev = st.st_dev;
+                FIno = st.st_ino;
+            }
+            FIdentified = true;
+        }
+        FFd.Reset();
+        FRead = false;
+    }
 
     int Reopen(IDirHandle *parent, const std::string &name) override
     {
@@ -185,9 +207,10 @@ private:
         { };
         if (::fstat(fd.Get(), &st) != 0)
             return errno;
-        if (st.st_dev != FDev || st.st_ino != FIno)
+        if (!FIdentified || st.st_dev != FDev || st.st_ino != FIno)
             return ESTALE;
         FFd = std::move(fd);
+        FRead = false;
         return 0;
     }
 
@@ -202,8 +225,7 @@ private:
     int AddEntry(TDirListing &out, const char *name, unsigned char type)
     {
         int err = 0;
-        struct statx sx
-        { };
+        struct statx sx; // filled by the call; read only when it succeeds
         const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME;
         std::uint16_t attributes = 0;
         std::int64_t size = 0;
@@ -246,6 +268,8 @@ private:
     TFd FFd;
     dev_t FDev;
     ino_t FIno;
+    bool FRead = false; // the descriptor's position may have moved from the start
+    bool FIdentified; // FDev and FIno were read from the descriptor (else FDev is the parent's)
 };
 
 } // namespace
