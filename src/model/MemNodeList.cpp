@@ -163,6 +163,17 @@ void TMemNodeList::FreeBlocks()
     }
 }
 
+std::size_t TMemNodeList::HeapBytes(std::size_t &retired) const
+{
+    retired = 0;
+    const TBlock *block = FBlock.load(std::memory_order_acquire);
+    if (!block)
+        return 0;
+    for (const TBlock *old = block->Previous; old; old = old->Previous)
+        retired += NodeAllocationSize(TBlock::Bytes(old->Capacity));
+    return NodeAllocationSize(TBlock::Bytes(block->Capacity));
+}
+
 void TMemNodeList::CustomSort(const std::function<bool(const TFileSystemNode *, const TFileSystemNode *)> &less)
 {
     TFileSystemNode **items = Slots();

@@ -1,6 +1,7 @@
 #include "model/TreeTypes.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -74,7 +75,7 @@ void TFileSystemNode::Clear()
 {
     SetName({});
     FSize.store(0, std::memory_order_relaxed);
-    FAttributes.store(0, std::memory_order_relaxed);
+    SetAttributes(0);
     FErrorCode.store(0, std::memory_order_relaxed);
     FImageIndex.store(-1, std::memory_order_relaxed);
 }
@@ -94,9 +95,25 @@ bool TFileSystemNode::IncSize(std::int64_t value)
     return saturated;
 }
 
+void TFileSystemNode::SetParent(TGroupNode *parent)
+{
+    const auto address = reinterpret_cast<std::uintptr_t>(parent);
+    if ((address & ~ParentBits) != 0)
+        throw std::logic_error("node address outside the 48-bit range");
+    SetLinkBits(ParentBits, address, 0);
+}
+
+void TFileSystemNode::SetLinkBits(std::uint64_t mask, std::uint64_t value, unsigned shift)
+{
+    const std::uint64_t bits = (value << shift) & mask;
+    std::uint64_t current = FLink.load(std::memory_order_relaxed);
+    while (!FLink.compare_exchange_weak(current, (current & ~mask) | bits, std::memory_order_relaxed))
+        ;
+}
+
 void TFileSystemNode::Delete()
 {
-    TGroupNode *parent = FParent;
+    TGroupNode *parent = Parent();
     if (!parent)
         return;
     parent->RemoveChildNode(this);
@@ -107,10 +124,10 @@ std::string TFileSystemNode::GetFullPathName() const
 {
     // Collect the names first and join once: deep trees would make prepending quadratic.
     std::vector<std::string_view> parts {Name()};
-    for (const TFileSystemNode *node = this; node->FParent && node->FParent->FileType() != fstComputer;
-         node = node->FParent) {
-        if (node->FParent->FileType() != fstFileGroup)
-            parts.push_back(node->FParent->Name());
+    for (const TFileSystemNode *node = this; node->Parent() && node->Parent()->FileType() != fstComputer;
+         node = node->Parent()) {
+        if (node->Parent()->FileType() != fstFileGroup)
+            parts.push_back(node->Parent()->Name());
     }
     std::size_t length = 0;
     for (const std::string_view part : parts)
@@ -129,8 +146,8 @@ std::string TFileSystemNode::GetFullPathName() const
 TRootNode *TFileSystemNode::GetRootNode() const
 {
     const TFileSystemNode *node = this;
-    while (node->FParent)
-        node = node->FParent;
+    while (node->Parent())
+        node = node->Parent();
     if (auto *root = dynamic_cast<const TRootNode *>(node))
         return const_cast<TRootNode *>(root);
     std::string message = _("The root element has an invalid type: %s");
@@ -156,36 +173,78 @@ void TFileSystemNode::SetImageIndex(std::int32_t value)
 
 // ---- TFileNode ----
 
-void *TFileNode::operator new(std::size_t size, TNameRoom room)
+namespace {
+
+// The bytes of a file node whose name has `room` bytes (its NUL not counted): the name may end
+// inside the padding of the node's fields.
+std::size_t FileNodeBytes(std::size_t room)
 {
-    return AllocateNodeBytes(size + room.Bytes);
+    return std::max(sizeof(TFileNode), TFileNode::NameOffset + room + 1);
+}
+
+enum : std::uint64_t { RoomIsLength = 0, RoomIsLengthPlusOne = 1, RoomAfterNul = 2 };
+
+} // namespace
+
+static_assert(sizeof(TFileNode) == 40 && alignof(TFileNode) == 8, "a file node's fields take 36 bytes");
+
+void *TFileNode::operator new(std::size_t, TNameRoom room)
+{
+    return AllocateNodeBytes(FileNodeBytes(room.Bytes));
 }
 
 void TFileNode::operator delete(void *p, TNameRoom room)
 {
-    FreeNodeBytes(p, sizeof(TFileNode) + room.Bytes);
+    FreeNodeBytes(p, FileNodeBytes(room.Bytes));
 }
 
 void TFileNode::operator delete(TFileNode *node, std::destroying_delete_t)
 {
-    const std::size_t bytes = sizeof(TFileNode) + node->FNameCapacity + 1u;
+    const std::size_t bytes = FileNodeBytes(node->NameRoom());
     node->~TFileNode();
     FreeNodeBytes(node, bytes);
 }
 
+std::size_t TFileNode::NameRoom() const
+{
+    const char *bytes = NameBytes();
+    const std::size_t length = std::strlen(bytes);
+    switch (FLink.load(std::memory_order_relaxed) & ClassBits) {
+    case RoomIsLength:
+        return length;
+    case RoomIsLengthPlusOne:
+        return length + 1;
+    default: {
+        std::uint16_t room;
+        std::memcpy(&room, bytes + length + 1, sizeof room);
+        return room;
+    }
+    }
+}
+
 std::unique_ptr<TFileNode> TFileNode::Create(std::string_view name)
 {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+    static_assert(offsetof(TFileNode, FImageIndex) + sizeof(std::int16_t) == NameOffset,
+        "the name follows the last field of the node");
+#pragma GCC diagnostic pop
     if (name.size() > UINT16_MAX)
         throw std::length_error("file name longer than 65535 bytes");
-    const auto capacity = static_cast<std::uint16_t>(name.size());
-    std::unique_ptr<TFileNode> node(new (TNameRoom {capacity + 1u}) TFileNode(capacity));
-    node->SetName(name);
+    if (name.find('\0') != std::string_view::npos)
+        throw std::invalid_argument("file name with a NUL byte");
+    std::unique_ptr<TFileNode> node(new (TNameRoom {name.size()}) TFileNode);
+    char *bytes = node->NameBytes();
+    if (!name.empty())
+        std::memcpy(bytes, name.data(), name.size());
+    bytes[name.size()] = 0;
     return node;
 }
 
 void TFileNode::SetName(std::string_view name)
 {
-    if (name.size() > FNameCapacity)
+    const std::size_t room = NameRoom();
+    if (name.size() > room)
         throw std::length_error("file name longer than the node holds");
     if (name.find('\0') != std::string_view::npos)
         throw std::invalid_argument("file name with a NUL byte");
@@ -193,15 +252,29 @@ void TFileNode::SetName(std::string_view name)
     if (!name.empty())
         std::memcpy(bytes, name.data(), name.size());
     bytes[name.size()] = 0;
+    std::uint64_t kind = RoomIsLength;
+    if (room == name.size() + 1) {
+        kind = RoomIsLengthPlusOne;
+    } else if (room > name.size()) {
+        const auto stored = static_cast<std::uint16_t>(room);
+        std::memcpy(bytes + name.size() + 1, &stored, sizeof stored);
+        kind = RoomAfterNul;
+    }
+    SetLinkBits(ClassBits, kind, 0);
+}
+
+std::size_t TFileNode::HeapBytes() const
+{
+    return NodeAllocationSize(FileNodeBytes(NameRoom()));
 }
 
 std::unique_ptr<TFileSystemNode> TFileNode::Clone() const
 {
     auto copy = Create(Name());
-    copy->FParent = FParent;
+    copy->SetParent(Parent());
     copy->FSize.store(GetSize(), std::memory_order_relaxed);
     copy->FTimestamp = FTimestamp;
-    copy->FAttributes.store(Attributes(), std::memory_order_relaxed);
+    copy->SetAttributes(Attributes());
     copy->FErrorCode.store(FErrorCode.load(std::memory_order_relaxed), std::memory_order_relaxed);
     copy->FImageIndex.store(FImageIndex.load(std::memory_order_relaxed), std::memory_order_relaxed);
     return copy;
@@ -235,6 +308,15 @@ TNodeName::~TNodeName()
         FreeNodeBytes(block, sizeof(TBlock) + block->Length + 1);
         block = previous;
     }
+}
+
+std::size_t TNodeName::HeapBytes() const
+{
+    std::size_t bytes = 0;
+    for (const TBlock *block = FBlock.load(std::memory_order_acquire); block && !IsShared(block);
+         block = block->Previous)
+        bytes += NodeAllocationSize(sizeof(TBlock) + block->Length + 1);
+    return bytes;
 }
 
 std::string_view TNodeName::View() const
@@ -336,6 +418,12 @@ void TGroupNode::Clear()
     FGroupNodeAttributes.store(0, std::memory_order_relaxed);
 }
 
+std::size_t TGroupNode::ListAndNameBytes(std::size_t &nameBytes, std::size_t &retiredChildren) const
+{
+    nameBytes = FName.HeapBytes();
+    return FChildren.HeapBytes(retiredChildren);
+}
+
 void TGroupNode::IncFileCount(std::int32_t value)
 {
     AtomicCheckedAdd(FFileCount, value, CheckedAdd32);
@@ -370,7 +458,7 @@ TDirNode *TGroupNode::AddChildDir(std::string_view name, double timestamp, std::
     auto dir = std::make_unique<TDirNode>();
     dir->SetName(name);
     dir->FTimestamp = timestamp;
-    dir->FAttributes.store(attributes, std::memory_order_relaxed);
+    dir->SetAttributes(attributes);
     TDirNode *result = dir.get();
     AddChildNode(std::move(dir));
     return result;
@@ -379,7 +467,7 @@ TDirNode *TGroupNode::AddChildDir(std::string_view name, double timestamp, std::
 std::int32_t TGroupNode::AddChildNode(std::unique_ptr<TFileSystemNode> node)
 {
     if (node)
-        node->FParent = this;
+        node->SetParent(this);
     std::scoped_lock guard(FLock);
     if (!CanAddChild(node.get(), FChildren))
         return -1;
@@ -500,7 +588,7 @@ void TGroupNode::UnlockChildren() const
 
 void TGroupNode::RecalcSizeAndFileCountUpToRoot()
 {
-    for (TGroupNode *node = this; node; node = node->FParent)
+    for (TGroupNode *node = this; node; node = node->Parent())
         node->RecalcSizeAndFileCount();
 }
 
@@ -623,9 +711,21 @@ void TDirNode::SetScanning(bool value)
             copy = lock.Children().Items(0)->Clone();
     } // the group's lock is released before this directory's lock is taken
     if (copy)
-        AddChildNode(std::move(copy));
-    FSmallFilesGroup.store(nullptr, std::memory_order_release);
-    RemoveChildNode(group);
+        Adopt(*copy, this);
+    {
+        // The group's slot takes the file: taking the group out first keeps the list inside
+        // the block it has, where appending first would copy it into a bigger one.
+        std::scoped_lock guard(FLock);
+        FSmallFilesGroup.store(nullptr, std::memory_order_release);
+        const std::int32_t index = FChildren.IndexOf(group);
+        TFileSystemNode *removed = index >= 0 ? FChildren.Extract(index) : nullptr;
+        if (copy && CanAddChild(copy.get(), FChildren)) {
+            FChildren.Add(copy.get());
+            copy.release(); // the list owns it now
+            ChildAdded(FChildren);
+        }
+        DestroyNodeTree(removed);
+    }
     SetIgnoreGroupFileSize(true);
 }
 
@@ -752,7 +852,7 @@ bool TFileGroupNode::Scanning() const
 {
     if (IsFilesScanned())
         return false;
-    return FParent && FParent->Scanning();
+    return Parent() && Parent()->Scanning();
 }
 
 bool TFileGroupNode::AcceptsFileSize(std::int64_t size) const

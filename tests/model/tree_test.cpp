@@ -65,6 +65,9 @@ TEST_F(TreeTest, OneSmallFileGroupIsFoldedBackWhenTheScanEnds)
     ASSERT_EQ(dir->InterlockedChildCount(), 2);
     TFileSystemNode *moved = dir->FindChildNode("small.txt");
     ASSERT_NE(moved, nullptr);
+    // The group's file goes last, after the files that stayed.
+    EXPECT_EQ(dir->GetUnlockedChildNode(0)->Name(), "big.bin");
+    EXPECT_EQ(dir->GetUnlockedChildNode(1), moved);
     EXPECT_EQ(moved->Parent(), dir);
     EXPECT_EQ(moved->GetSize(), 10);
     // Once the group is gone, every size is accepted directly.
@@ -260,6 +263,34 @@ TEST_F(TreeTest, FileNodesKeepShortNamesInline)
     EXPECT_TRUE(copy->IsHidden());
     EXPECT_THROW(raw->SetName("a longer name than before"), std::length_error);
     EXPECT_THROW((void)parent.Clone(), std::logic_error);
+}
+
+TEST_F(TreeTest, RenamedFileNodesKeepTheirRoomParentAndAttributes)
+{
+    // Parent, attributes and the way the node knows its room share one word; the room decides
+    // the bytes given back when the node is freed.
+    TRootDirNode parent;
+    for (const std::size_t first : {0u, 1u, 2u, 3u, 5u, 21u, 300u, 765u}) {
+        auto owned = TFileNode::Create(std::string(first, 'a'));
+        TFileNode *f = owned.get();
+        const std::size_t bytes = f->HeapBytes();
+        f->SetAttributes(0xffff);
+        parent.AddChildNode(std::move(owned));
+        for (const std::size_t length : {first, first - (first > 0), first / 2, std::size_t {0}, first}) {
+            f->SetName(std::string(length, 'b'));
+            EXPECT_EQ(f->Name(), std::string(length, 'b')) << first;
+            EXPECT_EQ(f->HeapBytes(), bytes) << first << " renamed to " << length;
+        }
+        EXPECT_THROW(f->SetName(std::string(first + 1, 'c')), std::length_error);
+        EXPECT_EQ(f->Parent(), &parent);
+        EXPECT_EQ(f->Attributes(), 0xffff);
+        f->SetAttributes(0x0400);
+        EXPECT_EQ(f->Parent(), &parent);
+        EXPECT_TRUE(f->IsSymLink());
+        EXPECT_FALSE(f->IsHidden());
+        EXPECT_EQ(f->Name(), std::string(first, 'b'));
+        parent.RemoveChildNode(f);
+    }
 }
 
 TEST_F(TreeTest, SortBySizeAndName)
