@@ -88,12 +88,17 @@ public:
 
 private:
     struct TBlock;
+    struct TRetired;
     TFileSystemNode **Slots() const;
     void Grow(std::uint32_t capacity);
     void FreeBlocks();
+    static void FreeRetired(TRetired *retired);
 
     std::atomic<TBlock *> FBlock {nullptr};
     std::atomic<std::uint32_t> FCount {0};
+    // The room of the current block; kept here, in what would be padding, so that a block's
+    // header is one word. Writers only.
+    std::uint32_t FCapacity = 0;
 };
 
 // Frees a node and everything below it without recursion, so that no depth of tree can
