@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "log/Logger.h"
@@ -76,8 +77,8 @@ void TFileSystemNode::Clear()
     SetName({});
     FSize.store(0, std::memory_order_relaxed);
     SetAttributes(0);
-    FErrorCode.store(0, std::memory_order_relaxed);
-    FImageIndex.store(-1, std::memory_order_relaxed);
+    SetErrorCode(0);
+    SetImageIndex(-1);
 }
 
 std::unique_ptr<TFileSystemNode> TFileSystemNode::Clone() const
@@ -157,18 +158,109 @@ TRootNode *TFileSystemNode::GetRootNode() const
     throw std::runtime_error(message);
 }
 
-void TFileSystemNode::SetErrorCode(std::int32_t value)
+std::int16_t TFileSystemNode::ClampedErrorCode(std::int32_t value)
+{
+    return value < INT16_MIN || value > INT16_MAX ? std::int16_t {1} : static_cast<std::int16_t>(value);
+}
+
+std::int16_t TFileSystemNode::CheckedImageIndex(std::int32_t value)
 {
     if (value < INT16_MIN || value > INT16_MAX)
-        value = 1;
-    FErrorCode.store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
+        throw std::out_of_range("image index out of range (" + std::to_string(value) + ")");
+    return static_cast<std::int16_t>(value);
+}
+
+namespace {
+
+struct TAside
+{
+    std::int16_t ErrorCode = 0;
+    std::int16_t ImageIndex = -1;
+};
+
+// The error codes and image indexes of nodes without fields for them. Never destroyed: nodes
+// may be freed by threads that outlive static destruction.
+struct TAsideTable
+{
+    std::mutex Lock;
+    std::unordered_map<const TFileSystemNode *, TAside> Values;
+};
+
+TAsideTable &Aside()
+{
+    static auto *table = new TAsideTable;
+    return *table;
+}
+
+} // namespace
+
+std::int32_t TFileSystemNode::ErrorCode() const
+{
+    if (!(FLink.load(std::memory_order_acquire) & AsideBit))
+        return 0;
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    const auto it = table.Values.find(this);
+    return it == table.Values.end() ? 0 : it->second.ErrorCode;
+}
+
+std::int32_t TFileSystemNode::GetImageIndex() const
+{
+    if (!(FLink.load(std::memory_order_acquire) & AsideBit))
+        return -1;
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    const auto it = table.Values.find(this);
+    return it == table.Values.end() ? -1 : it->second.ImageIndex;
+}
+
+void TFileSystemNode::SetErrorCode(std::int32_t value)
+{
+    const std::int16_t code = ClampedErrorCode(value);
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    auto it = table.Values.find(this);
+    if (it == table.Values.end()) {
+        if (code == 0)
+            return;
+        it = table.Values.emplace(this, TAside {}).first;
+    }
+    it->second.ErrorCode = code;
+    if (it->second.ErrorCode == 0 && it->second.ImageIndex == -1) {
+        SetLinkBits(AsideBit, 0, 0);
+        table.Values.erase(it);
+    } else {
+        SetLinkBits(AsideBit, AsideBit, 0);
+    }
 }
 
 void TFileSystemNode::SetImageIndex(std::int32_t value)
 {
-    if (value < INT16_MIN || value > INT16_MAX)
-        throw std::out_of_range("image index out of range (" + std::to_string(value) + ")");
-    FImageIndex.store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
+    const std::int16_t index = CheckedImageIndex(value);
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    auto it = table.Values.find(this);
+    if (it == table.Values.end()) {
+        if (index == -1)
+            return;
+        it = table.Values.emplace(this, TAside {}).first;
+    }
+    it->second.ImageIndex = index;
+    if (it->second.ErrorCode == 0 && it->second.ImageIndex == -1) {
+        SetLinkBits(AsideBit, 0, 0);
+        table.Values.erase(it);
+    } else {
+        SetLinkBits(AsideBit, AsideBit, 0);
+    }
+}
+
+void TFileSystemNode::ForgetAside() const
+{
+    if (!(FLink.load(std::memory_order_acquire) & AsideBit))
+        return;
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    table.Values.erase(this);
 }
 
 // ---- TFileNode ----
@@ -186,7 +278,7 @@ enum : std::uint64_t { RoomIsLength = 0, RoomIsLengthPlusOne = 1, RoomAfterNul =
 
 } // namespace
 
-static_assert(sizeof(TFileNode) == 40 && alignof(TFileNode) == 8, "a file node's fields take 36 bytes");
+static_assert(sizeof(TFileNode) == 32 && alignof(TFileNode) == 8, "a file node's fields take 32 bytes");
 
 void *TFileNode::operator new(std::size_t, TNameRoom room)
 {
@@ -201,6 +293,7 @@ void TFileNode::operator delete(void *p, TNameRoom room)
 void TFileNode::operator delete(TFileNode *node, std::destroying_delete_t)
 {
     const std::size_t bytes = FileNodeBytes(node->NameRoom());
+    node->ForgetAside();
     node->~TFileNode();
     FreeNodeBytes(node, bytes);
 }
@@ -226,8 +319,8 @@ std::unique_ptr<TFileNode> TFileNode::Create(std::string_view name)
 {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-    static_assert(offsetof(TFileNode, FImageIndex) + sizeof(std::int16_t) == NameOffset,
-        "the name follows the last field of the node");
+    static_assert(
+        offsetof(TFileNode, FTimestamp) + sizeof(double) == NameOffset, "the name follows the last field of the node");
 #pragma GCC diagnostic pop
     if (name.size() > UINT16_MAX)
         throw std::length_error("file name longer than 65535 bytes");
@@ -275,8 +368,8 @@ std::unique_ptr<TFileSystemNode> TFileNode::Clone() const
     copy->FSize.store(GetSize(), std::memory_order_relaxed);
     copy->FTimestamp = FTimestamp;
     copy->SetAttributes(Attributes());
-    copy->FErrorCode.store(FErrorCode.load(std::memory_order_relaxed), std::memory_order_relaxed);
-    copy->FImageIndex.store(FImageIndex.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    copy->SetErrorCode(ErrorCode());
+    copy->SetImageIndex(GetImageIndex());
     return copy;
 }
 

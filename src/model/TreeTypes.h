@@ -97,11 +97,12 @@ public:
         SetLinkBits(~std::uint64_t {0} << AttributeShift, value, AttributeShift);
     }
     // Codes outside the 16-bit range are stored as 1: the node still shows as failed.
-    [[nodiscard]] std::int32_t ErrorCode() const { return FErrorCode.load(std::memory_order_relaxed); }
-    void SetErrorCode(std::int32_t value);
-    [[nodiscard]] std::int32_t GetImageIndex() const { return FImageIndex.load(std::memory_order_relaxed); }
+    [[nodiscard]] virtual std::int32_t ErrorCode() const;
+    virtual void SetErrorCode(std::int32_t value);
+    // -1 until set.
+    [[nodiscard]] virtual std::int32_t GetImageIndex() const;
     // Throws std::out_of_range outside the 16-bit range.
-    void SetImageIndex(std::int32_t value);
+    virtual void SetImageIndex(std::int32_t value);
 
 protected:
     TFileSystemNode() = default;
@@ -111,19 +112,23 @@ protected:
     void SetParent(TGroupNode *parent);
     // Replaces the bits of `mask` in FLink by `value << shift`, leaving the others as they are.
     void SetLinkBits(std::uint64_t mask, std::uint64_t value, unsigned shift);
+    // Files rarely have an error code or an image index (only rows on screen get one), so
+    // nodes without fields for them keep them in a table beside the tree, marked by AsideBit.
+    // The owner of such a node calls this before freeing it.
+    void ForgetAside() const;
+    static std::int16_t CheckedImageIndex(std::int32_t value);
+    static std::int16_t ClampedErrorCode(std::int32_t value);
 
-    // One word for the parent (not owned), the attributes and two bits a node class may use:
-    // every node of a tree pays for it. The parent is 8-byte aligned and, like every address
-    // of a Linux process, below 2^48, so its bits 0-2 and 48-63 are free.
+    // One word for the parent (not owned), the attributes, AsideBit and two bits a node class
+    // may use: every node of a tree pays for it. The parent is 8-byte aligned and, like every
+    // address of a Linux process, below 2^48, so its bits 0-2 and 48-63 are free.
     static constexpr unsigned AttributeShift = 48;
     static constexpr std::uint64_t ParentBits = ((std::uint64_t {1} << AttributeShift) - 1) & ~std::uint64_t {7};
     static constexpr std::uint64_t ClassBits = 3;
+    static constexpr std::uint64_t AsideBit = 4;
     std::atomic<std::uint64_t> FLink {0};
     std::atomic<std::int64_t> FSize {0};
     double FTimestamp = 0; // set before the node is published to other threads
-    std::atomic<std::int16_t> FErrorCode {0};
-    std::atomic<std::int16_t> FImageIndex {-1};
-    // 36 bytes so far: derived classes continue in the padding (a file node with its name).
 };
 
 // A file. Its name lives right behind the object, so a file costs one allocation.
@@ -136,7 +141,7 @@ public:
 
     [[nodiscard]] const char *ClassName() const override { return "TFileNode"; }
     // Neither length nor room is stored: the name ends at its NUL and starts right after the
-    // 36 bytes of the node's fields (see NameRoom for the room).
+    // 32 bytes of the node's fields (see NameRoom for the room).
     [[nodiscard]] std::string_view Name() const override { return {NameBytes()}; }
     // A name longer than the one the node was created with raises std::length_error.
     void SetName(std::string_view name) override;
@@ -157,7 +162,7 @@ public:
     static void operator delete(TFileNode *node, std::destroying_delete_t);
 
     // Where the name starts; the allocation is this plus the room plus the NUL.
-    static constexpr std::size_t NameOffset = 36;
+    static constexpr std::size_t NameOffset = 32;
 
 private:
     TFileNode() = default;
@@ -222,6 +227,16 @@ public:
     void Clear() override;
     [[nodiscard]] TFileType FileType() const override { return fstDirectory; }
     [[nodiscard]] std::int64_t GetSize() const override;
+    [[nodiscard]] std::int32_t ErrorCode() const override { return FErrorCode.load(std::memory_order_relaxed); }
+    void SetErrorCode(std::int32_t value) override
+    {
+        FErrorCode.store(ClampedErrorCode(value), std::memory_order_relaxed);
+    }
+    [[nodiscard]] std::int32_t GetImageIndex() const override { return FImageIndex.load(std::memory_order_relaxed); }
+    void SetImageIndex(std::int32_t value) override
+    {
+        FImageIndex.store(CheckedImageIndex(value), std::memory_order_relaxed);
+    }
 
     virtual void ChildAdded(TMemNodeList &) { }
     virtual bool CanAddChild(const TFileSystemNode *node, const TMemNodeList &) { return node != nullptr; }
@@ -294,7 +309,9 @@ protected:
     friend void DestroyNodeTree(TFileSystemNode *node);
     friend class TFileSystemNode;
 
-    // Ordered so that the flags fill the tail of the base class: a group node is 72 bytes.
+    // A group node is 72 bytes.
+    std::atomic<std::int16_t> FErrorCode {0};
+    std::atomic<std::int16_t> FImageIndex {-1};
     std::atomic<std::uint8_t> FGroupNodeAttributes {0};
     std::atomic<std::int32_t> FFileCount {0};
     mutable TNodeLock FLock;

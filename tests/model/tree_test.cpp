@@ -153,6 +153,26 @@ TEST_F(TreeTest, ErrorCodeAndImageIndexRanges)
     EXPECT_EQ(f->GetImageIndex(), 32767);
     EXPECT_THROW(f->SetImageIndex(32768), std::out_of_range);
     EXPECT_THROW(f->SetImageIndex(-32769), std::out_of_range);
+    EXPECT_EQ(f->GetImageIndex(), 32767);
+    auto copy = f->Clone();
+    EXPECT_EQ(copy->ErrorCode(), -5);
+    EXPECT_EQ(copy->GetImageIndex(), 32767);
+    f->Clear();
+    EXPECT_EQ(f->ErrorCode(), 0);
+    EXPECT_EQ(f->GetImageIndex(), -1);
+    EXPECT_EQ(copy->ErrorCode(), -5);
+    // Files keep both beside the tree: a node freed with them must not hand them on to the
+    // next node built in its place.
+    copy.reset();
+    for (int i = 0; i < 4; ++i) {
+        auto failed = File("x", 0);
+        failed->SetErrorCode(13);
+        failed.reset();
+        auto next = File("x", 0);
+        next->SetImageIndex(5);
+        EXPECT_EQ(next->ErrorCode(), 0);
+        EXPECT_EQ(next->GetImageIndex(), 5);
+    }
 }
 
 TEST_F(TreeTest, FindChildNodePath)
