@@ -118,8 +118,8 @@ void *AllocateNodeBytes(std::size_t bytes)
 void FreeNodeBytes(void *p, std::size_t bytes) noexcept
 {
 #ifdef ZUMBREL_POOL_OFF
-    (void)bytes;
-    ::operator delete(p);
+    // Sized, so that AddressSanitizer checks every size the node model computes.
+    ::operator delete(p, bytes);
 #else
     if (bytes > MaxBytes) {
         ::operator delete(p);

@@ -382,11 +382,6 @@ struct TNodeName::TBlock
     char *Bytes() { return reinterpret_cast<char *>(this + 1); }
 };
 
-bool TNodeName::IsShared(const TBlock *block)
-{
-    return reinterpret_cast<std::uintptr_t>(block) & 1u;
-}
-
 namespace {
 // Interned name blocks, alive until the process ends.
 std::mutex SharedNamesLock;
@@ -396,7 +391,7 @@ std::vector<std::unique_ptr<char[]>> SharedNames;
 TNodeName::~TNodeName()
 {
     TBlock *block = FBlock.load(std::memory_order_relaxed);
-    while (block && !IsShared(block)) {
+    while (block && !Tags(block)) {
         TBlock *previous = block->Previous;
         FreeNodeBytes(block, sizeof(TBlock) + block->Length + 1);
         block = previous;
@@ -406,23 +401,24 @@ TNodeName::~TNodeName()
 std::size_t TNodeName::HeapBytes() const
 {
     std::size_t bytes = 0;
-    for (const TBlock *block = FBlock.load(std::memory_order_acquire); block && !IsShared(block);
-         block = block->Previous)
+    for (const TBlock *block = FBlock.load(std::memory_order_acquire); block && !Tags(block); block = block->Previous)
         bytes += NodeAllocationSize(sizeof(TBlock) + block->Length + 1);
     return bytes;
 }
 
 std::string_view TNodeName::View() const
 {
-    auto *block = reinterpret_cast<TBlock *>(
-        reinterpret_cast<std::uintptr_t>(FBlock.load(std::memory_order_acquire)) & ~std::uintptr_t {1});
+    TBlock *tagged = FBlock.load(std::memory_order_acquire);
+    auto *block = reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(tagged) & ~std::uintptr_t {3});
+    if (Tags(tagged) == InlineTag)
+        return {reinterpret_cast<const char *>(block)};
     return block ? std::string_view(block->Bytes(), block->Length) : std::string_view("", 0);
 }
 
 void TNodeName::SetShared(std::string_view value)
 {
     TBlock *old = FBlock.load(std::memory_order_relaxed);
-    if (old && !IsShared(old)) {
+    if (old && Tags(old) != SharedTag) {
         // An own block may still be read by another thread; keep the chain as it is.
         Set(value);
         return;
@@ -446,7 +442,16 @@ void TNodeName::SetShared(std::string_view value)
             SharedNames.push_back(std::move(raw));
         }
     }
-    FBlock.store(reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(found) | 1u), std::memory_order_release);
+    FBlock.store(
+        reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(found) | SharedTag), std::memory_order_release);
+}
+
+void TNodeName::SetInline(const char *text)
+{
+    if (FBlock.load(std::memory_order_relaxed))
+        throw std::logic_error("an inline name is only a first name");
+    FBlock.store(
+        reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(text) | InlineTag), std::memory_order_release);
 }
 
 void TNodeName::Set(std::string_view value)
@@ -454,8 +459,8 @@ void TNodeName::Set(std::string_view value)
     TBlock *old = FBlock.load(std::memory_order_relaxed);
     if (View() == value && (old || value.empty()))
         return;
-    if (IsShared(old))
-        old = nullptr; // shared blocks are never chained or freed
+    if (Tags(old))
+        old = nullptr; // shared blocks and inline text are never chained or freed here
     void *raw = AllocateNodeBytes(sizeof(TBlock) + value.size() + 1);
     auto *block = new (raw) TBlock {old, value.size()};
     if (!value.empty())
@@ -474,6 +479,24 @@ void *TGroupNode::operator new(std::size_t size)
 void TGroupNode::operator delete(void *p, std::size_t size) noexcept
 {
     FreeNodeBytes(p, size);
+}
+
+void *TGroupNode::operator new(std::size_t size, TNameRoom room)
+{
+    return AllocateNodeBytes(size + room.Bytes);
+}
+
+void TGroupNode::operator delete(void *p, TNameRoom room) noexcept
+{
+    // Only a constructor that throws gets here, and only TDirNode is built with room.
+    FreeNodeBytes(p, sizeof(TDirNode) + room.Bytes);
+}
+
+void TGroupNode::operator delete(TGroupNode *node, std::destroying_delete_t, std::size_t size)
+{
+    const std::size_t bytes = size + node->FNameRoom;
+    node->~TGroupNode();
+    FreeNodeBytes(node, bytes);
 }
 
 TGroupNode::~TGroupNode()
@@ -514,6 +537,8 @@ void TGroupNode::Clear()
 std::size_t TGroupNode::ListAndNameBytes(std::size_t &nameBytes, std::size_t &retiredChildren) const
 {
     nameBytes = FName.HeapBytes();
+    if (FNameRoom)
+        nameBytes += NodeAllocationSize(sizeof(TDirNode) + FNameRoom) - NodeAllocationSize(sizeof(TDirNode));
     return FChildren.HeapBytes(retiredChildren);
 }
 
@@ -548,8 +573,20 @@ void TGroupNode::RecalcSizeAndFileCount()
 
 TDirNode *TGroupNode::AddChildDir(std::string_view name, double timestamp, std::uint16_t attributes)
 {
-    auto dir = std::make_unique<TDirNode>();
-    dir->SetName(name);
+    // The first name goes behind the node: no block of its own and one size class step at most.
+    const bool inlined = name.size() < UINT16_MAX && name.find('\0') == std::string_view::npos;
+    const std::size_t room = inlined ? name.size() + 1 : 0;
+    std::unique_ptr<TDirNode> dir(new (TNameRoom {room}) TDirNode);
+    if (inlined) {
+        dir->FNameRoom = static_cast<std::uint16_t>(room);
+        char *text = reinterpret_cast<char *>(dir.get()) + sizeof(TDirNode);
+        if (!name.empty())
+            std::memcpy(text, name.data(), name.size());
+        text[name.size()] = 0;
+        dir->FName.SetInline(text);
+    } else {
+        dir->SetName(name);
+    }
     dir->FTimestamp = timestamp;
     dir->SetAttributes(attributes);
     TDirNode *result = dir.get();

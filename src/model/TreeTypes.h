@@ -190,12 +190,19 @@ public:
     // Uses one block for every name of that text, kept for the rest of the run (the name of
     // every small-files group is the same).
     void SetShared(std::string_view value);
-    // Pool bytes of the current and replaced blocks (0 for a shared one), for memory benchmarks.
+    // Uses `text`, NUL-terminated, without a NUL inside, which the owner keeps unchanged
+    // until the name goes away (a folder's first name, stored behind the folder's node).
+    void SetInline(const char *text);
+    // Pool bytes of the current and replaced blocks (0 for a shared or inline one), for memory
+    // benchmarks.
     [[nodiscard]] std::size_t HeapBytes() const;
 
 private:
     struct TBlock;
-    static bool IsShared(const TBlock *block);
+    // Tags in the low bits of FBlock: a shared block, or inline text instead of a block.
+    static constexpr std::uintptr_t SharedTag = 1;
+    static constexpr std::uintptr_t InlineTag = 2;
+    static std::uintptr_t Tags(const TBlock *block) { return reinterpret_cast<std::uintptr_t>(block) & 3u; }
     std::atomic<TBlock *> FBlock {nullptr};
 };
 
@@ -216,6 +223,15 @@ public:
     // Group nodes come from the node pool too; the sized delete knows the dynamic size.
     static void *operator new(std::size_t size);
     static void operator delete(void *p, std::size_t size) noexcept;
+    // A folder built with its first name behind the node (see AddChildDir): `Bytes` more.
+    struct TNameRoom
+    {
+        std::size_t Bytes;
+    };
+    static void *operator new(std::size_t size, TNameRoom room);
+    static void operator delete(void *p, TNameRoom room) noexcept;
+    // Frees the node with the room behind it; `size` is that of the dynamic type.
+    static void operator delete(TGroupNode *node, std::destroying_delete_t, std::size_t size);
 
     [[nodiscard]] bool IsGroup() const override { return true; }
     [[nodiscard]] std::string_view Name() const override { return FName.View(); }
@@ -313,6 +329,7 @@ protected:
     std::atomic<std::int16_t> FErrorCode {0};
     std::atomic<std::int16_t> FImageIndex {-1};
     std::atomic<std::uint8_t> FGroupNodeAttributes {0};
+    std::uint16_t FNameRoom = 0; // bytes allocated behind the node for its first name
     std::atomic<std::int32_t> FFileCount {0};
     mutable TNodeLock FLock;
     TNodeName FName;

@@ -285,6 +285,35 @@ TEST_F(TreeTest, FileNodesKeepShortNamesInline)
     EXPECT_THROW((void)parent.Clone(), std::logic_error);
 }
 
+TEST_F(TreeTest, FolderNamesSurviveRenamesAndClears)
+{
+    // A folder's first name is stored behind its node; later names replace it in blocks of
+    // their own while a reader may still hold the first.
+    TRootDirNode root;
+    root.SetName("/r");
+    const std::string withNul("a\0b", 3);
+    const std::string names[] = {"", "d", "sixteen-bytes-xx", std::string(300, 'n'), withNul};
+    for (const std::string &name : names) {
+        TDirNode *dir = root.AddChildDir(name, 45000.5, 0x0010);
+        EXPECT_EQ(dir->Name(), name);
+        EXPECT_EQ(dir->Timestamp(), 45000.5);
+        EXPECT_EQ(dir->Attributes(), 0x0010);
+        const std::string_view first = dir->Name();
+        dir->SetName("renamed");
+        EXPECT_EQ(dir->Name(), "renamed");
+        EXPECT_EQ(first, name); // the text a reader took before stays readable
+        dir->Clear();
+        EXPECT_EQ(dir->Name(), "");
+        dir->SetName(name);
+        EXPECT_EQ(dir->Name(), name);
+        EXPECT_EQ(dir->GetFullPathName(), "/r/" + name);
+    }
+    EXPECT_EQ(root.InterlockedChildCount(), 5);
+    root.RemoveChildNode(root.GetUnlockedChildNode(0));
+    root.Clear();
+    EXPECT_FALSE(root.HasChildren());
+}
+
 TEST_F(TreeTest, RenamedFileNodesKeepTheirRoomParentAndAttributes)
 {
     // Parent, attributes and the way the node knows its room share one word; the room decides
