@@ -9,21 +9,30 @@
 #include "model/NodePool.h"
 #include "model/TreeTypes.h"
 
-// Storage of one generation of the list; the elements follow the header.
+// Storage of one generation of the list; the elements follow the header. Lists grow rarely
+// (the scanner reserves each directory's room once), so the blocks kept for readers hang off
+// a separate chain instead of costing every block a second header word.
 struct TMemNodeList::TBlock
 {
-    TBlock *Previous;
-    std::uint32_t Capacity;
+    TRetired *Retired;
 
     TFileSystemNode **Items() { return reinterpret_cast<TFileSystemNode **>(this + 1); }
 
-    static TBlock *Make(std::uint32_t capacity, TBlock *previous)
+    static TBlock *Make(std::uint32_t capacity, TRetired *retired)
     {
         void *raw = AllocateNodeBytes(Bytes(capacity));
-        return new (raw) TBlock {previous, capacity};
+        return new (raw) TBlock {retired};
     }
-    static void Free(TBlock *block) { FreeNodeBytes(block, Bytes(block->Capacity)); }
+    static void Free(TBlock *block, std::uint32_t capacity) { FreeNodeBytes(block, Bytes(capacity)); }
     static std::size_t Bytes(std::uint32_t capacity) { return sizeof(TBlock) + sizeof(TFileSystemNode *) * capacity; }
+};
+
+// A block replaced by a bigger one, kept until the list is cleared: readers may still be in it.
+struct TMemNodeList::TRetired
+{
+    TRetired *Next;
+    TBlock *Block;
+    std::uint32_t Capacity;
 };
 
 static_assert(sizeof(TMemNodeList) == 16, "the child list stays two words");
@@ -49,12 +58,38 @@ TFileSystemNode *TMemNodeList::Items(std::int32_t index) const
 
 void TMemNodeList::Grow(std::uint32_t capacity)
 {
+    static_assert(sizeof(TBlock) == sizeof(void *), "a block's header is one word");
     TBlock *old = FBlock.load(std::memory_order_relaxed);
-    TBlock *block = TBlock::Make(capacity, old);
+    TRetired *retired = nullptr;
+    if (old) {
+        retired = new (AllocateNodeBytes(sizeof(TRetired))) TRetired {old->Retired, old, FCapacity};
+        old->Retired = nullptr; // the new block owns the chain now
+    }
+    TBlock *block;
+    try {
+        block = TBlock::Make(capacity, retired);
+    } catch (...) {
+        if (retired) {
+            old->Retired = retired->Next;
+            FreeNodeBytes(retired, sizeof(TRetired));
+        }
+        throw;
+    }
     const std::uint32_t count = FCount.load(std::memory_order_relaxed);
     if (count)
         std::memcpy(block->Items(), old->Items(), sizeof(TFileSystemNode *) * count);
+    FCapacity = capacity;
     FBlock.store(block, std::memory_order_release);
+}
+
+void TMemNodeList::FreeRetired(TRetired *retired)
+{
+    while (retired) {
+        TRetired *next = retired->Next;
+        TBlock::Free(retired->Block, retired->Capacity);
+        FreeNodeBytes(retired, sizeof(TRetired));
+        retired = next;
+    }
 }
 
 void TMemNodeList::Reserve(std::int32_t extra)
@@ -64,8 +99,7 @@ void TMemNodeList::Reserve(std::int32_t extra)
     const std::uint64_t needed = static_cast<std::uint64_t>(FCount.load(std::memory_order_relaxed)) + extra;
     if (needed > INT32_MAX)
         throw std::length_error("too many children");
-    TBlock *block = FBlock.load(std::memory_order_relaxed);
-    if (!block || block->Capacity < needed)
+    if (!FBlock.load(std::memory_order_relaxed) || FCapacity < needed)
         Grow(static_cast<std::uint32_t>(needed));
 }
 
@@ -74,8 +108,7 @@ std::int32_t TMemNodeList::Add(TFileSystemNode *node)
     const std::uint32_t count = FCount.load(std::memory_order_relaxed);
     if (count >= INT32_MAX)
         throw std::length_error("too many children");
-    TBlock *block = FBlock.load(std::memory_order_relaxed);
-    if (!block || block->Capacity == count)
+    if (!FBlock.load(std::memory_order_relaxed) || FCapacity == count)
         Grow(std::max<std::uint32_t>(4, count + count / 2 + 1));
     Slots()[count] = node;
     FCount.store(count + 1, std::memory_order_release);
@@ -141,26 +174,32 @@ void TMemNodeList::CompactUnshared()
     if (!current)
         return;
     const std::uint32_t count = FCount.load(std::memory_order_relaxed);
-    if (current->Capacity != count && count > 0)
+    if (FCapacity != count && count > 0)
         Grow(count);
     TBlock *block = FBlock.load(std::memory_order_relaxed);
-    TBlock *retired = block->Previous;
-    block->Previous = nullptr;
-    while (retired) {
-        TBlock *previous = retired->Previous;
-        TBlock::Free(retired);
-        retired = previous;
-    }
+    FreeRetired(block->Retired);
+    block->Retired = nullptr;
 }
 
 void TMemNodeList::FreeBlocks()
 {
     TBlock *block = FBlock.exchange(nullptr, std::memory_order_acq_rel);
-    while (block) {
-        TBlock *previous = block->Previous;
-        TBlock::Free(block);
-        block = previous;
-    }
+    if (!block)
+        return;
+    FreeRetired(block->Retired);
+    TBlock::Free(block, FCapacity);
+    FCapacity = 0;
+}
+
+std::size_t TMemNodeList::HeapBytes(std::size_t &retired) const
+{
+    retired = 0;
+    const TBlock *block = FBlock.load(std::memory_order_acquire);
+    if (!block)
+        return 0;
+    for (const TRetired *old = block->Retired; old; old = old->Next)
+        retired += NodeAllocationSize(TBlock::Bytes(old->Capacity)) + NodeAllocationSize(sizeof(TRetired));
+    return NodeAllocationSize(TBlock::Bytes(FCapacity));
 }
 
 void TMemNodeList::CustomSort(const std::function<bool(const TFileSystemNode *, const TFileSystemNode *)> &less)

@@ -31,6 +31,7 @@ struct TSizeClass
     TFreeSlot *Free = nullptr;
     char *Cursor = nullptr;
     std::size_t Left = 0;
+    std::size_t InUse = 0; // pieces handed out, in bytes
 };
 
 class TPool
@@ -41,6 +42,7 @@ public:
         const std::size_t rounded = Round(bytes);
         TSizeClass &c = FClasses[rounded / Granule];
         std::scoped_lock guard(c.Lock);
+        c.InUse += rounded;
         if (c.Free) {
             TFreeSlot *slot = c.Free;
             c.Free = slot->Next;
@@ -60,10 +62,22 @@ public:
     {
         TSizeClass &c = FClasses[Round(bytes) / Granule];
         std::scoped_lock guard(c.Lock);
+        c.InUse -= Round(bytes);
         c.Free = new (p) TFreeSlot {c.Free};
     }
 
-private:
+    TNodePoolUse Use()
+    {
+        TNodePoolUse use;
+        for (TSizeClass &c : FClasses) {
+            std::scoped_lock guard(c.Lock);
+            use.InUse += c.InUse;
+        }
+        std::scoped_lock guard(FBlocksLock);
+        use.Reserved = FBlocks.size() * BlockBytes;
+        return use;
+    }
+
     static std::size_t Round(std::size_t bytes) { return (bytes + Granule - 1) / Granule * Granule; }
 
     char *NewBlock()
@@ -73,6 +87,7 @@ private:
         return FBlocks.back().get();
     }
 
+private:
     std::array<TSizeClass, MaxBytes / Granule + 1> FClasses;
     std::mutex FBlocksLock;
     std::vector<std::unique_ptr<char[]>> FBlocks;
@@ -103,8 +118,8 @@ void *AllocateNodeBytes(std::size_t bytes)
 void FreeNodeBytes(void *p, std::size_t bytes) noexcept
 {
 #ifdef ZUMBREL_POOL_OFF
-    (void)bytes;
-    ::operator delete(p);
+    // Sized, so that AddressSanitizer checks every size the node model computes.
+    ::operator delete(p, bytes);
 #else
     if (bytes > MaxBytes) {
         ::operator delete(p);
@@ -112,4 +127,18 @@ void FreeNodeBytes(void *p, std::size_t bytes) noexcept
     }
     Pool().Free(p, bytes);
 #endif
+}
+
+TNodePoolUse NodePoolUse()
+{
+#ifdef ZUMBREL_POOL_OFF
+    return {};
+#else
+    return Pool().Use();
+#endif
+}
+
+std::size_t NodeAllocationSize(std::size_t bytes)
+{
+    return bytes > MaxBytes ? bytes : TPool::Round(bytes);
 }

@@ -1,8 +1,10 @@
 #include "model/TreeTypes.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "log/Logger.h"
@@ -74,9 +76,9 @@ void TFileSystemNode::Clear()
 {
     SetName({});
     FSize.store(0, std::memory_order_relaxed);
-    FAttributes.store(0, std::memory_order_relaxed);
-    FErrorCode.store(0, std::memory_order_relaxed);
-    FImageIndex.store(-1, std::memory_order_relaxed);
+    SetAttributes(0);
+    SetErrorCode(0);
+    SetImageIndex(-1);
 }
 
 std::unique_ptr<TFileSystemNode> TFileSystemNode::Clone() const
@@ -94,9 +96,25 @@ bool TFileSystemNode::IncSize(std::int64_t value)
     return saturated;
 }
 
+void TFileSystemNode::SetParent(TGroupNode *parent)
+{
+    const auto address = reinterpret_cast<std::uintptr_t>(parent);
+    if ((address & ~ParentBits) != 0)
+        throw std::logic_error("node address outside the 48-bit range");
+    SetLinkBits(ParentBits, address, 0);
+}
+
+void TFileSystemNode::SetLinkBits(std::uint64_t mask, std::uint64_t value, unsigned shift)
+{
+    const std::uint64_t bits = (value << shift) & mask;
+    std::uint64_t current = FLink.load(std::memory_order_relaxed);
+    while (!FLink.compare_exchange_weak(current, (current & ~mask) | bits, std::memory_order_relaxed))
+        ;
+}
+
 void TFileSystemNode::Delete()
 {
-    TGroupNode *parent = FParent;
+    TGroupNode *parent = Parent();
     if (!parent)
         return;
     parent->RemoveChildNode(this);
@@ -107,10 +125,10 @@ std::string TFileSystemNode::GetFullPathName() const
 {
     // Collect the names first and join once: deep trees would make prepending quadratic.
     std::vector<std::string_view> parts {Name()};
-    for (const TFileSystemNode *node = this; node->FParent && node->FParent->FileType() != fstComputer;
-         node = node->FParent) {
-        if (node->FParent->FileType() != fstFileGroup)
-            parts.push_back(node->FParent->Name());
+    for (const TFileSystemNode *node = this; node->Parent() && node->Parent()->FileType() != fstComputer;
+         node = node->Parent()) {
+        if (node->Parent()->FileType() != fstFileGroup)
+            parts.push_back(node->Parent()->Name());
     }
     std::size_t length = 0;
     for (const std::string_view part : parts)
@@ -129,8 +147,8 @@ std::string TFileSystemNode::GetFullPathName() const
 TRootNode *TFileSystemNode::GetRootNode() const
 {
     const TFileSystemNode *node = this;
-    while (node->FParent)
-        node = node->FParent;
+    while (node->Parent())
+        node = node->Parent();
     if (auto *root = dynamic_cast<const TRootNode *>(node))
         return const_cast<TRootNode *>(root);
     std::string message = _("The root element has an invalid type: %s");
@@ -140,52 +158,186 @@ TRootNode *TFileSystemNode::GetRootNode() const
     throw std::runtime_error(message);
 }
 
-void TFileSystemNode::SetErrorCode(std::int32_t value)
+std::int16_t TFileSystemNode::ClampedErrorCode(std::int32_t value)
+{
+    return value < INT16_MIN || value > INT16_MAX ? std::int16_t {1} : static_cast<std::int16_t>(value);
+}
+
+std::int16_t TFileSystemNode::CheckedImageIndex(std::int32_t value)
 {
     if (value < INT16_MIN || value > INT16_MAX)
-        value = 1;
-    FErrorCode.store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
+        throw std::out_of_range("image index out of range (" + std::to_string(value) + ")");
+    return static_cast<std::int16_t>(value);
+}
+
+namespace {
+
+struct TAside
+{
+    std::int16_t ErrorCode = 0;
+    std::int16_t ImageIndex = -1;
+};
+
+// The error codes and image indexes of nodes without fields for them. Never destroyed: nodes
+// may be freed by threads that outlive static destruction.
+struct TAsideTable
+{
+    std::mutex Lock;
+    std::unordered_map<const TFileSystemNode *, TAside> Values;
+};
+
+TAsideTable &Aside()
+{
+    static auto *table = new TAsideTable;
+    return *table;
+}
+
+} // namespace
+
+std::int32_t TFileSystemNode::ErrorCode() const
+{
+    if (!(FLink.load(std::memory_order_acquire) & AsideBit))
+        return 0;
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    const auto it = table.Values.find(this);
+    return it == table.Values.end() ? 0 : it->second.ErrorCode;
+}
+
+std::int32_t TFileSystemNode::GetImageIndex() const
+{
+    if (!(FLink.load(std::memory_order_acquire) & AsideBit))
+        return -1;
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    const auto it = table.Values.find(this);
+    return it == table.Values.end() ? -1 : it->second.ImageIndex;
+}
+
+void TFileSystemNode::SetErrorCode(std::int32_t value)
+{
+    const std::int16_t code = ClampedErrorCode(value);
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    auto it = table.Values.find(this);
+    if (it == table.Values.end()) {
+        if (code == 0)
+            return;
+        it = table.Values.emplace(this, TAside {}).first;
+    }
+    it->second.ErrorCode = code;
+    if (it->second.ErrorCode == 0 && it->second.ImageIndex == -1) {
+        SetLinkBits(AsideBit, 0, 0);
+        table.Values.erase(it);
+    } else {
+        SetLinkBits(AsideBit, AsideBit, 0);
+    }
 }
 
 void TFileSystemNode::SetImageIndex(std::int32_t value)
 {
-    if (value < INT16_MIN || value > INT16_MAX)
-        throw std::out_of_range("image index out of range (" + std::to_string(value) + ")");
-    FImageIndex.store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
+    const std::int16_t index = CheckedImageIndex(value);
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    auto it = table.Values.find(this);
+    if (it == table.Values.end()) {
+        if (index == -1)
+            return;
+        it = table.Values.emplace(this, TAside {}).first;
+    }
+    it->second.ImageIndex = index;
+    if (it->second.ErrorCode == 0 && it->second.ImageIndex == -1) {
+        SetLinkBits(AsideBit, 0, 0);
+        table.Values.erase(it);
+    } else {
+        SetLinkBits(AsideBit, AsideBit, 0);
+    }
+}
+
+void TFileSystemNode::ForgetAside() const
+{
+    if (!(FLink.load(std::memory_order_acquire) & AsideBit))
+        return;
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    table.Values.erase(this);
 }
 
 // ---- TFileNode ----
 
-void *TFileNode::operator new(std::size_t size, TNameRoom room)
+namespace {
+
+// The bytes of a file node whose name has `room` bytes (its NUL not counted): the name may end
+// inside the padding of the node's fields.
+std::size_t FileNodeBytes(std::size_t room)
 {
-    return AllocateNodeBytes(size + room.Bytes);
+    return std::max(sizeof(TFileNode), TFileNode::NameOffset + room + 1);
+}
+
+enum : std::uint64_t { RoomIsLength = 0, RoomIsLengthPlusOne = 1, RoomAfterNul = 2 };
+
+} // namespace
+
+static_assert(sizeof(TFileNode) == 32 && alignof(TFileNode) == 8, "a file node's fields take 32 bytes");
+
+void *TFileNode::operator new(std::size_t, TNameRoom room)
+{
+    return AllocateNodeBytes(FileNodeBytes(room.Bytes));
 }
 
 void TFileNode::operator delete(void *p, TNameRoom room)
 {
-    FreeNodeBytes(p, sizeof(TFileNode) + room.Bytes);
+    FreeNodeBytes(p, FileNodeBytes(room.Bytes));
 }
 
 void TFileNode::operator delete(TFileNode *node, std::destroying_delete_t)
 {
-    const std::size_t bytes = sizeof(TFileNode) + node->FNameCapacity + 1u;
+    const std::size_t bytes = FileNodeBytes(node->NameRoom());
+    node->ForgetAside();
     node->~TFileNode();
     FreeNodeBytes(node, bytes);
 }
 
+std::size_t TFileNode::NameRoom() const
+{
+    const char *bytes = NameBytes();
+    const std::size_t length = std::strlen(bytes);
+    switch (FLink.load(std::memory_order_relaxed) & ClassBits) {
+    case RoomIsLength:
+        return length;
+    case RoomIsLengthPlusOne:
+        return length + 1;
+    default: {
+        std::uint16_t room;
+        std::memcpy(&room, bytes + length + 1, sizeof room);
+        return room;
+    }
+    }
+}
+
 std::unique_ptr<TFileNode> TFileNode::Create(std::string_view name)
 {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+    static_assert(
+        offsetof(TFileNode, FTimestamp) + sizeof(double) == NameOffset, "the name follows the last field of the node");
+#pragma GCC diagnostic pop
     if (name.size() > UINT16_MAX)
         throw std::length_error("file name longer than 65535 bytes");
-    const auto capacity = static_cast<std::uint16_t>(name.size());
-    std::unique_ptr<TFileNode> node(new (TNameRoom {capacity + 1u}) TFileNode(capacity));
-    node->SetName(name);
+    if (name.find('\0') != std::string_view::npos)
+        throw std::invalid_argument("file name with a NUL byte");
+    std::unique_ptr<TFileNode> node(new (TNameRoom {name.size()}) TFileNode);
+    char *bytes = node->NameBytes();
+    if (!name.empty())
+        std::memcpy(bytes, name.data(), name.size());
+    bytes[name.size()] = 0;
     return node;
 }
 
 void TFileNode::SetName(std::string_view name)
 {
-    if (name.size() > FNameCapacity)
+    const std::size_t room = NameRoom();
+    if (name.size() > room)
         throw std::length_error("file name longer than the node holds");
     if (name.find('\0') != std::string_view::npos)
         throw std::invalid_argument("file name with a NUL byte");
@@ -193,17 +345,31 @@ void TFileNode::SetName(std::string_view name)
     if (!name.empty())
         std::memcpy(bytes, name.data(), name.size());
     bytes[name.size()] = 0;
+    std::uint64_t kind = RoomIsLength;
+    if (room == name.size() + 1) {
+        kind = RoomIsLengthPlusOne;
+    } else if (room > name.size()) {
+        const auto stored = static_cast<std::uint16_t>(room);
+        std::memcpy(bytes + name.size() + 1, &stored, sizeof stored);
+        kind = RoomAfterNul;
+    }
+    SetLinkBits(ClassBits, kind, 0);
+}
+
+std::size_t TFileNode::HeapBytes() const
+{
+    return NodeAllocationSize(FileNodeBytes(NameRoom()));
 }
 
 std::unique_ptr<TFileSystemNode> TFileNode::Clone() const
 {
     auto copy = Create(Name());
-    copy->FParent = FParent;
+    copy->SetParent(Parent());
     copy->FSize.store(GetSize(), std::memory_order_relaxed);
     copy->FTimestamp = FTimestamp;
-    copy->FAttributes.store(Attributes(), std::memory_order_relaxed);
-    copy->FErrorCode.store(FErrorCode.load(std::memory_order_relaxed), std::memory_order_relaxed);
-    copy->FImageIndex.store(FImageIndex.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    copy->SetAttributes(Attributes());
+    copy->SetErrorCode(ErrorCode());
+    copy->SetImageIndex(GetImageIndex());
     return copy;
 }
 
@@ -216,11 +382,6 @@ struct TNodeName::TBlock
     char *Bytes() { return reinterpret_cast<char *>(this + 1); }
 };
 
-bool TNodeName::IsShared(const TBlock *block)
-{
-    return reinterpret_cast<std::uintptr_t>(block) & 1u;
-}
-
 namespace {
 // Interned name blocks, alive until the process ends.
 std::mutex SharedNamesLock;
@@ -230,24 +391,34 @@ std::vector<std::unique_ptr<char[]>> SharedNames;
 TNodeName::~TNodeName()
 {
     TBlock *block = FBlock.load(std::memory_order_relaxed);
-    while (block && !IsShared(block)) {
+    while (block && !Tags(block)) {
         TBlock *previous = block->Previous;
         FreeNodeBytes(block, sizeof(TBlock) + block->Length + 1);
         block = previous;
     }
 }
 
+std::size_t TNodeName::HeapBytes() const
+{
+    std::size_t bytes = 0;
+    for (const TBlock *block = FBlock.load(std::memory_order_acquire); block && !Tags(block); block = block->Previous)
+        bytes += NodeAllocationSize(sizeof(TBlock) + block->Length + 1);
+    return bytes;
+}
+
 std::string_view TNodeName::View() const
 {
-    auto *block = reinterpret_cast<TBlock *>(
-        reinterpret_cast<std::uintptr_t>(FBlock.load(std::memory_order_acquire)) & ~std::uintptr_t {1});
+    TBlock *tagged = FBlock.load(std::memory_order_acquire);
+    auto *block = reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(tagged) & ~std::uintptr_t {3});
+    if (Tags(tagged) == InlineTag)
+        return {reinterpret_cast<const char *>(block)};
     return block ? std::string_view(block->Bytes(), block->Length) : std::string_view("", 0);
 }
 
 void TNodeName::SetShared(std::string_view value)
 {
     TBlock *old = FBlock.load(std::memory_order_relaxed);
-    if (old && !IsShared(old)) {
+    if (old && Tags(old) != SharedTag) {
         // An own block may still be read by another thread; keep the chain as it is.
         Set(value);
         return;
@@ -271,7 +442,16 @@ void TNodeName::SetShared(std::string_view value)
             SharedNames.push_back(std::move(raw));
         }
     }
-    FBlock.store(reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(found) | 1u), std::memory_order_release);
+    FBlock.store(
+        reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(found) | SharedTag), std::memory_order_release);
+}
+
+void TNodeName::SetInline(const char *text)
+{
+    if (FBlock.load(std::memory_order_relaxed))
+        throw std::logic_error("an inline name is only a first name");
+    FBlock.store(
+        reinterpret_cast<TBlock *>(reinterpret_cast<std::uintptr_t>(text) | InlineTag), std::memory_order_release);
 }
 
 void TNodeName::Set(std::string_view value)
@@ -279,8 +459,8 @@ void TNodeName::Set(std::string_view value)
     TBlock *old = FBlock.load(std::memory_order_relaxed);
     if (View() == value && (old || value.empty()))
         return;
-    if (IsShared(old))
-        old = nullptr; // shared blocks are never chained or freed
+    if (Tags(old))
+        old = nullptr; // shared blocks and inline text are never chained or freed here
     void *raw = AllocateNodeBytes(sizeof(TBlock) + value.size() + 1);
     auto *block = new (raw) TBlock {old, value.size()};
     if (!value.empty())
@@ -299,6 +479,24 @@ void *TGroupNode::operator new(std::size_t size)
 void TGroupNode::operator delete(void *p, std::size_t size) noexcept
 {
     FreeNodeBytes(p, size);
+}
+
+void *TGroupNode::operator new(std::size_t size, TNameRoom room)
+{
+    return AllocateNodeBytes(size + room.Bytes);
+}
+
+void TGroupNode::operator delete(void *p, TNameRoom room) noexcept
+{
+    // Only a constructor that throws gets here, and only TDirNode is built with room.
+    FreeNodeBytes(p, sizeof(TDirNode) + room.Bytes);
+}
+
+void TGroupNode::operator delete(TGroupNode *node, std::destroying_delete_t, std::size_t size)
+{
+    const std::size_t bytes = size + node->FNameRoom;
+    node->~TGroupNode();
+    FreeNodeBytes(node, bytes);
 }
 
 TGroupNode::~TGroupNode()
@@ -336,6 +534,14 @@ void TGroupNode::Clear()
     FGroupNodeAttributes.store(0, std::memory_order_relaxed);
 }
 
+std::size_t TGroupNode::ListAndNameBytes(std::size_t &nameBytes, std::size_t &retiredChildren) const
+{
+    nameBytes = FName.HeapBytes();
+    if (FNameRoom)
+        nameBytes += NodeAllocationSize(sizeof(TDirNode) + FNameRoom) - NodeAllocationSize(sizeof(TDirNode));
+    return FChildren.HeapBytes(retiredChildren);
+}
+
 void TGroupNode::IncFileCount(std::int32_t value)
 {
     AtomicCheckedAdd(FFileCount, value, CheckedAdd32);
@@ -367,10 +573,22 @@ void TGroupNode::RecalcSizeAndFileCount()
 
 TDirNode *TGroupNode::AddChildDir(std::string_view name, double timestamp, std::uint16_t attributes)
 {
-    auto dir = std::make_unique<TDirNode>();
-    dir->SetName(name);
+    // The first name goes behind the node: no block of its own and one size class step at most.
+    const bool inlined = name.size() < UINT16_MAX && name.find('\0') == std::string_view::npos;
+    const std::size_t room = inlined ? name.size() + 1 : 0;
+    std::unique_ptr<TDirNode> dir(new (TNameRoom {room}) TDirNode);
+    if (inlined) {
+        dir->FNameRoom = static_cast<std::uint16_t>(room);
+        char *text = reinterpret_cast<char *>(dir.get()) + sizeof(TDirNode);
+        if (!name.empty())
+            std::memcpy(text, name.data(), name.size());
+        text[name.size()] = 0;
+        dir->FName.SetInline(text);
+    } else {
+        dir->SetName(name);
+    }
     dir->FTimestamp = timestamp;
-    dir->FAttributes.store(attributes, std::memory_order_relaxed);
+    dir->SetAttributes(attributes);
     TDirNode *result = dir.get();
     AddChildNode(std::move(dir));
     return result;
@@ -379,7 +597,7 @@ TDirNode *TGroupNode::AddChildDir(std::string_view name, double timestamp, std::
 std::int32_t TGroupNode::AddChildNode(std::unique_ptr<TFileSystemNode> node)
 {
     if (node)
-        node->FParent = this;
+        node->SetParent(this);
     std::scoped_lock guard(FLock);
     if (!CanAddChild(node.get(), FChildren))
         return -1;
@@ -500,7 +718,7 @@ void TGroupNode::UnlockChildren() const
 
 void TGroupNode::RecalcSizeAndFileCountUpToRoot()
 {
-    for (TGroupNode *node = this; node; node = node->FParent)
+    for (TGroupNode *node = this; node; node = node->Parent())
         node->RecalcSizeAndFileCount();
 }
 
@@ -623,9 +841,21 @@ void TDirNode::SetScanning(bool value)
             copy = lock.Children().Items(0)->Clone();
     } // the group's lock is released before this directory's lock is taken
     if (copy)
-        AddChildNode(std::move(copy));
-    FSmallFilesGroup.store(nullptr, std::memory_order_release);
-    RemoveChildNode(group);
+        Adopt(*copy, this);
+    {
+        // The group's slot takes the file: taking the group out first keeps the list inside
+        // the block it has, where appending first would copy it into a bigger one.
+        std::scoped_lock guard(FLock);
+        FSmallFilesGroup.store(nullptr, std::memory_order_release);
+        const std::int32_t index = FChildren.IndexOf(group);
+        TFileSystemNode *removed = index >= 0 ? FChildren.Extract(index) : nullptr;
+        if (copy && CanAddChild(copy.get(), FChildren)) {
+            FChildren.Add(copy.get());
+            copy.release(); // the list owns it now
+            ChildAdded(FChildren);
+        }
+        DestroyNodeTree(removed);
+    }
     SetIgnoreGroupFileSize(true);
 }
 
@@ -752,7 +982,7 @@ bool TFileGroupNode::Scanning() const
 {
     if (IsFilesScanned())
         return false;
-    return FParent && FParent->Scanning();
+    return Parent() && Parent()->Scanning();
 }
 
 bool TFileGroupNode::AcceptsFileSize(std::int64_t size) const

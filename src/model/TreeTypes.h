@@ -49,7 +49,10 @@ public:
     [[nodiscard]] virtual const char *ClassName() const = 0;
     [[nodiscard]] virtual bool IsGroup() const { return false; }
 
-    [[nodiscard]] TGroupNode *Parent() const { return FParent; }
+    [[nodiscard]] TGroupNode *Parent() const
+    {
+        return reinterpret_cast<TGroupNode *>(FLink.load(std::memory_order_relaxed) & ParentBits);
+    }
     [[nodiscard]] virtual std::string_view Name() const = 0;
     virtual void SetName(std::string_view name) = 0;
 
@@ -85,25 +88,47 @@ public:
     void SetSize(std::int64_t value) { FSize.store(value, std::memory_order_relaxed); }
     [[nodiscard]] double Timestamp() const { return FTimestamp; }
     void SetTimestamp(double value) { FTimestamp = value; }
-    [[nodiscard]] std::uint16_t Attributes() const { return FAttributes.load(std::memory_order_relaxed); }
-    void SetAttributes(std::uint16_t value) { FAttributes.store(value, std::memory_order_relaxed); }
+    [[nodiscard]] std::uint16_t Attributes() const
+    {
+        return static_cast<std::uint16_t>(FLink.load(std::memory_order_relaxed) >> AttributeShift);
+    }
+    void SetAttributes(std::uint16_t value)
+    {
+        SetLinkBits(~std::uint64_t {0} << AttributeShift, value, AttributeShift);
+    }
     // Codes outside the 16-bit range are stored as 1: the node still shows as failed.
-    [[nodiscard]] std::int32_t ErrorCode() const { return FErrorCode.load(std::memory_order_relaxed); }
-    void SetErrorCode(std::int32_t value);
-    [[nodiscard]] std::int32_t GetImageIndex() const { return FImageIndex.load(std::memory_order_relaxed); }
+    [[nodiscard]] virtual std::int32_t ErrorCode() const;
+    virtual void SetErrorCode(std::int32_t value);
+    // -1 until set.
+    [[nodiscard]] virtual std::int32_t GetImageIndex() const;
     // Throws std::out_of_range outside the 16-bit range.
-    void SetImageIndex(std::int32_t value);
+    virtual void SetImageIndex(std::int32_t value);
 
 protected:
     TFileSystemNode() = default;
     friend class TGroupNode;
 
-    TGroupNode *FParent = nullptr; // not owned
+    // Throws std::logic_error for an address that does not fit the parent bits (never on Linux).
+    void SetParent(TGroupNode *parent);
+    // Replaces the bits of `mask` in FLink by `value << shift`, leaving the others as they are.
+    void SetLinkBits(std::uint64_t mask, std::uint64_t value, unsigned shift);
+    // Files rarely have an error code or an image index (only rows on screen get one), so
+    // nodes without fields for them keep them in a table beside the tree, marked by AsideBit.
+    // The owner of such a node calls this before freeing it.
+    void ForgetAside() const;
+    static std::int16_t CheckedImageIndex(std::int32_t value);
+    static std::int16_t ClampedErrorCode(std::int32_t value);
+
+    // One word for the parent (not owned), the attributes, AsideBit and two bits a node class
+    // may use: every node of a tree pays for it. The parent is 8-byte aligned and, like every
+    // address of a Linux process, below 2^48, so its bits 0-2 and 48-63 are free.
+    static constexpr unsigned AttributeShift = 48;
+    static constexpr std::uint64_t ParentBits = ((std::uint64_t {1} << AttributeShift) - 1) & ~std::uint64_t {7};
+    static constexpr std::uint64_t ClassBits = 3;
+    static constexpr std::uint64_t AsideBit = 4;
+    std::atomic<std::uint64_t> FLink {0};
     std::atomic<std::int64_t> FSize {0};
     double FTimestamp = 0; // set before the node is published to other threads
-    std::atomic<std::uint16_t> FAttributes {0};
-    std::atomic<std::int16_t> FErrorCode {0};
-    std::atomic<std::int16_t> FImageIndex {-1};
 };
 
 // A file. Its name lives right behind the object, so a file costs one allocation.
@@ -115,16 +140,19 @@ public:
     static std::unique_ptr<TFileNode> Create(std::string_view name);
 
     [[nodiscard]] const char *ClassName() const override { return "TFileNode"; }
-    // The length is not stored: the name ends at its NUL, which keeps the node at 40 bytes.
+    // Neither length nor room is stored: the name ends at its NUL and starts right after the
+    // 32 bytes of the node's fields (see NameRoom for the room).
     [[nodiscard]] std::string_view Name() const override { return {NameBytes()}; }
     // A name longer than the one the node was created with raises std::length_error.
     void SetName(std::string_view name) override;
     [[nodiscard]] std::int32_t FileCount() const override { return 1; }
     void SetFileCount(std::int32_t) override { }
     [[nodiscard]] std::unique_ptr<TFileSystemNode> Clone() const override;
+    // Pool bytes of the node with its name, for memory benchmarks.
+    [[nodiscard]] std::size_t HeapBytes() const;
 
     // File nodes come from size-class pools (no allocator header, 8-byte steps); the size
-    // class follows from the name capacity, which the destroying delete still can read.
+    // class follows from the room of the name, which the destroying delete still can read.
     struct TNameRoom
     {
         std::size_t Bytes;
@@ -133,13 +161,19 @@ public:
     static void operator delete(void *p, TNameRoom room);
     static void operator delete(TFileNode *node, std::destroying_delete_t);
 
-private:
-    explicit TFileNode(std::uint16_t capacity)
-        : FNameCapacity(capacity)
-    { }
-    [[nodiscard]] char *NameBytes() const { return const_cast<char *>(reinterpret_cast<const char *>(this + 1)); }
+    // Where the name starts; the allocation is this plus the room plus the NUL.
+    static constexpr std::size_t NameOffset = 32;
 
-    std::uint16_t FNameCapacity;
+private:
+    TFileNode() = default;
+    [[nodiscard]] char *NameBytes() const
+    {
+        return const_cast<char *>(reinterpret_cast<const char *>(this) + NameOffset);
+    }
+    // The bytes the name may take (without its NUL): its length unless a shorter name replaced
+    // the first one. The class bits of the link word tell which: 0 the length, 1 the length
+    // plus one, 2 a 16-bit room stored right after the NUL.
+    [[nodiscard]] std::size_t NameRoom() const;
 };
 
 // A name that other threads may read while it changes: each value is an immutable block;
@@ -156,10 +190,19 @@ public:
     // Uses one block for every name of that text, kept for the rest of the run (the name of
     // every small-files group is the same).
     void SetShared(std::string_view value);
+    // Uses `text`, NUL-terminated, without a NUL inside, which the owner keeps unchanged
+    // until the name goes away (a folder's first name, stored behind the folder's node).
+    void SetInline(const char *text);
+    // Pool bytes of the current and replaced blocks (0 for a shared or inline one), for memory
+    // benchmarks.
+    [[nodiscard]] std::size_t HeapBytes() const;
 
 private:
     struct TBlock;
-    static bool IsShared(const TBlock *block);
+    // Tags in the low bits of FBlock: a shared block, or inline text instead of a block.
+    static constexpr std::uintptr_t SharedTag = 1;
+    static constexpr std::uintptr_t InlineTag = 2;
+    static std::uintptr_t Tags(const TBlock *block) { return reinterpret_cast<std::uintptr_t>(block) & 3u; }
     std::atomic<TBlock *> FBlock {nullptr};
 };
 
@@ -180,6 +223,15 @@ public:
     // Group nodes come from the node pool too; the sized delete knows the dynamic size.
     static void *operator new(std::size_t size);
     static void operator delete(void *p, std::size_t size) noexcept;
+    // A folder built with its first name behind the node (see AddChildDir): `Bytes` more.
+    struct TNameRoom
+    {
+        std::size_t Bytes;
+    };
+    static void *operator new(std::size_t size, TNameRoom room);
+    static void operator delete(void *p, TNameRoom room) noexcept;
+    // Frees the node with the room behind it; `size` is that of the dynamic type.
+    static void operator delete(TGroupNode *node, std::destroying_delete_t, std::size_t size);
 
     [[nodiscard]] bool IsGroup() const override { return true; }
     [[nodiscard]] std::string_view Name() const override { return FName.View(); }
@@ -191,6 +243,16 @@ public:
     void Clear() override;
     [[nodiscard]] TFileType FileType() const override { return fstDirectory; }
     [[nodiscard]] std::int64_t GetSize() const override;
+    [[nodiscard]] std::int32_t ErrorCode() const override { return FErrorCode.load(std::memory_order_relaxed); }
+    void SetErrorCode(std::int32_t value) override
+    {
+        FErrorCode.store(ClampedErrorCode(value), std::memory_order_relaxed);
+    }
+    [[nodiscard]] std::int32_t GetImageIndex() const override { return FImageIndex.load(std::memory_order_relaxed); }
+    void SetImageIndex(std::int32_t value) override
+    {
+        FImageIndex.store(CheckedImageIndex(value), std::memory_order_relaxed);
+    }
 
     virtual void ChildAdded(TMemNodeList &) { }
     virtual bool CanAddChild(const TFileSystemNode *node, const TMemNodeList &) { return node != nullptr; }
@@ -249,17 +311,25 @@ public:
     [[nodiscard]] std::int64_t SumChildSizes() const;
     [[nodiscard]] std::int32_t SumChildFileCounts() const;
 
+    // Pool bytes of the child list and the name, for memory benchmarks (`retiredChildren` gets
+    // those of the list's blocks kept for readers); only while no thread changes the node.
+    [[nodiscard]] std::size_t ListAndNameBytes(std::size_t &nameBytes, std::size_t &retiredChildren) const;
+
     // The lock for RAII use: std::scoped_lock guard(node.ChildLock());
     TNodeLock &ChildLock() const { return FLock; }
 
 protected:
     TGroupNode() = default;
     void DetachChildrenInto(std::vector<TFileSystemNode *> &out);
+    static void Adopt(TFileSystemNode &node, TGroupNode *parent) { node.SetParent(parent); }
     friend void DestroyNodeTree(TFileSystemNode *node);
     friend class TFileSystemNode;
 
-    // Ordered so that the flags fill the tail of the base class: a group node is 72 bytes.
+    // A group node is 72 bytes.
+    std::atomic<std::int16_t> FErrorCode {0};
+    std::atomic<std::int16_t> FImageIndex {-1};
     std::atomic<std::uint8_t> FGroupNodeAttributes {0};
+    std::uint16_t FNameRoom = 0; // bytes allocated behind the node for its first name
     std::atomic<std::int32_t> FFileCount {0};
     mutable TNodeLock FLock;
     TNodeName FName;
@@ -369,7 +439,7 @@ private:
 
 template <class T> T *TFileSystemNode::GetNextSiblingType() const
 {
-    TGroupNode *parent = FParent;
+    TGroupNode *parent = Parent();
     if (!parent || !parent->HasChildren())
         return nullptr;
     std::scoped_lock guard(parent->ChildLock());

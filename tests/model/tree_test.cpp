@@ -65,6 +65,9 @@ TEST_F(TreeTest, OneSmallFileGroupIsFoldedBackWhenTheScanEnds)
     ASSERT_EQ(dir->InterlockedChildCount(), 2);
     TFileSystemNode *moved = dir->FindChildNode("small.txt");
     ASSERT_NE(moved, nullptr);
+    // The group's file goes last, after the files that stayed.
+    EXPECT_EQ(dir->GetUnlockedChildNode(0)->Name(), "big.bin");
+    EXPECT_EQ(dir->GetUnlockedChildNode(1), moved);
     EXPECT_EQ(moved->Parent(), dir);
     EXPECT_EQ(moved->GetSize(), 10);
     // Once the group is gone, every size is accepted directly.
@@ -150,6 +153,26 @@ TEST_F(TreeTest, ErrorCodeAndImageIndexRanges)
     EXPECT_EQ(f->GetImageIndex(), 32767);
     EXPECT_THROW(f->SetImageIndex(32768), std::out_of_range);
     EXPECT_THROW(f->SetImageIndex(-32769), std::out_of_range);
+    EXPECT_EQ(f->GetImageIndex(), 32767);
+    auto copy = f->Clone();
+    EXPECT_EQ(copy->ErrorCode(), -5);
+    EXPECT_EQ(copy->GetImageIndex(), 32767);
+    f->Clear();
+    EXPECT_EQ(f->ErrorCode(), 0);
+    EXPECT_EQ(f->GetImageIndex(), -1);
+    EXPECT_EQ(copy->ErrorCode(), -5);
+    // Files keep both beside the tree: a node freed with them must not hand them on to the
+    // next node built in its place.
+    copy.reset();
+    for (int i = 0; i < 4; ++i) {
+        auto failed = File("x", 0);
+        failed->SetErrorCode(13);
+        failed.reset();
+        auto next = File("x", 0);
+        next->SetImageIndex(5);
+        EXPECT_EQ(next->ErrorCode(), 0);
+        EXPECT_EQ(next->GetImageIndex(), 5);
+    }
 }
 
 TEST_F(TreeTest, FindChildNodePath)
@@ -260,6 +283,63 @@ TEST_F(TreeTest, FileNodesKeepShortNamesInline)
     EXPECT_TRUE(copy->IsHidden());
     EXPECT_THROW(raw->SetName("a longer name than before"), std::length_error);
     EXPECT_THROW((void)parent.Clone(), std::logic_error);
+}
+
+TEST_F(TreeTest, FolderNamesSurviveRenamesAndClears)
+{
+    // A folder's first name is stored behind its node; later names replace it in blocks of
+    // their own while a reader may still hold the first.
+    TRootDirNode root;
+    root.SetName("/r");
+    const std::string withNul("a\0b", 3);
+    const std::string names[] = {"", "d", "sixteen-bytes-xx", std::string(300, 'n'), withNul};
+    for (const std::string &name : names) {
+        TDirNode *dir = root.AddChildDir(name, 45000.5, 0x0010);
+        EXPECT_EQ(dir->Name(), name);
+        EXPECT_EQ(dir->Timestamp(), 45000.5);
+        EXPECT_EQ(dir->Attributes(), 0x0010);
+        const std::string_view first = dir->Name();
+        dir->SetName("renamed");
+        EXPECT_EQ(dir->Name(), "renamed");
+        EXPECT_EQ(first, name); // the text a reader took before stays readable
+        dir->Clear();
+        EXPECT_EQ(dir->Name(), "");
+        dir->SetName(name);
+        EXPECT_EQ(dir->Name(), name);
+        EXPECT_EQ(dir->GetFullPathName(), "/r/" + name);
+    }
+    EXPECT_EQ(root.InterlockedChildCount(), 5);
+    root.RemoveChildNode(root.GetUnlockedChildNode(0));
+    root.Clear();
+    EXPECT_FALSE(root.HasChildren());
+}
+
+TEST_F(TreeTest, RenamedFileNodesKeepTheirRoomParentAndAttributes)
+{
+    // Parent, attributes and the way the node knows its room share one word; the room decides
+    // the bytes given back when the node is freed.
+    TRootDirNode parent;
+    for (const std::size_t first : {0u, 1u, 2u, 3u, 5u, 21u, 300u, 765u}) {
+        auto owned = TFileNode::Create(std::string(first, 'a'));
+        TFileNode *f = owned.get();
+        const std::size_t bytes = f->HeapBytes();
+        f->SetAttributes(0xffff);
+        parent.AddChildNode(std::move(owned));
+        for (const std::size_t length : {first, first - (first > 0), first / 2, std::size_t {0}, first}) {
+            f->SetName(std::string(length, 'b'));
+            EXPECT_EQ(f->Name(), std::string(length, 'b')) << first;
+            EXPECT_EQ(f->HeapBytes(), bytes) << first << " renamed to " << length;
+        }
+        EXPECT_THROW(f->SetName(std::string(first + 1, 'c')), std::length_error);
+        EXPECT_EQ(f->Parent(), &parent);
+        EXPECT_EQ(f->Attributes(), 0xffff);
+        f->SetAttributes(0x0400);
+        EXPECT_EQ(f->Parent(), &parent);
+        EXPECT_TRUE(f->IsSymLink());
+        EXPECT_FALSE(f->IsHidden());
+        EXPECT_EQ(f->Name(), std::string(first, 'b'));
+        parent.RemoveChildNode(f);
+    }
 }
 
 TEST_F(TreeTest, SortBySizeAndName)
