@@ -90,3 +90,34 @@ std::vector<TLargeFile> CollectLargestFiles(const TGroupNode &root, std::size_t 
         result.resize(count);
     return result;
 }
+
+TFileSystemNode *FindLargeFileNode(const TGroupNode &root, const TLargeFile &file)
+{
+    const std::string folderPath = ExcludeTrailingPathDelimiter(file.Folder);
+    const TGroupNode *folder = nullptr;
+    if (ExcludeTrailingPathDelimiter(root.GetFullPathName()) == folderPath) {
+        folder = &root;
+    } else {
+        const TFileSystemNode *node = root.FindChildNodePath(folderPath);
+        if (!node || !node->IsGroup() || node->FileType() == fstFileGroup)
+            return nullptr;
+        folder = static_cast<const TGroupNode *>(node);
+    }
+    // A folder's own files and the members of its small-files group never share a name.
+    std::scoped_lock guard(folder->ChildLock());
+    const std::int32_t n = folder->InterlockedChildCount();
+    for (std::int32_t i = 0; i < n; ++i) {
+        TFileSystemNode *child = folder->GetUnlockedChildNode(i);
+        if (child->FileType() == fstFileGroup) {
+            const auto *group = static_cast<const TGroupNode *>(child);
+            std::scoped_lock groupGuard(group->ChildLock());
+            const std::int32_t files = group->InterlockedChildCount();
+            for (std::int32_t j = 0; j < files; ++j)
+                if (TFileSystemNode *member = group->GetUnlockedChildNode(j); member->Name() == file.Name)
+                    return member;
+        } else if (!child->IsGroup() && child->Name() == file.Name) {
+            return child;
+        }
+    }
+    return nullptr;
+}

@@ -8,6 +8,7 @@
 #include "import/LargestFiles.h"
 #include "import/TreeCompare.h"
 #include "import/TreeDiff.h"
+#include "model/DeleteNodes.h"
 #include "model/TreeTypes.h"
 #include "platform/UnixTime.h"
 #include "platform/fake/FakeDirLister.h"
@@ -131,6 +132,26 @@ TEST_F(LargestFilesTest, LooksIntoGroupsAndBreaksTiesByPath)
         names(CollectLargestFiles(*root, 5)), "/r/a/big=900 /r/top=700 /r/b/c/deep=500 /r/a/small2=30 /r/b/tie=30 ");
     EXPECT_EQ(CollectLargestFiles(*root, 100).size(), 7u);
     EXPECT_TRUE(CollectLargestFiles(*root, 0).empty());
+}
+
+// Rows of the list act on the tree's nodes: every listed file (group members and files of the
+// root included) finds its node again, and one that left the tree finds nothing.
+TEST_F(LargestFilesTest, ListedFilesFindTheirNodesAgain)
+{
+    const auto root = Tree({{"a/small1", 10}, {"a/small2", 30}, {"a/big", 900}, {"b/c/deep", 500}, {"top", 700}}, 100);
+    const std::vector<TLargeFile> files = CollectLargestFiles(*root, 100);
+    ASSERT_EQ(files.size(), 5u);
+    for (const TLargeFile &f : files)
+        EXPECT_EQ(FindLargeFileNode(*root, f), f.Node) << f.Path();
+    TLargeFile gone = files.back(); // a/small1, a member of a's group
+    ASSERT_EQ(gone.Name, "small1");
+    ASSERT_TRUE(RemoveNodeByPath(*root, gone.Path()));
+    EXPECT_EQ(FindLargeFileNode(*root, gone), nullptr);
+    TLargeFile wrongFolder = files.front();
+    wrongFolder.Folder = "/r/b";
+    EXPECT_EQ(FindLargeFileNode(*root, wrongFolder), nullptr);
+    wrongFolder.Folder = "/r/b/c/deep"; // a file, not a folder
+    EXPECT_EQ(FindLargeFileNode(*root, wrongFolder), nullptr);
 }
 
 TEST(HumanSize, PrintsLikeDuDashH)
