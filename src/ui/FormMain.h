@@ -314,6 +314,7 @@ private:
     void RefreshLargestFiles();
     void ApplyLargestFilesState();
     void StoreLargestFilesState();
+    void RetranslateLargestFiles();
     // The selected rows of the list, in order, and the tree's nodes of their files (rows whose
     // file left the tree are skipped).
     [[nodiscard]] std::vector<int> SelectedLargestFileRows() const;

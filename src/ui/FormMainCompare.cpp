@@ -84,8 +84,8 @@ bool TFormMain::CompareWithFile(const std::string &fileName)
     FComparison = std::move(comparison);
     std::string status = _("Compared with %s: %s grown, %s shrunk");
     status.replace(status.find("%s"), 2, fileName);
-    status.replace(status.find("%s"), 2, "+" + FFileSizeStrProc(FComparison->Growth()));
-    status.replace(status.find("%s"), 2, "-" + FFileSizeStrProc(FComparison->Shrinkage()));
+    status.replace(status.find("%s"), 2, SignedSize(FFileSizeStrProc, FComparison->Growth()));
+    status.replace(status.find("%s"), 2, SignedSize(FFileSizeStrProc, -FComparison->Shrinkage()));
     FCompareStatus->setText(DecodeName(status));
     if (!FCompareStatus->parent() || FCompareStatus->parent() != statusBar())
         statusBar()->addPermanentWidget(FCompareStatus);

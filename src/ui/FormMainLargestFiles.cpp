@@ -24,6 +24,7 @@ void TFormMain::CreateLargestFilesView()
     FLargestFiles = new TLargestFilesView(this);
     FLargestFiles->Model()->SetSizeText(
         [this](std::int64_t size) { return QString::fromStdString(FFileSizeStrProc(size)); });
+    FLargestFiles->Model()->SetPercentText(&TFormMain::PercentText);
     FLargestFiles->SetBarPainter([this](QPainter &painter, const QRect &cellRect, double ratio, bool selected) {
         const QRect rect = cellRect.adjusted(1, 1, -1, -1);
         TCanvas canvas(painter);
@@ -174,4 +175,11 @@ void TFormMain::LargestFilesContextMenu(const QPoint &pos)
                 DeleteEntries({{file.Path(), node}}, permanent);
         },
         CanDeleteFiles());
+}
+
+void TFormMain::RetranslateLargestFiles()
+{
+    FLargestFiles->setAccessibleName(Tr(_("Largest Files")));
+    emit FLargestFiles->Model()->headerDataChanged(Qt::Horizontal, 0, TLargestFilesModel::ColumnCount - 1);
+    FLargestFiles->viewport()->update();
 }
