@@ -119,6 +119,10 @@ void TFormMain::UpdateChangeColumn()
         // Right of the Size column, where the eye compares.
         const int target = header->visualIndex(1) + 1;
         header->moveSection(header->visualIndex(ChangeColumn), target);
+        // Room for the text and bars on both sides of the middle.
+        const int wide = 2 * header->sectionSize(1);
+        if (header->sectionSize(ChangeColumn) < wide)
+            header->resizeSection(ChangeColumn, wide);
     }
 }
 
