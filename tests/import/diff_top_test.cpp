@@ -25,7 +25,6 @@ protected:
     { }
     ~FakePlatform() override { InstallPlatform(FPrevious); }
 
-private:
     TFakeDirLister FLister;
     TFakeVolumes FVolumes;
     TFakeSystem FSystem;
@@ -152,6 +151,20 @@ TEST_F(LargestFilesTest, ListedFilesFindTheirNodesAgain)
     EXPECT_EQ(FindLargeFileNode(*root, wrongFolder), nullptr);
     wrongFolder.Folder = "/r/b/c/deep"; // a file, not a folder
     EXPECT_EQ(FindLargeFileNode(*root, wrongFolder), nullptr);
+
+    // Below all local drives, whose names are whole paths.
+    FVolumes.AddMount("/", dtFixed);
+    FVolumes.AddMount("/home", dtFixed);
+    TFixedDrivesNode drives;
+    auto *home = dynamic_cast<TDirNode *>(drives.FindChildNode("/home"));
+    ASSERT_NE(home, nullptr);
+    auto file = TFileNode::Create("f");
+    file->SetSize(5);
+    home->AddChildDir("u")->AddChildNode(std::move(file));
+    const std::vector<TLargeFile> onDrives = CollectLargestFiles(drives, 10);
+    ASSERT_EQ(onDrives.size(), 1u);
+    EXPECT_EQ(onDrives[0].Path(), "/home/u/f");
+    EXPECT_EQ(FindLargeFileNode(drives, onDrives[0]), onDrives[0].Node);
 }
 
 TEST(HumanSize, PrintsLikeDuDashH)
