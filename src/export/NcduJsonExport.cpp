@@ -5,6 +5,7 @@
 #include <ostream>
 #include <vector>
 
+#include "model/Paths.h"
 #include "model/TreeTypes.h"
 #include "model/common/Translate.h"
 #include "platform/DirLister.h"
@@ -105,12 +106,51 @@ void TNcduJsonExport::WriteNode(const TDirNode &ANode, std::ostream &AStream)
     // from the root, in child order. The later calls for the subfolders have nothing to add.
     if (&ANode != RootNode())
         return;
+
+    // The format has one root. All local drives become the tree of their common folder
+    // (mostly "/"), each drive at its mount point: in place of the mount point its enclosing
+    // drive shows but never entered, or inside folders made up for the path when no drive
+    // holds it. Every name stays a single path component, as ncdu, gdu and our import want.
+    struct TDrive
+    {
+        std::string Path;
+        const TDirNode *Node;
+        bool Placed = false;
+    };
+    std::vector<TDrive> drives;
+    const bool allDrives = ANode.FileType() == fstComputer;
+    if (allDrives) {
+        std::scoped_lock guard(ANode.ChildLock());
+        for (std::int32_t i = 0; i < ANode.InterlockedChildCount(); ++i)
+            if (const auto *drive = dynamic_cast<const TDirNode *>(ANode.GetUnlockedChildNode(i)))
+                drives.push_back({ExcludeTrailingPathDelimiter(drive->Name()), drive});
+    }
+    const auto unplacedAt = [&drives](const std::string &path) -> TDrive * {
+        for (TDrive &d : drives)
+            if (!d.Placed && d.Path == path)
+                return &d;
+        return nullptr;
+    };
+    // The first drive not written yet below `path`, and the name of the next step towards it.
+    const auto unplacedBelow = [&drives](const std::string &path, std::string &step) -> TDrive * {
+        const std::string prefix = IncludeTrailingPathDelimiter(path);
+        for (TDrive &d : drives) {
+            if (d.Placed || d.Path.size() <= prefix.size() || d.Path.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            const std::string rest = d.Path.substr(prefix.size());
+            step = rest.substr(0, rest.find(PathDelim));
+            return &d;
+        }
+        return nullptr;
+    };
+
     struct TFrame
     {
-        const TDirNode *Node;
+        const TDirNode *Node; // null for a folder made up to reach a drive
         std::unique_lock<TNodeLock> Lock;
         std::int32_t Next = 0;
         std::int32_t Count = 0;
+        std::string Path; // kept for all local drives only
     };
     const auto flush = [&] {
         if (FBuffer.size() >= FlushBytes) {
@@ -118,22 +158,57 @@ void TNcduJsonExport::WriteNode(const TDirNode &ANode, std::ostream &AStream)
             FBuffer.clear();
         }
     };
-    const auto enter = [&](std::vector<TFrame> &frames, const TDirNode &dir, std::string_view name) {
-        FBuffer += ",[{\"name\":";
-        AppendNcduJsonString(FBuffer, name);
-        if (dir.ErrorCode() != 0)
-            FBuffer += ",\"read_error\":true";
-        AppendMtime(FBuffer, dir);
-        FBuffer += '}';
-        TFrame frame {&dir, std::unique_lock(dir.ChildLock())};
-        frame.Count = dir.InterlockedChildCount();
-        frames.push_back(std::move(frame));
-    };
     std::vector<TFrame> frames;
-    enter(frames, ANode, NodePath());
+    // `timeOf` gives the folder's time; a drive's root has none, the mount point showing it has.
+    const auto enter
+        = [&](const TDirNode *dir, std::string_view name, std::string path, const TFileSystemNode *timeOf = nullptr) {
+              FBuffer += ",[{\"name\":";
+              AppendNcduJsonString(FBuffer, name);
+              if (dir && dir->ErrorCode() != 0)
+                  FBuffer += ",\"read_error\":true";
+              if (dir && dir->Timestamp() != 0)
+                  timeOf = dir;
+              if (timeOf)
+                  AppendMtime(FBuffer, *timeOf);
+              FBuffer += '}';
+              TFrame frame {dir, dir ? std::unique_lock(dir->ChildLock()) : std::unique_lock<TNodeLock>(), 0,
+                  dir ? dir->InterlockedChildCount() : 0, std::move(path)};
+              frames.push_back(std::move(frame));
+          };
+    const auto enterDrive = [&](TDrive &drive, std::string_view name, const TFileSystemNode *mountPoint = nullptr) {
+        drive.Placed = true;
+        enter(drive.Node, name, drive.Path, mountPoint);
+    };
+
+    if (!allDrives) {
+        enter(&ANode, NodePath(), std::string());
+    } else {
+        // The longest folder path that holds every drive.
+        std::string common = drives.empty() ? std::string(1, PathDelim) : drives.front().Path;
+        for (const TDrive &d : drives)
+            while (common != d.Path
+                && !PathStartsWith(IncludeTrailingPathDelimiter(d.Path), IncludeTrailingPathDelimiter(common))) {
+                const auto slash = common.rfind(PathDelim);
+                common = slash == 0 || slash == std::string::npos ? std::string(1, PathDelim) : common.substr(0, slash);
+            }
+        if (TDrive *drive = unplacedAt(common))
+            enterDrive(*drive, common);
+        else
+            enter(nullptr, common, common);
+    }
     while (!frames.empty()) {
         TFrame &top = frames.back();
         if (top.Next >= top.Count) {
+            // Drives below this folder that no entry of it led to.
+            std::string step;
+            if (TDrive *drive = allDrives ? unplacedBelow(top.Path, step) : nullptr) {
+                std::string path = JoinPath(top.Path, step);
+                if (drive->Path == path)
+                    enterDrive(*drive, step);
+                else
+                    enter(nullptr, step, std::move(path));
+                continue;
+            }
             FBuffer += ']';
             frames.pop_back();
             flush();
@@ -150,11 +225,23 @@ void TNcduJsonExport::WriteNode(const TDirNode &ANode, std::ostream &AStream)
             }
         } else if (!child->IsGroup()) {
             AppendFile(FBuffer, *child);
+        } else if (allDrives) {
+            std::string path = JoinPath(top.Path, child->Name());
+            std::string step;
+            if (TDrive *drive = unplacedAt(path)) {
+                enterDrive(*drive, child->Name(), child);
+            } else if (IsExcludedDir(*child) && unplacedBelow(path, step)) {
+                enter(nullptr, child->Name(), std::move(path), child);
+            } else if (IsExcludedDir(*child)) {
+                AppendExcludedDir(FBuffer, *child);
+            } else if (const auto *dir = dynamic_cast<const TDirNode *>(child)) {
+                enter(dir, dir->Name(), std::move(path));
+            }
         } else if (IsExcludedDir(*child)) {
             // Shown but never entered: an object, as the format has it, not an array.
             AppendExcludedDir(FBuffer, *child);
         } else if (const auto *dir = dynamic_cast<const TDirNode *>(child)) {
-            enter(frames, *dir, dir->Name());
+            enter(dir, dir->Name(), std::string());
         }
         flush();
     }

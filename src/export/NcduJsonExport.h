@@ -15,6 +15,8 @@
 // are never entered. The node model holds no allocated sizes, inode or device numbers, so
 // dsize, ino, dev and hlnkc are left out. Names are written as their raw bytes, as the
 // format asks: only the double quote, the backslash and control characters are escaped.
+// The format has one root: an analysis of all local drives is written as the tree of their
+// common folder (mostly "/") with each drive at its mount point, and reads back as that.
 class TNcduJsonExport : public TTextExport
 {
 public:

@@ -90,3 +90,59 @@ std::vector<TLargeFile> CollectLargestFiles(const TGroupNode &root, std::size_t 
         result.resize(count);
     return result;
 }
+
+TFileSystemNode *FindLargeFileNode(const TGroupNode &root, const TLargeFile &file)
+{
+    // Down from the root by name, holding the locks of the path taken (ancestor first), as
+    // a rescan may replace folders meanwhile; comparing names needs no paths built, which
+    // counts in folders of many thousand entries.
+    const std::string folderPath = ExcludeTrailingPathDelimiter(file.Folder);
+    const std::string rootPath = ExcludeTrailingPathDelimiter(root.GetFullPathName());
+    std::vector<std::unique_lock<TNodeLock>> held;
+    const TGroupNode *folder = nullptr;
+    if (folderPath == rootPath) {
+        folder = &root;
+    } else if (root.FileType() != fstComputer
+        && PathStartsWith(IncludeTrailingPathDelimiter(folderPath), IncludeTrailingPathDelimiter(rootPath))) {
+        folder = &root;
+        std::string_view rest = std::string_view(folderPath).substr(IncludeTrailingPathDelimiter(rootPath).size());
+        while (folder && !rest.empty()) {
+            const auto slash = rest.find(PathDelim);
+            const std::string_view name = rest.substr(0, slash);
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+            held.emplace_back(folder->ChildLock());
+            const TGroupNode *next = nullptr;
+            const std::int32_t n = folder->InterlockedChildCount();
+            for (std::int32_t i = 0; i < n && !next; ++i) {
+                const TFileSystemNode *child = folder->GetUnlockedChildNode(i);
+                if (child->IsGroup() && child->FileType() != fstFileGroup && child->Name() == name)
+                    next = static_cast<const TGroupNode *>(child);
+            }
+            folder = next;
+        }
+    } else {
+        // Below all local drives each drive's name is its whole path.
+        const TFileSystemNode *node = root.FindChildNodePath(folderPath);
+        if (node && node->IsGroup() && node->FileType() != fstFileGroup)
+            folder = static_cast<const TGroupNode *>(node);
+    }
+    if (!folder)
+        return nullptr;
+    // A folder's own files and the members of its small-files group never share a name.
+    std::scoped_lock guard(folder->ChildLock());
+    const std::int32_t n = folder->InterlockedChildCount();
+    for (std::int32_t i = 0; i < n; ++i) {
+        TFileSystemNode *child = folder->GetUnlockedChildNode(i);
+        if (child->FileType() == fstFileGroup) {
+            const auto *group = static_cast<const TGroupNode *>(child);
+            std::scoped_lock groupGuard(group->ChildLock());
+            const std::int32_t files = group->InterlockedChildCount();
+            for (std::int32_t j = 0; j < files; ++j)
+                if (TFileSystemNode *member = group->GetUnlockedChildNode(j); member->Name() == file.Name)
+                    return member;
+        } else if (!child->IsGroup() && child->Name() == file.Name) {
+            return child;
+        }
+    }
+    return nullptr;
+}

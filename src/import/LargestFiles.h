@@ -24,3 +24,8 @@ struct TLargeFile
 // then, so this may run while scan threads add nodes (or fold small-files groups away): the
 // list is the state of that moment.
 [[nodiscard]] std::vector<TLargeFile> CollectLargestFiles(const TGroupNode &root, std::size_t count);
+
+// The node of the tree below `root` that a listed file stands for now: looked up again by
+// folder and name, since the list's own node may have been freed or replaced by a rescan
+// meanwhile. Null when the tree no longer holds the file.
+[[nodiscard]] TFileSystemNode *FindLargeFileNode(const TGroupNode &root, const TLargeFile &file);

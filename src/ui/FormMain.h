@@ -92,6 +92,7 @@ public:
     // Brings the rows up to the model: inserted, removed and changed rows while scans run;
     // a rebuild (PopulateTree, scroll position kept) when the top node changed.
     void RefreshTree();
+    // The node of the first selected row of the shown view (folder tree or largest files).
     [[nodiscard]] TFileSystemNode *GetSelectedNode() const;
 
     // --- save (FormMainSave.cpp) ---
@@ -298,6 +299,10 @@ private:
     void DeleteSelection(bool permanent);
     void DeleteEntries(const std::vector<TDeleteEntry> &entries, bool permanent);
     [[nodiscard]] bool IsBusyForDelete(const TDeleteEntry &entry) const;
+    // No scan, no file operation, and the shown analysis is of files on this machine.
+    [[nodiscard]] bool CanDeleteFiles() const;
+    // The analysis shows files of this machine (not an opened file of a folder it lacks).
+    [[nodiscard]] bool ShowsFilesOnDisk() const;
     void TreeContextMenu(const QPoint &pos);
     // Analyses from files (FormMainAnalysisFiles.cpp).
     void CreateAnalysisFileActions();
@@ -309,6 +314,15 @@ private:
     void RefreshLargestFiles();
     void ApplyLargestFilesState();
     void StoreLargestFilesState();
+    void RetranslateLargestFiles();
+    // The selected rows of the list, in order, and the tree's nodes of their files (rows whose
+    // file left the tree are skipped).
+    [[nodiscard]] std::vector<int> SelectedLargestFileRows() const;
+    [[nodiscard]] std::vector<TDeleteEntry> SelectedLargestFiles() const;
+    [[nodiscard]] TFileSystemNode *SelectedLargestFile() const;
+    // Selects the row at `row`, or the last row when the list became shorter.
+    void SelectLargestFileRow(int row);
+    void LargestFilesContextMenu(const QPoint &pos);
     TLargestFilesView *FLargestFiles = nullptr;
     QStackedWidget *FViews = nullptr;
     // Comparison with a saved analysis (FormMainCompare.cpp).

@@ -98,8 +98,8 @@ bool TFormMain::OpenAnalysisFile(const std::string &fileName)
         FLastScanDir = path;
     setWindowTitle(QStringLiteral("Zumbrel - ") + DecodeName(LastPathComponent(fileName)) + QStringLiteral(" (")
         + DecodeName(path) + QStringLiteral(")"));
-    FTree->setVisible(true);
-    FTree->setEnabled(true);
+    // The analysis takes the start page's place, as a scan's does.
+    ShowAnalysisView(path);
     RefreshTree();
     UpdateActions();
     return true;

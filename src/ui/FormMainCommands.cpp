@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QItemSelectionModel>
 #include <QTreeView>
 
@@ -29,6 +31,21 @@ void TFormMain::ActStopScanExecute()
 
 void TFormMain::ActRefreshNodeExecute()
 {
+    if (ShowsLargestFiles()) {
+        // The folders that hold the listed files are read again.
+        std::vector<TDirNode *> folders;
+        for (const TDeleteEntry &file : SelectedLargestFiles()) {
+            TGroupNode *parent = file.Node->Parent();
+            if (parent && parent->FileType() == fstFileGroup)
+                parent = parent->Parent();
+            auto *dir = dynamic_cast<TDirNode *>(parent);
+            if (dir && std::find(folders.begin(), folders.end(), dir) == folders.end())
+                folders.push_back(dir);
+        }
+        for (TDirNode *dir : folders)
+            ScanSubDirNode(dir);
+        return;
+    }
     QItemSelectionModel *selection = FTree->selectionModel();
     const QModelIndexList rows = selection->selectedRows();
     std::vector<TDirNode *> targets;

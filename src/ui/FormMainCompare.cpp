@@ -84,8 +84,8 @@ bool TFormMain::CompareWithFile(const std::string &fileName)
     FComparison = std::move(comparison);
     std::string status = _("Compared with %s: %s grown, %s shrunk");
     status.replace(status.find("%s"), 2, fileName);
-    status.replace(status.find("%s"), 2, "+" + FFileSizeStrProc(FComparison->Growth()));
-    status.replace(status.find("%s"), 2, "-" + FFileSizeStrProc(FComparison->Shrinkage()));
+    status.replace(status.find("%s"), 2, SignedSize(FFileSizeStrProc, FComparison->Growth()));
+    status.replace(status.find("%s"), 2, SignedSize(FFileSizeStrProc, -FComparison->Shrinkage()));
     FCompareStatus->setText(DecodeName(status));
     if (!FCompareStatus->parent() || FCompareStatus->parent() != statusBar())
         statusBar()->addPermanentWidget(FCompareStatus);
@@ -119,6 +119,10 @@ void TFormMain::UpdateChangeColumn()
         // Right of the Size column, where the eye compares.
         const int target = header->visualIndex(1) + 1;
         header->moveSection(header->visualIndex(ChangeColumn), target);
+        // Room for the text and bars on both sides of the middle.
+        const int wide = 2 * header->sectionSize(1);
+        if (header->sectionSize(ChangeColumn) < wide)
+            header->resizeSection(ChangeColumn, wide);
     }
 }
 

@@ -27,6 +27,7 @@
 #include "ui/DeleteCommand.h"
 #include "ui/FormMain.h"
 #include "ui/ItemContextMenu.h"
+#include "ui/LargestFilesView.h"
 #include "ui/UiText.h"
 
 namespace {
@@ -82,7 +83,10 @@ public:
             w->setEnabled(true);
         FForm.activateWindow();
         FForm.raise();
-        FForm.Tree()->setFocus();
+        if (FForm.ShowsLargestFiles())
+            FForm.LargestFilesView()->setFocus();
+        else
+            FForm.Tree()->setFocus();
     }
     TBusyWindow(const TBusyWindow &) = delete;
     TBusyWindow &operator=(const TBusyWindow &) = delete;
@@ -159,16 +163,30 @@ void TFormMain::CreateFileCommandActions()
     FPopupTree->addAction(ActRefreshNode);
 }
 
+bool TFormMain::ShowsFilesOnDisk() const
+{
+    return !ShowsImportedAnalysis() || ImportedPathExists();
+}
+
+bool TFormMain::CanDeleteFiles() const
+{
+    return !FFileOperationRunning && !IsMainScanRunning() && ShowsFilesOnDisk();
+}
+
 void TFormMain::UpdateFileCommandActions()
 {
-    const bool idle = !FFileOperationRunning;
-    const bool mainScan = IsMainScanRunning();
-    const QModelIndexList rows = FTree->selectionModel()->selectedRows();
-    ActDelete->setEnabled(idle && !mainScan && !rows.isEmpty());
+    // Commands on the files behind the rows, of whichever view is shown; none for an opened
+    // analysis of a folder this machine does not have.
+    const bool idle = !FFileOperationRunning && ShowsFilesOnDisk();
+    const bool list = ShowsLargestFiles();
+    const bool anySelected
+        = list ? !SelectedLargestFileRows().empty() : !FTree->selectionModel()->selectedRows().isEmpty();
+    ActDelete->setEnabled(CanDeleteFiles() && anySelected);
     const TFileSystemNode *selected = GetSelectedNode();
     ActShellOpenFile->setEnabled(idle && selected && selected->FileType() == fstFile);
-    ActOpenInExplorer->setEnabled(idle && FTree->isVisible() && selected != nullptr);
-    ActUndoTrash->setEnabled(idle && !mainScan && !FLastTrashed.empty());
+    ActOpenInExplorer->setEnabled(
+        idle && (list ? static_cast<QWidget *>(FLargestFiles) : FTree)->isVisible() && selected != nullptr);
+    ActUndoTrash->setEnabled(!FFileOperationRunning && !IsMainScanRunning() && !FLastTrashed.empty());
     ActionRemoveInvalidRecentItems->setEnabled(FHasInvalidRecentItems);
 }
 
@@ -185,7 +203,7 @@ void TFormMain::RefreshInvalidRecentItems()
 void TFormMain::ActShellOpenFileExecute()
 {
     TFileSystemNode *node = GetSelectedNode();
-    if (!node || node->FileType() != fstFile)
+    if (!node || node->FileType() != fstFile || FFileOperationRunning || !ShowsFilesOnDisk())
         return;
     const std::string path = node->GetFullPathName();
     const std::string name(node->Name());
@@ -209,7 +227,7 @@ void TFormMain::ActShellOpenFileExecute()
 void TFormMain::ActOpenInExplorerExecute()
 {
     const TFileSystemNode *node = GetSelectedNode();
-    if (!node)
+    if (!node || FFileOperationRunning || !ShowsFilesOnDisk())
         return;
     const std::string path = node->GetFullPathName();
     struct stat st
@@ -268,8 +286,13 @@ bool TFormMain::IsBusyForDelete(const TDeleteEntry &entry) const
 
 void TFormMain::DeleteSelection(bool permanent)
 {
-    if (FFileOperationRunning || IsMainScanRunning())
+    if (!CanDeleteFiles())
         return;
+    if (ShowsLargestFiles()) {
+        if (const std::vector<TDeleteEntry> files = SelectedLargestFiles(); !files.empty())
+            DeleteEntries(files, permanent);
+        return;
+    }
     std::vector<TDeleteEntry> entries;
     for (const QModelIndex &index : FTree->selectionModel()->selectedRows()) {
         const TFileTreeModel::TAccess access = FModel->Access(index);
@@ -306,15 +329,20 @@ void TFormMain::DeleteEntries(const std::vector<TDeleteEntry> &entries, bool per
             break;
     }
 
+    // In the list, the row where the first deleted file was takes the selection.
+    const std::vector<int> listRows = ShowsLargestFiles() ? SelectedLargestFileRows() : std::vector<int>();
+    const int listRow = listRows.empty() ? -1 : listRows.front();
+
     TDeleteCommand::TOutcome outcome;
     {
         TBusyWindow busy(*this, FFileOperationRunning);
         outcome = TDeleteCommand::Run(
             this, FRootNode.get(), entries, permanent, FFileSizeStrProc,
             [this](const TDeleteEntry &entry) { return IsBusyForDelete(entry); },
-            [this, survivor] {
+            [this, survivor, listRow] {
                 // The rows of the freed nodes are gone; the rest are brought up to date.
                 RefreshTree();
+                SelectLargestFileRow(listRow);
                 const QModelIndex row = FModel->FindCreatedRow(survivor);
                 if (row.isValid()) {
                     FTree->selectionModel()->setCurrentIndex(

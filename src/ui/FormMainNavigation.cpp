@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 #include "shell/SysImageList.h"
 #include "ui/FormMain.h"
+#include "ui/LargestFilesView.h"
 #include "ui/UiText.h"
 #include "ui/pathbar/PathViewer.h"
 #include "ui/popups/PathMenu.h"
@@ -129,7 +130,10 @@ void TFormMain::ShowAnalysisView(const std::string &path)
 {
     FClientArea->setCurrentIndex(1); // the analysis page: the tree or the largest files
     FTree->setEnabled(true);
-    FTree->setFocus();
+    if (ShowsLargestFiles())
+        FLargestFiles->setFocus();
+    else
+        FTree->setFocus();
     qvPathViewer1->SetPath(PathBarText(path));
 }
 

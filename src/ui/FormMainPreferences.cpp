@@ -96,6 +96,7 @@ void TFormMain::RetranslateUi()
     SetCaptions(ActLargestFiles, _("&Largest Files"), _("Largest Files"),
         _("Shows the largest files of the analysis instead of the folder tree"));
     ActLargestFiles->setIconText(Tr(_("&Largest Files")));
+    RetranslateLargestFiles();
 
     FMenuFile->setTitle(Tr(_("&File")));
     FMenuAnalysis->setTitle(Tr(_("&Analysis")));

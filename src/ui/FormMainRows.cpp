@@ -13,6 +13,8 @@
 
 TFileSystemNode *TFormMain::GetSelectedNode() const
 {
+    if (ShowsLargestFiles())
+        return SelectedLargestFile();
     const QModelIndexList rows = FTree->selectionModel()->selectedRows();
     if (rows.isEmpty())
         return nullptr;

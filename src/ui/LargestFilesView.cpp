@@ -100,6 +100,8 @@ QVariant TLargestFilesModel::data(const QModelIndex &index, int role) const
         return index.column() == ColSize ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     if (role == Qt::ToolTipRole && index.column() == ColName)
         return DecodeName(f.Path());
+    if (role == Qt::AccessibleTextRole && index.column() == ColPercent && FPercentText)
+        return FPercentText(Ratio(index.row()));
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
@@ -178,6 +180,10 @@ TLargestFilesView::TLargestFilesView(QWidget *parent)
     , FModel(new TLargestFilesModel(this))
 {
     setObjectName(QStringLiteral("LargestFiles"));
+    // What a screen reader announces for the list.
+    setAccessibleName(Tr(_("Largest Files")));
+    // Folders differ at their ends more than at their starts.
+    setTextElideMode(Qt::ElideMiddle);
     setModel(FModel);
     setRootIsDecorated(false);
     setUniformRowHeights(true);

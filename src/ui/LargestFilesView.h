@@ -29,6 +29,8 @@ public:
     [[nodiscard]] double Ratio(int row) const;
     // The size text of the window's rounding preference.
     void SetSizeText(std::function<QString(std::int64_t)> sizeText) { FSizeText = std::move(sizeText); }
+    // The text of the percentage bar, which a screen reader reads for the bar's cell.
+    void SetPercentText(std::function<QString(double)> percentText) { FPercentText = std::move(percentText); }
 
     [[nodiscard]] int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     [[nodiscard]] int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -46,6 +48,7 @@ private:
     int FSortColumn = ColSize;
     Qt::SortOrder FSortOrder = Qt::DescendingOrder;
     std::function<QString(std::int64_t)> FSizeText;
+    std::function<QString(double)> FPercentText;
 };
 
 // A flat list of an analysis's largest files (Name, Size, percentage bar, Folder, Date),

@@ -8,6 +8,7 @@
 #include "import/LargestFiles.h"
 #include "import/TreeCompare.h"
 #include "import/TreeDiff.h"
+#include "model/DeleteNodes.h"
 #include "model/TreeTypes.h"
 #include "platform/UnixTime.h"
 #include "platform/fake/FakeDirLister.h"
@@ -24,7 +25,6 @@ protected:
     { }
     ~FakePlatform() override { InstallPlatform(FPrevious); }
 
-private:
     TFakeDirLister FLister;
     TFakeVolumes FVolumes;
     TFakeSystem FSystem;
@@ -131,6 +131,40 @@ TEST_F(LargestFilesTest, LooksIntoGroupsAndBreaksTiesByPath)
         names(CollectLargestFiles(*root, 5)), "/r/a/big=900 /r/top=700 /r/b/c/deep=500 /r/a/small2=30 /r/b/tie=30 ");
     EXPECT_EQ(CollectLargestFiles(*root, 100).size(), 7u);
     EXPECT_TRUE(CollectLargestFiles(*root, 0).empty());
+}
+
+// Rows of the list act on the tree's nodes: every listed file (group members and files of the
+// root included) finds its node again, and one that left the tree finds nothing.
+TEST_F(LargestFilesTest, ListedFilesFindTheirNodesAgain)
+{
+    const auto root = Tree({{"a/small1", 10}, {"a/small2", 30}, {"a/big", 900}, {"b/c/deep", 500}, {"top", 700}}, 100);
+    const std::vector<TLargeFile> files = CollectLargestFiles(*root, 100);
+    ASSERT_EQ(files.size(), 5u);
+    for (const TLargeFile &f : files)
+        EXPECT_EQ(FindLargeFileNode(*root, f), f.Node) << f.Path();
+    TLargeFile gone = files.back(); // a/small1, a member of a's group
+    ASSERT_EQ(gone.Name, "small1");
+    ASSERT_TRUE(RemoveNodeByPath(*root, gone.Path()));
+    EXPECT_EQ(FindLargeFileNode(*root, gone), nullptr);
+    TLargeFile wrongFolder = files.front();
+    wrongFolder.Folder = "/r/b";
+    EXPECT_EQ(FindLargeFileNode(*root, wrongFolder), nullptr);
+    wrongFolder.Folder = "/r/b/c/deep"; // a file, not a folder
+    EXPECT_EQ(FindLargeFileNode(*root, wrongFolder), nullptr);
+
+    // Below all local drives, whose names are whole paths.
+    FVolumes.AddMount("/", dtFixed);
+    FVolumes.AddMount("/home", dtFixed);
+    TFixedDrivesNode drives;
+    auto *home = dynamic_cast<TDirNode *>(drives.FindChildNode("/home"));
+    ASSERT_NE(home, nullptr);
+    auto file = TFileNode::Create("f");
+    file->SetSize(5);
+    home->AddChildDir("u")->AddChildNode(std::move(file));
+    const std::vector<TLargeFile> onDrives = CollectLargestFiles(drives, 10);
+    ASSERT_EQ(onDrives.size(), 1u);
+    EXPECT_EQ(onDrives[0].Path(), "/home/u/f");
+    EXPECT_EQ(FindLargeFileNode(drives, onDrives[0]), onDrives[0].Node);
 }
 
 TEST(HumanSize, PrintsLikeDuDashH)

@@ -1,8 +1,13 @@
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "export/NcduJsonExport.h"
 #include "import/NcduJsonImport.h"
@@ -142,6 +147,90 @@ TEST(NcduJson, RoundTripKeepsReadErrorsMountPointsAndLinks)
     const TImportResult imported = ImportNcduJsonText(text, {0});
     ExpectSameTree(*scanned, *imported.Root);
     EXPECT_EQ(imported.Entries, 7);
+}
+
+// All local drives in one file: the tree of "/" with each drive at its mount point, whether
+// "/" shows that mount point (home), shows another mount above it (mnt, not analysed) or
+// nothing at all (srv). Our import, ncdu and gdu read it with the sum of the drives.
+TEST(NcduJson, AllLocalDrivesBecomeOneTreeOfTheirCommonFolder)
+{
+    // The file system of "/" as its scan sees it (other file systems' mount points are not
+    // entered), and the others.
+    TFakeDirLister rootFs;
+    TFakeDirLister others;
+    TFakeVolumes volumes;
+    TFakeSystem system;
+    const double time = UnixSecondsToLocalDateTime(1'700'000'000);
+    for (const char *mount : {"/", "/home", "/mnt/usb", "/srv/data"})
+        volumes.AddMount(mount, dtFixed);
+    rootFs.AddFile("/etc/conf", 100, time);
+    rootFs.AddDir("/home", time, FileAttr::ReparsePoint);
+    rootFs.AddDir("/mnt", time, FileAttr::ReparsePoint);
+    others.AddFile("/home/u/big", 5000, time);
+    others.AddFile("/mnt/usb/photo", 3000, time);
+    others.AddFile("/srv/data/db", 700, time);
+    PlatformGuard platform({&others, &volumes, &system});
+    std::string text;
+    {
+        TFixedDrivesNode drives;
+        ASSERT_EQ(drives.InterlockedChildCount(), 4);
+        for (std::int32_t i = 0; i < drives.InterlockedChildCount(); ++i) {
+            auto *drive = dynamic_cast<TDirNode *>(drives.GetUnlockedChildNode(i));
+            const std::string path = drive->GetFullPathName();
+            PlatformGuard lister({path == "/" ? &rootFs : &others, &volumes, &system});
+            TDirScanner scanner(drive);
+            scanner.StartScan(path, {0, 0});
+        }
+        drives.RecalcSizeAndFileCount();
+        ASSERT_EQ(drives.GetSize(), 8800);
+        text = Export(drives);
+    }
+    const TImportResult imported = ImportNcduJsonText(text, {0});
+    ASSERT_NE(imported.Root, nullptr);
+    EXPECT_EQ(imported.Root->Name(), "/");
+    EXPECT_EQ(imported.Root->GetSize(), 8800);
+    EXPECT_EQ(imported.Root->FileCount(), 4);
+    for (const auto &[path, size] : std::initializer_list<std::pair<const char *, std::int64_t>> {
+             {"/etc/conf", 100}, {"/home/u/big", 5000}, {"/mnt/usb/photo", 3000}, {"/srv/data/db", 700}}) {
+        const TFileSystemNode *node = imported.Root->FindChildNodePath(path);
+        ASSERT_NE(node, nullptr) << path;
+        EXPECT_EQ(node->GetSize(), size) << path;
+    }
+    // A mount point that became its drive's tree is a folder like any other; each name once.
+    const TFileSystemNode *home = imported.Root->FindChildNode("home");
+    EXPECT_FALSE(home->IsSymLink());
+    EXPECT_EQ(imported.Root->InterlockedChildCount(), 4); // etc, home, mnt, srv
+    EXPECT_EQ(LocalDateTimeToUnixSeconds(home->Timestamp()), 1'700'000'000);
+
+    TempTree files;
+    const std::string ours = files / "drives.json";
+    {
+        std::ofstream out(ours, std::ios::binary);
+        out << text;
+    }
+    const auto run = [](const std::string &command) {
+        std::string output;
+        std::unique_ptr<std::FILE, int (*)(std::FILE *)> pipe(::popen(command.c_str(), "r"), ::pclose);
+        char buffer[4096];
+        while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()))
+            output += buffer;
+        return output;
+    };
+    if (::access("/usr/bin/ncdu", X_OK) == 0) {
+        // ncdu writes back what it read: the same totals.
+        const std::string again = files / "again.json";
+        EXPECT_EQ(std::system(("ncdu -f '" + ours + "' -o '" + again + "' </dev/null").c_str()), 0);
+        const TImportResult back = ImportNcduJsonFile(again, {0});
+        EXPECT_EQ(back.Root->Name(), "/");
+        EXPECT_EQ(back.Root->GetSize(), 8800);
+        EXPECT_EQ(back.Root->FileCount(), 4);
+    }
+    if (::access("/usr/bin/gdu", X_OK) == 0) {
+        // gdu counts 4096 bytes for each folder that records no size: "/", etc, home, u, mnt,
+        // usb, srv and data.
+        const std::string total = run("gdu -f '" + ours + "' -n -p -c -a -s --no-prefix </dev/null");
+        EXPECT_EQ(std::atoll(total.c_str()), 8800 + 8 * 4096) << total;
+    }
 }
 
 TEST(NcduJson, ReadsWhatNcduAndGduWriteAndSkipsUnknownFields)

@@ -56,8 +56,12 @@ private slots:
         WriteFile(present, ExportOf(real.Path()));
         TWindowFixture w;
         TFormMain &form = *w.Form;
+        QVERIFY(form.StartPageShown());
         form.ProcessCommandLine({present});
         QVERIFY(form.ShowsImportedAnalysis());
+        // The analysis is shown, not the start page behind it.
+        QVERIFY(!form.StartPageShown());
+        QVERIFY(form.Tree()->isVisible());
         QCOMPARE(form.ImportedFile(), present);
         QCOMPARE(std::string(form.RootNode()->Name()), real.Path());
         QCOMPARE(form.RootNode()->GetSize(), 3000030);

@@ -1,8 +1,86 @@
 // The "Largest Files" view of the main window on real scans.
+#include <fstream>
+
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 
 #include "UiTestSupport.h"
+#include "shell/ShellServices.h"
+#include "ui/DeleteConfirmDialog.h"
+#include "ui/ItemContextMenu.h"
 #include "ui/LargestFilesView.h"
+
+namespace {
+
+bool Exists(const std::string &path)
+{
+    struct stat st
+    { };
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Records what the window asks of the desktop; starts nothing.
+class TRecordingDesktop final : public IDesktopServices
+{
+public:
+    bool OpenPath(const std::string &path, std::string &) override
+    {
+        Opened.push_back(path);
+        return true;
+    }
+    bool OpenWith(const TDesktopApp &, const std::string &, std::string &) override { return true; }
+    bool ShowInFileManager(const std::string &path, bool selectItem) override
+    {
+        Shown.emplace_back(path, selectItem);
+        return true;
+    }
+    bool OpenUrl(const std::string &) override { return true; }
+    std::vector<std::string> Opened;
+    std::vector<std::pair<std::string, bool>> Shown;
+};
+
+int Confirmations = 0;
+bool Confirm(TDeleteConfirmDialog &)
+{
+    ++Confirmations;
+    return true;
+}
+
+int RowOf(TFormMain &form, const std::string &path)
+{
+    const TLargestFilesModel *model = form.LargestFilesView()->Model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->File(row).Path() == path)
+            return row;
+    return -1;
+}
+
+void SelectRows(TFormMain &form, std::initializer_list<int> rows)
+{
+    TLargestFilesView *view = form.LargestFilesView();
+    view->selectionModel()->clearSelection();
+    for (const int row : rows)
+        view->selectionModel()->setCurrentIndex(
+            view->Model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// Opens the context menu of a row as a right click does and returns it.
+TItemContextMenu *ContextMenuOf(TFormMain &form, int row)
+{
+    TLargestFilesView *view = form.LargestFilesView();
+    view->doItemsLayout();
+    const QPoint pos = view->visualRect(view->Model()->index(row, 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, view->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(view->viewport(), &event);
+    return form.findChild<TItemContextMenu *>();
+}
+
+} // namespace
 
 class LargestFilesViewTest : public QObject
 {
@@ -58,6 +136,141 @@ private slots:
         form.ActStopScan->trigger();
         QVERIFY(w.WaitForScans());
         form.ShowLargestFiles(false);
+    }
+
+    // The rows act on the tree's own nodes: Del and Shift+Del (several rows, a member of a
+    // small-files group), Enter, the file manager and the context menu; the list and the tree
+    // lose the file and the totals go down.
+    void fileCommandsOnRows()
+    {
+        TempTree data;
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.Path()));
+        TRecordingDesktop desktop;
+        IDesktopServices *previousDesktop = InstallDesktopServices(&desktop);
+        TempTree tree;
+        tree.MakeFile("a/big.iso", 9000000);
+        tree.MakeFile("a/small1", 10);
+        tree.MakeFile("a/small2", 20);
+        tree.MakeFile("b/medium.bin", 4000000);
+        tree.MakeFile("b/other.bin", 3000000);
+        tree.MakeFile("top.txt", 2000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessCommandLine({tree.Path()});
+        QVERIFY(w.WaitForScans());
+        TRootNode *root = form.RootNode();
+        auto *a = dynamic_cast<TDirNode *>(root->FindChildNode("a"));
+        auto *b = dynamic_cast<TDirNode *>(root->FindChildNode("b"));
+        QVERIFY(a && a->SmallFilesGroup() && b);
+        form.ShowLargestFiles(true);
+        TLargestFilesView *view = form.LargestFilesView();
+        QCOMPARE(view->Model()->rowCount(), 6);
+        // Opening the tree's node of the row: Enter and the file manager.
+        SelectRows(form, {RowOf(form, tree / "top.txt")});
+        QCOMPARE(form.GetSelectedNode(), root->FindChildNode("top.txt"));
+        form.UpdateActions();
+        QVERIFY(form.ActShellOpenFile->isEnabled());
+        QVERIFY(form.ActOpenInExplorer->isEnabled());
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(desktop.Opened, std::vector<std::string> {tree / "top.txt"});
+        form.ActOpenInExplorer->trigger();
+        QCOMPARE(desktop.Shown.back(), std::make_pair(tree / "top.txt", true));
+
+        // Del on two rows of different folders: both go to the Trash.
+        TDeleteConfirmDialog::TestAnswer = Confirm;
+        Confirmations = 0;
+        SelectRows(form, {RowOf(form, tree / "a/big.iso"), RowOf(form, tree / "b/other.bin")});
+        form.UpdateActions();
+        QVERIFY(form.ActDelete->isEnabled());
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(Confirmations, 1);
+        QVERIFY(!Exists(tree / "a/big.iso"));
+        QVERIFY(!Exists(tree / "b/other.bin"));
+        QVERIFY(Exists(data / "Trash/files/big.iso"));
+        QVERIFY(Exists(data / "Trash/files/other.bin"));
+        QCOMPARE(a->FindChildNode("big.iso"), nullptr);
+        QCOMPARE(b->FindChildNode("other.bin"), nullptr);
+        QCOMPARE(a->GetSize(), 30);
+        QCOMPARE(root->GetSize(), 6000030);
+        QCOMPARE(root->FileCount(), 4);
+        QCOMPARE(view->Model()->rowCount(), 4);
+        QCOMPARE(RowOf(form, tree / "a/big.iso"), -1);
+        // The first deleted row's place keeps the selection.
+        QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+
+        // Shift+Del on a member of a small-files group removes it for good.
+        SelectRows(form, {RowOf(form, tree / "a/small2")});
+        QCOMPARE(form.GetSelectedNode()->Parent(), a->SmallFilesGroup());
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(!Exists(tree / "a/small2"));
+        QVERIFY(!Exists(data / "Trash/files/small2"));
+        QCOMPARE(a->GetSize(), 10);
+        QCOMPARE(root->GetSize(), 6000010);
+        QCOMPARE(RowOf(form, tree / "a/small2"), -1);
+
+        // The context menu of a row offers the path's commands; its Move to Trash deletes.
+        const int row = RowOf(form, tree / "b/medium.bin");
+        TItemContextMenu *menu = ContextMenuOf(form, row);
+        QVERIFY(menu);
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(menu->Path(), tree / "b/medium.bin");
+        QVERIFY(menu->ActOpen->isEnabled());
+        QVERIFY(menu->ActMoveToTrash->isEnabled());
+        QVERIFY(menu->ActDeletePermanently->isEnabled());
+        menu->ActMoveToTrash->trigger();
+        menu->close();
+        QTRY_VERIFY(!Exists(tree / "b/medium.bin"));
+        QVERIFY(Exists(data / "Trash/files/medium.bin"));
+        QCOMPARE(b->GetSize(), 0);
+        QCOMPARE(root->GetSize(), 2000010);
+        QCOMPARE(RowOf(form, tree / "b/medium.bin"), -1);
+        QCOMPARE(view->Model()->rowCount(), 2);
+
+        TDeleteConfirmDialog::TestAnswer = nullptr;
+        InstallDesktopServices(previousDesktop);
+    }
+
+    // An opened analysis of a folder this machine lacks: no command touches the disk, in the
+    // list as in the tree.
+    void noFileCommandsForAFolderOfAnotherMachine()
+    {
+        TempTree files;
+        const std::string json = files / "elsewhere.json";
+        std::ofstream(json) << "[1,2,{\"progname\":\"ncdu\"},[{\"name\":\"/no/such/folder/here\"},"
+                               "{\"name\":\"big.bin\",\"asize\":3000000},{\"name\":\"small.bin\",\"asize\":2000000}]]";
+        TDeleteConfirmDialog::TestAnswer = Confirm;
+        Confirmations = 0;
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        QVERIFY(form.OpenAnalysisFile(json));
+        for (const bool list : {true, false}) {
+            form.ShowLargestFiles(list);
+            if (list) {
+                QCOMPARE(form.LargestFilesView()->Model()->rowCount(), 2);
+                SelectRows(form, {0});
+            } else {
+                form.Tree()->selectionModel()->setCurrentIndex(
+                    form.Model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            }
+            QVERIFY(form.GetSelectedNode());
+            form.UpdateActions();
+            QVERIFY(!form.ActDelete->isEnabled());
+            QVERIFY(!form.ActShellOpenFile->isEnabled());
+            QVERIFY(!form.ActOpenInExplorer->isEnabled());
+            form.ActDeleteExecute();
+            QCOMPARE(Confirmations, 0);
+        }
+        form.ShowLargestFiles(true);
+        TItemContextMenu *menu = ContextMenuOf(form, 0);
+        QVERIFY(menu);
+        QVERIFY(!menu->ActMoveToTrash->isEnabled());
+        QVERIFY(!menu->ActDeletePermanently->isEnabled());
+        menu->close();
+        TDeleteConfirmDialog::TestAnswer = nullptr;
     }
 
     void layoutPersistsInItsOwnKeys()
