@@ -290,7 +290,12 @@ void TFileTreeModel::ApplyReorders(std::vector<TReorder> &reorders)
 {
     if (reorders.empty())
         return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Naming the folders lets a view lay out only their rows again.
+    QList<QPersistentModelIndex> parents;
+    parents.reserve(static_cast<qsizetype>(reorders.size()));
+    for (const TReorder &reorder : reorders)
+        parents.push_back(IndexOf(*reorder.Row));
+    emit layoutAboutToBeChanged(parents, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<std::pair<TRow *, int>> rows;
     rows.reserve(static_cast<std::size_t>(before.size()));
@@ -311,7 +316,7 @@ void TFileTreeModel::ApplyReorders(std::vector<TReorder> &reorders)
     for (const auto &[row, column] : rows)
         after.push_back(row ? IndexOf(*row, column) : QModelIndex());
     changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit layoutChanged(parents, QAbstractItemModel::VerticalSortHint);
     reorders.clear();
 }
 
@@ -342,7 +347,7 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
     std::vector<TRow *> emptiedRows;
     bool live = false;
     bool wasLive = row.Live;
-    bool hintsChanged = false;
+    std::vector<TRow *> hintRows;
     {
         // Read the live children under the folder's lock (and, for a small-files group, its
         // folder's lock, which keeps the group alive); Qt hears of the changes after that.
@@ -412,7 +417,8 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
             if (child->Node->IsGroup() && !child->Created && !child->HasChildrenHint) {
                 auto *childGroup = static_cast<TGroupNode *>(child->Node);
                 child->HasChildrenHint = childGroup->HasChildren() || !childGroup->IsEmpty();
-                hintsChanged = hintsChanged || child->HasChildrenHint;
+                if (child->HasChildrenHint)
+                    hintRows.push_back(child.get());
             }
         }
         for (const auto &child : added)
@@ -436,8 +442,7 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
     }
     if (!order.empty() && !IsIdentity(order))
         reorders.push_back({&row, std::move(order)});
-    if (hintsChanged)
-        FHintsChanged = true;
+    FHintRows.insert(FHintRows.end(), hintRows.begin(), hintRows.end());
     if ((live || wasLive || what == TRefresh::Everything) && !row.Children.empty())
         FChangedRows.push_back(&row);
     if (emptied)
@@ -453,7 +458,7 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
     }
     FChangedRows.clear();
     FEmptiedRows.clear();
-    FHintsChanged = false;
+    FHintRows.clear();
     std::vector<TReorder> reorders;
     // Parents before their children: a row removed with its parent is never visited.
     std::vector<TRow *> pending {FTop.get()};
@@ -467,12 +472,10 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
             if (child->Created)
                 pending.push_back(child.get());
     }
-    // The view learns of new expand buttons only when it lays its rows out again.
-    if (FHintsChanged && reorders.empty()) {
-        emit layoutAboutToBeChanged();
-        emit layoutChanged();
-    }
     ApplyReorders(reorders);
+    // A view learns of a new expand button from a change report of the row's first cell.
+    for (const TRow *row : FHintRows)
+        emit dataChanged(IndexOf(*row), IndexOf(*row));
     if (FTop->Node && FTop->Node->IsGroup()) {
         const bool live = static_cast<const TGroupNode *>(FTop->Node)->Scanning();
         if (live || FTop->Live || what == TRefresh::Everything)
@@ -486,6 +489,7 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
             emptied->push_back(IndexOf(*row));
     FChangedRows.clear();
     FEmptiedRows.clear();
+    FHintRows.clear();
     return false;
 }
 

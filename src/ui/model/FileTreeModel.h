@@ -144,10 +144,10 @@ private:
     IFileTreeOwner &FOwner;
     std::unique_ptr<TRow> FTop;
     // Scratch of one refresh: parents whose children's cells changed, rows that became empty
-    // or not, whether a collapsed row gained children.
+    // or not, rows not opened yet that gained children.
     std::vector<const TRow *> FChangedRows;
     std::vector<const TRow *> FEmptiedRows;
-    bool FHintsChanged = false;
+    std::vector<const TRow *> FHintRows;
     int FSortColumn = 1;
     Qt::SortOrder FSortOrder = Qt::DescendingOrder;
 };
