@@ -18,6 +18,7 @@ struct TFileTreeModel::TRow
     bool Created = false; // Children holds the node's children
     bool Live = false; // the node was being scanned at the last refresh: its children change
     bool Empty = false; // the owner reported the row's cells empty (spanned)
+    std::int64_t Below = 0; // rows created below this one, at any depth
     // The node's child count and last child at the last refresh: a list that only grows at its
     // end, and whose folded group's file comes back at the end, is unchanged when both are.
     std::int32_t SeenCount = 0;
@@ -27,6 +28,16 @@ struct TFileTreeModel::TRow
     QString Name;
     std::vector<std::unique_ptr<TRow>> Children;
 };
+
+namespace {
+
+template <typename TRowType> void AddBelow(TRowType *row, std::int64_t count)
+{
+    for (TRowType *up = row; up; up = up->Parent)
+        up->Below += count;
+}
+
+} // namespace
 
 // A new order of one row's children: position i takes the child that was at Order[i].
 struct TFileTreeModel::TReorder
@@ -41,6 +52,11 @@ bool IsFileGroup(const TFileSystemNode *node)
 {
     return node && node->FileType() == fstFileGroup;
 }
+
+// A view lays out again every open row below a folder whose rows move; while a scan runs,
+// folders with this many rows below are put in order again only after a pause.
+constexpr std::int64_t ManyRowsBelow = 10000;
+constexpr std::int64_t ManyRowsSortPauseMs = 2000;
 
 bool IsIdentity(const std::vector<std::size_t> &order)
 {
@@ -246,6 +262,7 @@ void TFileTreeModel::CreateChildren(TRow &row) const
         nodes.push_back(group->GetUnlockedChildNode(i));
         made.push_back(MakeRow(nodes.back(), row, i));
     }
+    AddBelow(&row, count);
     row.Live = group->Scanning();
     row.SeenCount = count;
     row.SeenLast = count > 0 ? nodes.back() : nullptr;
@@ -333,6 +350,10 @@ void TFileTreeModel::sort(int column, Qt::SortOrder order)
 void TFileTreeModel::RemoveRows(TRow &parent, int first, int last)
 {
     beginRemoveRows(IndexOf(parent), first, last);
+    std::int64_t removed = 0;
+    for (int i = first; i <= last; ++i)
+        removed += 1 + parent.Children[static_cast<std::size_t>(i)]->Below;
+    AddBelow(&parent, -removed);
     parent.Children.erase(parent.Children.begin() + first, parent.Children.begin() + last + 1);
     for (std::size_t i = static_cast<std::size_t>(first); i < parent.Children.size(); ++i)
         parent.Children[i]->Row = static_cast<int>(i);
@@ -434,14 +455,23 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
     if (!added.empty()) {
         const int first = static_cast<int>(row.Children.size());
         beginInsertRows(IndexOf(row), first, first + static_cast<int>(added.size()) - 1);
+        AddBelow(&row, static_cast<std::int64_t>(added.size()));
         for (auto &child : added) {
             child->Row = static_cast<int>(row.Children.size());
             row.Children.push_back(std::move(child));
         }
         endInsertRows();
     }
-    if (!order.empty() && !IsIdentity(order))
-        reorders.push_back({&row, std::move(order)});
+    if (!order.empty() && !IsIdentity(order)) {
+        if (what == TRefresh::Changed && row.Below >= ManyRowsBelow) {
+            if (FManyRowsSorted.isValid() && FManyRowsSorted.elapsed() < ManyRowsSortPauseMs)
+                order.clear(); // new rows stay at the end until then
+            else
+                FManyRowsSortedNow = true;
+        }
+        if (!order.empty())
+            reorders.push_back({&row, std::move(order)});
+    }
     FHintRows.insert(FHintRows.end(), hintRows.begin(), hintRows.end());
     if ((live || wasLive || what == TRefresh::Everything) && !row.Children.empty())
         FChangedRows.push_back(&row);
@@ -459,6 +489,7 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
     FChangedRows.clear();
     FEmptiedRows.clear();
     FHintRows.clear();
+    FManyRowsSortedNow = false;
     std::vector<TReorder> reorders;
     // Parents before their children: a row removed with its parent is never visited.
     std::vector<TRow *> pending {FTop.get()};
@@ -472,6 +503,8 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
             if (child->Created)
                 pending.push_back(child.get());
     }
+    if (FManyRowsSortedNow)
+        FManyRowsSorted.start();
     ApplyReorders(reorders);
     // A view learns of a new expand button from a change report of the row's first cell.
     for (const TRow *row : FHintRows)

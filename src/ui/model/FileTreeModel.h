@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QAbstractItemModel>
+#include <QElapsedTimer>
 #include <QIcon>
 
 #include "model/TreeTypes.h"
@@ -69,7 +70,8 @@ public:
     // Brings the created rows up to the model: rows of new children are inserted, rows of
     // children that went away (folded groups) removed, the children of folders being scanned
     // (or, with Everything, of every created row) sorted again by their current values, and
-    // their cells reported changed. A new top node rebuilds every row instead: returns true
+    // their cells reported changed. With Changed, a folder with many rows below is sorted
+    // again at most every two seconds: a view lays out all those rows again. A new top node rebuilds every row instead: returns true
     // then. `emptied` receives the rows whose cells changed between empty and not (failures).
     bool Refresh(TRefresh what, QModelIndexList *emptied = nullptr);
     // Before the user interface thread frees nodes: drops the rows of `node`'s children, or
@@ -148,6 +150,9 @@ private:
     std::vector<const TRow *> FChangedRows;
     std::vector<const TRow *> FEmptiedRows;
     std::vector<const TRow *> FHintRows;
+    // When folders with many rows below were last put in order while a scan ran.
+    QElapsedTimer FManyRowsSorted;
+    bool FManyRowsSortedNow = false;
     int FSortColumn = 1;
     Qt::SortOrder FSortOrder = Qt::DescendingOrder;
 };
