@@ -416,9 +416,20 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
             }
             std::sort(removed.begin(), removed.end());
         }
-        for (std::size_t i = 0; i < current.size(); ++i)
-            if (!shown[i])
-                added.push_back(MakeRow(current[i], row, static_cast<int>(i)));
+        // New rows of a folder with many rows below wait like its reorders; the next refresh
+        // looks again.
+        const bool hold = same && what == TRefresh::Changed && row.Below >= ManyRowsBelow && !ManyRowsMayMove();
+        for (std::size_t i = 0; i < current.size(); ++i) {
+            if (shown[i])
+                continue;
+            if (hold) {
+                row.SeenCount = -1;
+                continue;
+            }
+            added.push_back(MakeRow(current[i], row, static_cast<int>(i)));
+        }
+        if (!added.empty() && what == TRefresh::Changed && row.Below >= ManyRowsBelow)
+            FManyRowsSortedNow = true;
         const bool changing = live || wasLive || what == TRefresh::Everything;
         std::vector<TFileSystemNode *> nodes;
         nodes.reserve(row.Children.size() + added.size());
@@ -464,8 +475,8 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
     }
     if (!order.empty() && !IsIdentity(order)) {
         if (what == TRefresh::Changed && row.Below >= ManyRowsBelow) {
-            if (FManyRowsSorted.isValid() && FManyRowsSorted.elapsed() < ManyRowsSortPauseMs)
-                order.clear(); // new rows stay at the end until then
+            if (!ManyRowsMayMove())
+                order.clear();
             else
                 FManyRowsSortedNow = true;
         }
@@ -478,6 +489,11 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
     if (emptied)
         for (TRow *child : emptiedRows)
             FEmptiedRows.push_back(child);
+}
+
+bool TFileTreeModel::ManyRowsMayMove() const
+{
+    return !FManyRowsSorted.isValid() || FManyRowsSorted.elapsed() >= ManyRowsSortPauseMs;
 }
 
 bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
@@ -640,6 +656,8 @@ QVariant TFileTreeModel::data(const QModelIndex &index, int role) const
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(ColumnAlignment(index.column()));
+    case RowsBelowRole:
+        return QVariant::fromValue(static_cast<qlonglong>(row->Below));
     default:
         return {};
     }

@@ -7,11 +7,14 @@
 #include <QSet>
 #include <QSignalBlocker>
 
+#include "ui/model/FileTreeModel.h"
+
 namespace {
 
 // Beyond this many folders a layout of every open row costs less than laying out each one:
 // every folder laid out again moves the view's list of open rows behind it.
 constexpr std::size_t MaxPartialFolders = 8;
+constexpr qlonglong MaxPartialRowsBelow = 20000;
 
 } // namespace
 
@@ -108,7 +111,13 @@ void TFileTreeView::doItemsLayout()
                 folders.push_back(folder);
         }
     }
-    const bool partial = !FFull && !FRelayout.empty() && folders.size() <= MaxPartialFolders;
+    // Laying out a folder again moves the view's list of rows behind it once for every open
+    // folder inside: past some rows below, one layout of every row costs less.
+    qlonglong below = 0;
+    for (const QModelIndex &folder : folders)
+        below += folder.data(TFileTreeModel::RowsBelowRole).toLongLong();
+    const bool partial
+        = !FFull && !FRelayout.empty() && folders.size() <= MaxPartialFolders && below <= MaxPartialRowsBelow;
     FRelayout.clear();
     if (!partial) {
         FFull = false;
