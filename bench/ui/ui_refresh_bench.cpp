@@ -7,7 +7,8 @@
 // only from this program's ticks, one every 500 ms (the default refresh rate). Rounds run the
 // window and the command line program in turn; the command line program is looked for next to
 // this one. The Stop run stops the scan at the first tick that shows STOP_ROWS rows.
-// Runs on any Qt platform (QT_QPA_PLATFORM=offscreen for none).
+// Runs on any Qt platform (QT_QPA_PLATFORM=offscreen for none); ZUMBREL_BENCH_TICKS=1 prints
+// every tick with the rows shown and the layouts it caused.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
