@@ -27,6 +27,7 @@
 #include "ui/FileTreeDelegate.h"
 #include "ui/QtUiDispatcher.h"
 #include "ui/UiText.h"
+#include "ui/model/FileTreeView.h"
 #include "ui/startpage/FavoriteListView.h"
 
 // The window as an assembly: it creates its parts, lays them out, owns the actions, menus and
@@ -268,7 +269,7 @@ void TFormMain::CreateImages()
 void TFormMain::CreateTree()
 {
     FModel = new TFileTreeModel(*this, this);
-    FTree = new QTreeView(this);
+    FTree = new TFileTreeView(this);
     FTree->setObjectName(QStringLiteral("VirtualFileTree"));
     FTree->setModel(FModel);
     FTree->setItemDelegate(new TFileTreeDelegate(*this, *FModel, FTree));

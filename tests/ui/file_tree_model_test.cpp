@@ -1,4 +1,6 @@
 // The tree-grid adapter and the window's cell callbacks over real node trees.
+#include <functional>
+
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
@@ -13,6 +15,7 @@
 #include "UiTestSupport.h"
 #include "model/common/Translate.h"
 #include "platform/Platform.h"
+#include "ui/model/FileTreeView.h"
 
 namespace {
 
@@ -38,6 +41,38 @@ QStringList ChildNames(const TFileTreeModel &model, const QModelIndex &parent)
     for (int i = 0; i < model.rowCount(parent); ++i)
         names << model.index(i, 0, parent).data().toString();
     return names;
+}
+
+// The rows the view has laid out, top to bottom, must be the model's rows under open folders:
+// a layout of only some folders that missed a change shows up here.
+void CompareLaidOutRows(const QTreeView &view)
+{
+    const QAbstractItemModel &model = *view.model();
+    QList<QModelIndex> expected;
+    std::vector<QModelIndex> pending;
+    for (int i = model.rowCount() - 1; i >= 0; --i)
+        pending.push_back(model.index(i, 0));
+    while (!pending.empty()) {
+        const QModelIndex index = pending.back();
+        pending.pop_back();
+        expected.push_back(index);
+        if (view.isExpanded(index))
+            for (int i = model.rowCount(index) - 1; i >= 0; --i)
+                pending.push_back(model.index(i, 0, index));
+    }
+    QList<QModelIndex> shown;
+    for (QModelIndex index = model.index(0, 0); index.isValid(); index = view.indexBelow(index))
+        shown.push_back(index);
+    QCOMPARE(shown.size(), expected.size());
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        QVERIFY2(shown[i] == expected[i], qPrintable(QStringLiteral("row %1 of %2 differs").arg(i).arg(shown.size())));
+}
+
+std::unique_ptr<TDirNode> MakeDir(std::string_view name)
+{
+    auto dir = std::make_unique<TDirNode>();
+    dir->SetName(name);
+    return dir;
 }
 
 } // namespace
@@ -106,11 +141,16 @@ private slots:
             }
             w.Form->Tree()->viewport()->repaint();
             w.Form->RefreshTree();
+            QCoreApplication::processEvents();
+            CompareLaidOutRows(*w.Form->Tree());
+            if (QTest::currentTestFailed())
+                return;
             QTest::qWait(20);
             ++rounds;
         }
         QVERIFY(w.WaitForScans());
         w.Form->RefreshTree();
+        CompareLaidOutRows(*w.Form->Tree());
         QCOMPARE(resets.count(), 0);
         QVERIFY(kept.isValid());
         QCOMPARE(w.Form->Tree()->currentIndex(), QModelIndex(kept));
@@ -448,6 +488,127 @@ private slots:
         QCOMPARE(ChildNames(model, model.index(0, 0)), (QStringList {QStringLiteral("big"), QStringLiteral("only")}));
         for (int i = 0; i < 2; ++i)
             QVERIFY(!model.Access(model.index(i, 0, top)).Stale());
+    }
+
+    // The view lays out again only the open folders whose rows came or moved, and its rows
+    // stay those of the model through insertions into open and closed folders, reorders at
+    // several depths, folders opened while such a layout is pending, and a removal.
+    void viewLaysOutChangedFoldersOnly()
+    {
+        TRootDirNode root;
+        root.SetName("/x");
+        root.SetScanning(true);
+        std::vector<TDirNode *> dirs;
+        for (const char *name : {"a", "b", "c"}) {
+            auto dir = MakeDir(name);
+            dirs.push_back(dir.get());
+            dir->SetScanning(true);
+            for (int i = 0; i < 3; ++i) {
+                auto sub = MakeDir(std::string(name) + std::to_string(i));
+                AddFile(*sub, "f", 10 + i);
+                sub->IncSize(10 + i);
+                sub->IncFileCount(1);
+                dir->IncSize(10 + i);
+                dir->IncFileCount(1);
+                dir->AddChildNode(std::move(sub));
+            }
+            root.IncSize(dir->GetSize());
+            root.AddChildNode(std::move(dir));
+        }
+        struct TOwner final : IFileTreeOwner
+        {
+            TFileSystemNode *Top = nullptr;
+            TFileSystemNode *TopNode() const override { return Top; }
+            TSortKey SortKey(const TFileSystemNode *n, int) const override { return {n ? n->GetSize() : 0, 0, {}}; }
+            int CompareSortKeys(const TSortKey &a, const TSortKey &b, int) const override
+            {
+                return a.Number < b.Number ? -1 : (a.Number > b.Number ? 1 : 0);
+            }
+            QString GetText(const TFileSystemNode *n, int, TTextType) const override
+            {
+                return n ? QString::fromStdString(std::string(n->Name())) : QString();
+            }
+            bool GetCellIsEmpty(const TFileSystemNode *, int) const override { return false; }
+            QString HeaderText(int) const override { return {}; }
+        } owner;
+        owner.Top = &root;
+        TFileTreeModel model(owner);
+        model.Rebuild();
+        TFileTreeView view;
+        view.setModel(&model);
+        view.resize(400, 300);
+        view.show();
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QModelIndex top = model.index(0, 0);
+        view.expand(top);
+        for (int i = 0; i < model.rowCount(top); ++i) {
+            const QModelIndex dir = model.index(i, 0, top);
+            view.expand(dir);
+            // The sub-folders of c and the last one of b stay closed.
+            if (dir.data().toString() == QStringLiteral("c"))
+                continue;
+            const int open = model.rowCount(dir) - (dir.data().toString() == QStringLiteral("b") ? 1 : 0);
+            for (int j = 0; j < open; ++j)
+                view.expand(model.index(j, 0, dir));
+        }
+        QCoreApplication::processEvents();
+        CompareLaidOutRows(view);
+        const int full = view.FullLayoutCount();
+        const auto step = [&](const std::function<void()> &change) {
+            change();
+            model.Refresh(TFileTreeModel::TRefresh::Changed);
+            QCoreApplication::processEvents();
+            CompareLaidOutRows(view);
+        };
+        const auto grow = [&](TDirNode &dir, std::string_view name, std::int64_t size) {
+            AddFile(dir, name, size);
+            for (TGroupNode *up = dir.Parent(); up; up = up->Parent()) {
+                up->IncSize(size);
+                up->IncFileCount(1);
+            }
+        };
+        // New rows in an open folder, and a sub-folder growing past its siblings.
+        step([&] { grow(*dirs[1], "new", 500); });
+        QVERIFY(!QTest::currentTestFailed());
+        auto *sub = static_cast<TDirNode *>(dirs[0]->GetUnlockedChildNode(0));
+        step([&] { grow(*sub, "more", 1000); });
+        QVERIFY(!QTest::currentTestFailed());
+        // Closed folders first opened while a layout of some folders is pending: one inside
+        // a folder laid out then, one elsewhere.
+        const auto rowNamed = [&](const QString &name) {
+            for (int i = 0; i < model.rowCount(top); ++i)
+                if (model.index(i, 0, top).data().toString() == name)
+                    return model.index(i, 0, top);
+            return QModelIndex();
+        };
+        step([&] {
+            grow(*dirs[2], "late", 5);
+            model.Refresh(TFileTreeModel::TRefresh::Changed);
+            view.expand(model.index(0, 0, rowNamed(QStringLiteral("c"))));
+            const QModelIndex b = rowNamed(QStringLiteral("b"));
+            for (int j = 0; j < model.rowCount(b); ++j)
+                view.expand(model.index(j, 0, b));
+        });
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(view.FullLayoutCount(), full);
+        QVERIFY(view.PartialLayoutCount() > 0);
+        // Folders done: the last reorders; then every row sorted again by a header click.
+        step([&] {
+            for (TDirNode *dir : dirs)
+                dir->SetScanning(false);
+            root.SetScanning(false);
+        });
+        QVERIFY(!QTest::currentTestFailed());
+        model.sort(1, Qt::AscendingOrder);
+        QCoreApplication::processEvents();
+        CompareLaidOutRows(view);
+        QVERIFY(!QTest::currentTestFailed());
+        // A removal lays out every row.
+        model.ForgetChildren(dirs[1]);
+        dirs[1]->Clear();
+        QCoreApplication::processEvents();
+        CompareLaidOutRows(view);
+        QVERIFY(view.FullLayoutCount() > full);
     }
 };
 

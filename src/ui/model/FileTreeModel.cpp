@@ -18,6 +18,7 @@ struct TFileTreeModel::TRow
     bool Created = false; // Children holds the node's children
     bool Live = false; // the node was being scanned at the last refresh: its children change
     bool Empty = false; // the owner reported the row's cells empty (spanned)
+    std::int64_t Below = 0; // rows created below this one, at any depth
     // The node's child count and last child at the last refresh: a list that only grows at its
     // end, and whose folded group's file comes back at the end, is unchanged when both are.
     std::int32_t SeenCount = 0;
@@ -27,6 +28,16 @@ struct TFileTreeModel::TRow
     QString Name;
     std::vector<std::unique_ptr<TRow>> Children;
 };
+
+namespace {
+
+template <typename TRowType> void AddBelow(TRowType *row, std::int64_t count)
+{
+    for (TRowType *up = row; up; up = up->Parent)
+        up->Below += count;
+}
+
+} // namespace
 
 // A new order of one row's children: position i takes the child that was at Order[i].
 struct TFileTreeModel::TReorder
@@ -41,6 +52,11 @@ bool IsFileGroup(const TFileSystemNode *node)
 {
     return node && node->FileType() == fstFileGroup;
 }
+
+// A view lays out again every open row below a folder whose rows move; while a scan runs,
+// folders with this many rows below are put in order again only after a pause.
+constexpr std::int64_t ManyRowsBelow = 10000;
+constexpr std::int64_t ManyRowsSortPauseMs = 2000;
 
 bool IsIdentity(const std::vector<std::size_t> &order)
 {
@@ -246,6 +262,7 @@ void TFileTreeModel::CreateChildren(TRow &row) const
         nodes.push_back(group->GetUnlockedChildNode(i));
         made.push_back(MakeRow(nodes.back(), row, i));
     }
+    AddBelow(&row, count);
     row.Live = group->Scanning();
     row.SeenCount = count;
     row.SeenLast = count > 0 ? nodes.back() : nullptr;
@@ -290,7 +307,12 @@ void TFileTreeModel::ApplyReorders(std::vector<TReorder> &reorders)
 {
     if (reorders.empty())
         return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Naming the folders lets a view lay out only their rows again.
+    QList<QPersistentModelIndex> parents;
+    parents.reserve(static_cast<qsizetype>(reorders.size()));
+    for (const TReorder &reorder : reorders)
+        parents.push_back(IndexOf(*reorder.Row));
+    emit layoutAboutToBeChanged(parents, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<std::pair<TRow *, int>> rows;
     rows.reserve(static_cast<std::size_t>(before.size()));
@@ -311,7 +333,7 @@ void TFileTreeModel::ApplyReorders(std::vector<TReorder> &reorders)
     for (const auto &[row, column] : rows)
         after.push_back(row ? IndexOf(*row, column) : QModelIndex());
     changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit layoutChanged(parents, QAbstractItemModel::VerticalSortHint);
     reorders.clear();
 }
 
@@ -328,6 +350,10 @@ void TFileTreeModel::sort(int column, Qt::SortOrder order)
 void TFileTreeModel::RemoveRows(TRow &parent, int first, int last)
 {
     beginRemoveRows(IndexOf(parent), first, last);
+    std::int64_t removed = 0;
+    for (int i = first; i <= last; ++i)
+        removed += 1 + parent.Children[static_cast<std::size_t>(i)]->Below;
+    AddBelow(&parent, -removed);
     parent.Children.erase(parent.Children.begin() + first, parent.Children.begin() + last + 1);
     for (std::size_t i = static_cast<std::size_t>(first); i < parent.Children.size(); ++i)
         parent.Children[i]->Row = static_cast<int>(i);
@@ -342,7 +368,7 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
     std::vector<TRow *> emptiedRows;
     bool live = false;
     bool wasLive = row.Live;
-    bool hintsChanged = false;
+    std::vector<TRow *> hintRows;
     {
         // Read the live children under the folder's lock (and, for a small-files group, its
         // folder's lock, which keeps the group alive); Qt hears of the changes after that.
@@ -390,9 +416,20 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
             }
             std::sort(removed.begin(), removed.end());
         }
-        for (std::size_t i = 0; i < current.size(); ++i)
-            if (!shown[i])
-                added.push_back(MakeRow(current[i], row, static_cast<int>(i)));
+        // New rows of a folder with many rows below wait like its reorders; the next refresh
+        // looks again.
+        const bool hold = same && what == TRefresh::Changed && row.Below >= ManyRowsBelow && !ManyRowsMayMove();
+        for (std::size_t i = 0; i < current.size(); ++i) {
+            if (shown[i])
+                continue;
+            if (hold) {
+                row.SeenCount = -1;
+                continue;
+            }
+            added.push_back(MakeRow(current[i], row, static_cast<int>(i)));
+        }
+        if (!added.empty() && what == TRefresh::Changed && row.Below >= ManyRowsBelow)
+            FManyRowsSortedNow = true;
         const bool changing = live || wasLive || what == TRefresh::Everything;
         std::vector<TFileSystemNode *> nodes;
         nodes.reserve(row.Children.size() + added.size());
@@ -412,7 +449,8 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
             if (child->Node->IsGroup() && !child->Created && !child->HasChildrenHint) {
                 auto *childGroup = static_cast<TGroupNode *>(child->Node);
                 child->HasChildrenHint = childGroup->HasChildren() || !childGroup->IsEmpty();
-                hintsChanged = hintsChanged || child->HasChildrenHint;
+                if (child->HasChildrenHint)
+                    hintRows.push_back(child.get());
             }
         }
         for (const auto &child : added)
@@ -428,21 +466,34 @@ void TFileTreeModel::RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> 
     if (!added.empty()) {
         const int first = static_cast<int>(row.Children.size());
         beginInsertRows(IndexOf(row), first, first + static_cast<int>(added.size()) - 1);
+        AddBelow(&row, static_cast<std::int64_t>(added.size()));
         for (auto &child : added) {
             child->Row = static_cast<int>(row.Children.size());
             row.Children.push_back(std::move(child));
         }
         endInsertRows();
     }
-    if (!order.empty() && !IsIdentity(order))
-        reorders.push_back({&row, std::move(order)});
-    if (hintsChanged)
-        FHintsChanged = true;
+    if (!order.empty() && !IsIdentity(order)) {
+        if (what == TRefresh::Changed && row.Below >= ManyRowsBelow) {
+            if (!ManyRowsMayMove())
+                order.clear();
+            else
+                FManyRowsSortedNow = true;
+        }
+        if (!order.empty())
+            reorders.push_back({&row, std::move(order)});
+    }
+    FHintRows.insert(FHintRows.end(), hintRows.begin(), hintRows.end());
     if ((live || wasLive || what == TRefresh::Everything) && !row.Children.empty())
         FChangedRows.push_back(&row);
     if (emptied)
         for (TRow *child : emptiedRows)
             FEmptiedRows.push_back(child);
+}
+
+bool TFileTreeModel::ManyRowsMayMove() const
+{
+    return !FManyRowsSorted.isValid() || FManyRowsSorted.elapsed() >= ManyRowsSortPauseMs;
 }
 
 bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
@@ -453,7 +504,8 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
     }
     FChangedRows.clear();
     FEmptiedRows.clear();
-    FHintsChanged = false;
+    FHintRows.clear();
+    FManyRowsSortedNow = false;
     std::vector<TReorder> reorders;
     // Parents before their children: a row removed with its parent is never visited.
     std::vector<TRow *> pending {FTop.get()};
@@ -467,12 +519,12 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
             if (child->Created)
                 pending.push_back(child.get());
     }
-    // The view learns of new expand buttons only when it lays its rows out again.
-    if (FHintsChanged && reorders.empty()) {
-        emit layoutAboutToBeChanged();
-        emit layoutChanged();
-    }
+    if (FManyRowsSortedNow)
+        FManyRowsSorted.start();
     ApplyReorders(reorders);
+    // A view learns of a new expand button from a change report of the row's first cell.
+    for (const TRow *row : FHintRows)
+        emit dataChanged(IndexOf(*row), IndexOf(*row));
     if (FTop->Node && FTop->Node->IsGroup()) {
         const bool live = static_cast<const TGroupNode *>(FTop->Node)->Scanning();
         if (live || FTop->Live || what == TRefresh::Everything)
@@ -486,6 +538,7 @@ bool TFileTreeModel::Refresh(TRefresh what, QModelIndexList *emptied)
             emptied->push_back(IndexOf(*row));
     FChangedRows.clear();
     FEmptiedRows.clear();
+    FHintRows.clear();
     return false;
 }
 
@@ -603,6 +656,8 @@ QVariant TFileTreeModel::data(const QModelIndex &index, int role) const
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(ColumnAlignment(index.column()));
+    case RowsBelowRole:
+        return QVariant::fromValue(static_cast<qlonglong>(row->Below));
     default:
         return {};
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QAbstractItemModel>
+#include <QElapsedTimer>
 #include <QIcon>
 
 #include "model/TreeTypes.h"
@@ -57,6 +58,8 @@ class TFileTreeModel final : public QAbstractItemModel
 public:
     // Name, Size, Files, Percent, Date, and Change (shown only while comparing).
     static constexpr int ColumnCount = 6;
+    // data() of this role: how many rows the model has created below the row, at any depth.
+    static constexpr int RowsBelowRole = Qt::UserRole + 1;
     [[nodiscard]] static Qt::Alignment ColumnAlignment(int column);
 
     explicit TFileTreeModel(IFileTreeOwner &owner, QObject *parent = nullptr);
@@ -69,8 +72,10 @@ public:
     // Brings the created rows up to the model: rows of new children are inserted, rows of
     // children that went away (folded groups) removed, the children of folders being scanned
     // (or, with Everything, of every created row) sorted again by their current values, and
-    // their cells reported changed. A new top node rebuilds every row instead: returns true
-    // then. `emptied` receives the rows whose cells changed between empty and not (failures).
+    // their cells reported changed. With Changed, a folder with many rows below gets new rows
+    // and is sorted again at most every two seconds: a view lays out all those rows again. A new top node rebuilds
+    // every row instead: returns true then. `emptied` receives the rows whose cells changed between empty and not
+    // (failures).
     bool Refresh(TRefresh what, QModelIndexList *emptied = nullptr);
     // Before the user interface thread frees nodes: drops the rows of `node`'s children, or
     // the row of `node` itself.
@@ -139,15 +144,20 @@ private:
     void RefreshRow(TRow &row, TRefresh what, std::vector<TReorder> &reorders, QModelIndexList *emptied);
     void RemoveRows(TRow &parent, int first, int last);
     [[nodiscard]] TAccess AccessRow(const TRow &row) const;
+    // False during the pause after folders with many rows below got rows or moved them.
+    [[nodiscard]] bool ManyRowsMayMove() const;
     static TRow *FindRow(TRow &row, const TFileSystemNode *node);
 
     IFileTreeOwner &FOwner;
     std::unique_ptr<TRow> FTop;
     // Scratch of one refresh: parents whose children's cells changed, rows that became empty
-    // or not, whether a collapsed row gained children.
+    // or not, rows not opened yet that gained children.
     std::vector<const TRow *> FChangedRows;
     std::vector<const TRow *> FEmptiedRows;
-    bool FHintsChanged = false;
+    std::vector<const TRow *> FHintRows;
+    // When folders with many rows below were last put in order while a scan ran.
+    QElapsedTimer FManyRowsSorted;
+    bool FManyRowsSortedNow = false;
     int FSortColumn = 1;
     Qt::SortOrder FSortOrder = Qt::DescendingOrder;
 };
