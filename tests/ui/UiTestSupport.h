@@ -3,6 +3,10 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QTest>
@@ -11,6 +15,7 @@
 #include "paint/RegisterPainters.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "settings/Settings.h"
+#include "shell/ShellServices.h"
 #include "support/TempTree.h"
 #include "ui/FormMain.h"
 
@@ -52,4 +57,35 @@ struct TWindowFixture
             },
             timeoutMs);
     }
+};
+
+inline bool Exists(const std::string &path)
+{
+    struct stat st
+    { };
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Records what the window asks of the desktop; starts nothing.
+class TRecordingDesktop final : public IDesktopServices
+{
+public:
+    bool OpenPath(const std::string &path, std::string &) override
+    {
+        Opened.push_back(path);
+        return true;
+    }
+    bool OpenWith(const TDesktopApp &, const std::string &, std::string &) override { return true; }
+    bool ShowInFileManager(const std::string &path, bool selectItem) override
+    {
+        Shown.emplace_back(path, selectItem);
+        return true;
+    }
+    bool OpenUrl(const std::string &url) override
+    {
+        Urls.push_back(url);
+        return true;
+    }
+    std::vector<std::string> Opened, Urls;
+    std::vector<std::pair<std::string, bool>> Shown;
 };

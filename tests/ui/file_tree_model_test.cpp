@@ -23,6 +23,24 @@ namespace {
 // the model tester, which checks the whole model after every change.
 const std::string LiveFolder = "/usr/share/locale";
 
+// Shows a tree's names, ordered by size.
+struct TBySizeOwner final : IFileTreeOwner
+{
+    TFileSystemNode *Top = nullptr;
+    TFileSystemNode *TopNode() const override { return Top; }
+    TSortKey SortKey(const TFileSystemNode *n, int) const override { return {n ? n->GetSize() : 0, 0, {}}; }
+    int CompareSortKeys(const TSortKey &a, const TSortKey &b, int) const override
+    {
+        return a.Number < b.Number ? -1 : (a.Number > b.Number ? 1 : 0);
+    }
+    QString GetText(const TFileSystemNode *n, int, TTextType) const override
+    {
+        return n ? QString::fromStdString(std::string(n->Name())) : QString();
+    }
+    bool GetCellIsEmpty(const TFileSystemNode *, int) const override { return false; }
+    QString HeaderText(int) const override { return {}; }
+};
+
 TFileSystemNode *AddFile(TGroupNode &parent, std::string_view name, std::int64_t size, std::uint16_t attributes = 0)
 {
     auto file = TFileNode::Create(name);
@@ -439,22 +457,7 @@ private slots:
         TFileGroupNode *group = root.GetSmallFilesGroup();
         AddFile(*group, "only", 5);
         AddFile(root, "big", 1000);
-        struct TOwner final : IFileTreeOwner
-        {
-            TFileSystemNode *Top = nullptr;
-            TFileSystemNode *TopNode() const override { return Top; }
-            TSortKey SortKey(const TFileSystemNode *n, int) const override { return {n ? n->GetSize() : 0, 0, {}}; }
-            int CompareSortKeys(const TSortKey &a, const TSortKey &b, int) const override
-            {
-                return a.Number < b.Number ? -1 : (a.Number > b.Number ? 1 : 0);
-            }
-            QString GetText(const TFileSystemNode *n, int, TTextType) const override
-            {
-                return n ? QString::fromStdString(std::string(n->Name())) : QString();
-            }
-            bool GetCellIsEmpty(const TFileSystemNode *, int) const override { return false; }
-            QString HeaderText(int) const override { return {}; }
-        } owner;
+        TBySizeOwner owner;
         owner.Top = &root;
         TFileTreeModel model(owner);
         model.Rebuild();
@@ -515,22 +518,7 @@ private slots:
             root.IncSize(dir->GetSize());
             root.AddChildNode(std::move(dir));
         }
-        struct TOwner final : IFileTreeOwner
-        {
-            TFileSystemNode *Top = nullptr;
-            TFileSystemNode *TopNode() const override { return Top; }
-            TSortKey SortKey(const TFileSystemNode *n, int) const override { return {n ? n->GetSize() : 0, 0, {}}; }
-            int CompareSortKeys(const TSortKey &a, const TSortKey &b, int) const override
-            {
-                return a.Number < b.Number ? -1 : (a.Number > b.Number ? 1 : 0);
-            }
-            QString GetText(const TFileSystemNode *n, int, TTextType) const override
-            {
-                return n ? QString::fromStdString(std::string(n->Name())) : QString();
-            }
-            bool GetCellIsEmpty(const TFileSystemNode *, int) const override { return false; }
-            QString HeaderText(int) const override { return {}; }
-        } owner;
+        TBySizeOwner owner;
         owner.Top = &root;
         TFileTreeModel model(owner);
         model.Rebuild();

@@ -17,33 +17,6 @@
 
 namespace {
 
-bool Exists(const std::string &path)
-{
-    struct stat st
-    { };
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-// Records what the window asks of the desktop; starts nothing.
-class TRecordingDesktop final : public IDesktopServices
-{
-public:
-    bool OpenPath(const std::string &path, std::string &) override
-    {
-        Opened.push_back(path);
-        return true;
-    }
-    bool OpenWith(const TDesktopApp &, const std::string &, std::string &) override { return true; }
-    bool ShowInFileManager(const std::string &path, bool selectItem) override
-    {
-        Shown.emplace_back(path, selectItem);
-        return true;
-    }
-    bool OpenUrl(const std::string &) override { return true; }
-    std::vector<std::string> Opened;
-    std::vector<std::pair<std::string, bool>> Shown;
-};
-
 int Confirmations = 0;
 bool Confirm(TDeleteConfirmDialog &)
 {
