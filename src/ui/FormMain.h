@@ -122,6 +122,8 @@ public:
     QIcon GetImage(const TFileSystemNode *node, int column, TImageKind kind, bool expanded, bool &ghosted) override;
     // The text of the percentage bar for a ratio: "12.3%".
     [[nodiscard]] static QString PercentText(double ratio);
+    // The share of the shown top folder; needs a top folder of a positive size.
+    [[nodiscard]] double PercentRatio(const TFileSystemNode *node) const;
 
     // --- state, for tests and tools ---
     [[nodiscard]] TRootNode *RootNode() const { return FRootNode.get(); }

@@ -70,6 +70,9 @@ QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType ty
             return QStringLiteral("?");
         return QLocale::system().toString(static_cast<qlonglong>(node->FileCount()));
     case 3:
+        // The bar is painted; a screen reader gets its share in words.
+        if (type == TTextType::Accessible)
+            return FPaintNode && node && FPaintNode->GetSize() > 0 ? PercentText(PercentRatio(node)) : QString();
         return QStringLiteral(" ");
     case 4:
         if (node && node->Timestamp() > 0) {
@@ -118,6 +121,13 @@ void TFormMain::PaintText(
     }
 }
 
+double TFormMain::PercentRatio(const TFileSystemNode *node) const
+{
+    const long double ratioExact
+        = static_cast<long double>(node->GetSize()) / static_cast<long double>(FPaintNode->GetSize());
+    return static_cast<double>(ratioExact);
+}
+
 QString TFormMain::PercentText(double ratio)
 {
     // Ties go to the even tenth, whatever rounding mode the process runs in.
@@ -139,9 +149,7 @@ void TFormMain::PaintPercentBar(const TFileSystemNode *node, QPainter &painter, 
         FBackgroundPainter->DrawBar(canvas, r, QString(), 1.0);
     if (!FPaintNode || !node || FPaintNode->GetSize() <= 0)
         return;
-    const long double ratioExact
-        = static_cast<long double>(node->GetSize()) / static_cast<long double>(FPaintNode->GetSize());
-    const auto ratio = static_cast<double>(ratioExact);
+    const double ratio = PercentRatio(node);
     if (ratio > 1.0) {
         char text[64];
         std::snprintf(text, sizeof text, "%.4f", ratio);

@@ -87,6 +87,11 @@ def main():
         cells = tree.queryTable()
         wait_for("the root row", lambda: cells.nRows > 0)
         assert cells.getAccessibleAt(0, change).name == "", cells.getAccessibleAt(0, change).name
+        # The painted Percent bar is read out as its share of the shown folder.
+        percent = headers.index("Percent")
+        root_percent = wait_for("the root's share", lambda: cells.getAccessibleAt(0, percent).name.strip())
+        print("root percent:", root_percent)
+        assert root_percent == "100%", root_percent
 
         # File > Compare with Saved Analysis...: the dialog is modal, so the press that opens
         # it answers only when it closes; another process presses.

@@ -646,13 +646,15 @@ QVariant TFileTreeModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole: {
+    case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole: {
         TAccess access = AccessRow(*row);
         if (access.Stale())
-            return role == Qt::DisplayRole && index.column() == 0 ? QVariant(row->Name) : QVariant();
+            return role != Qt::ToolTipRole && index.column() == 0 ? QVariant(row->Name) : QVariant();
         if (role == Qt::ToolTipRole)
             return index.column() == 0 ? PlainToolTip(FOwner.GetText(access.Node(), 0, TTextType::Normal)) : QVariant();
-        return FOwner.GetText(access.Node(), index.column(), TTextType::Normal);
+        return FOwner.GetText(
+            access.Node(), index.column(), role == Qt::AccessibleTextRole ? TTextType::Accessible : TTextType::Normal);
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(ColumnAlignment(index.column()));

@@ -13,7 +13,8 @@
 
 #include "model/TreeTypes.h"
 
-enum class TTextType { Normal, Static };
+// Accessible: what a screen reader says for a cell that is painted rather than written.
+enum class TTextType { Normal, Static, Accessible };
 enum class TImageKind { Normal, Selected, State, Overlay };
 
 // One row's sort value for one column, read once before a sort: totals of folders being
