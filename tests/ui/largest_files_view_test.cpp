@@ -234,6 +234,45 @@ private slots:
         InstallDesktopServices(previousDesktop);
     }
 
+    // Refresh on a folder and on a folder inside it, from rows of the list and of the tree: the
+    // outer folder's rescan frees the inner folder's node at once, and reads it again itself.
+    void refreshOfAFolderAndOfAFolderInsideIt()
+    {
+        TempTree tree;
+        tree.MakeFile("a/big.iso", 9000000);
+        tree.MakeFile("a/b/medium.bin", 4000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessCommandLine({tree.Path()});
+        QVERIFY(w.WaitForScans());
+        TRootNode *root = form.RootNode();
+        form.ShowLargestFiles(true);
+        SelectRows(form, {RowOf(form, tree / "a/big.iso"), RowOf(form, tree / "a/b/medium.bin")});
+        tree.MakeFile("a/b/new.bin", 2000000);
+        form.ActRefreshNodeExecute();
+        QVERIFY(w.WaitForScans());
+        QCOMPARE(root->GetSize(), 15000000);
+        QVERIFY(RowOf(form, tree / "a/b/new.bin") >= 0);
+
+        form.ShowLargestFiles(false);
+        auto *a = dynamic_cast<TDirNode *>(root->FindChildNode("a"));
+        QVERIFY(a);
+        const QModelIndex rowA = form.Model()->FindCreatedRow(a);
+        QVERIFY(rowA.isValid());
+        form.Tree()->expand(rowA);
+        const QModelIndex rowB = form.Model()->FindCreatedRow(a->FindChildNode("b"));
+        QVERIFY(rowB.isValid());
+        QItemSelectionModel *selection = form.Tree()->selectionModel();
+        selection->clearSelection();
+        selection->select(rowA, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(rowB, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        tree.MakeFile("a/b/more.bin", 1000000);
+        form.ActRefreshNodeExecute();
+        QVERIFY(w.WaitForScans());
+        QCOMPARE(root->GetSize(), 16000000);
+        QCOMPARE(root->FileCount(), 4);
+    }
+
     // An opened analysis of a folder this machine lacks: no command touches the disk, in the
     // list as in the tree.
     void noFileCommandsForAFolderOfAnotherMachine()
