@@ -1,4 +1,5 @@
 // The "Largest Files" view of the main window on real scans.
+#include <cstdio>
 #include <fstream>
 
 #include <sys/stat.h>
@@ -271,6 +272,33 @@ private slots:
         QVERIFY(w.WaitForScans());
         QCOMPARE(root->GetSize(), 16000000);
         QCOMPARE(root->FileCount(), 4);
+    }
+
+    // A hidden list keeps its rows while the tree changes: shown again, its current row is
+    // the same file as before, found by its path, not by the address of its node, which a
+    // rescan freed and may have given to another file.
+    void currentRowFollowsItsFileAcrossARescan()
+    {
+        TempTree tree;
+        tree.MakeFile("a/keep.bin", 9000000);
+        tree.MakeFile("a/gone.bin", 5000000);
+        tree.MakeFile("b/other.bin", 4000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessCommandLine({tree.Path()});
+        QVERIFY(w.WaitForScans());
+        form.ShowLargestFiles(true);
+        SelectRows(form, {RowOf(form, tree / "a/keep.bin")});
+        form.ShowLargestFiles(false);
+        QVERIFY(std::remove((tree / "a/gone.bin").c_str()) == 0);
+        tree.MakeFile("a/fake.bin", 5000000);
+        form.ScanSubDirNode(dynamic_cast<TDirNode *>(form.RootNode()->FindChildNode("a")));
+        QVERIFY(w.WaitForScans());
+        form.ShowLargestFiles(true);
+        const QModelIndex current = form.LargestFilesView()->currentIndex();
+        QVERIFY(current.isValid());
+        const std::string path = form.LargestFilesView()->Model()->File(current.row()).Path();
+        QVERIFY2(path == tree / "a/keep.bin", path.c_str());
     }
 
     // An opened analysis of a folder this machine lacks: no command touches the disk, in the
