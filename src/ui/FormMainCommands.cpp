@@ -29,6 +29,26 @@ void TFormMain::ActStopScanExecute()
     FScanThreads->StopAll();
 }
 
+namespace {
+
+// The folders of `folders` that lie in none of the others, each once. A rescan frees the nodes
+// below its folder at once, so a folder inside another one of the list must not be visited
+// after that one: it is read again with it anyway.
+std::vector<TDirNode *> OutermostFolders(const std::vector<TDirNode *> &folders)
+{
+    std::vector<TDirNode *> outermost;
+    for (TDirNode *dir : folders) {
+        bool inside = std::find(outermost.begin(), outermost.end(), dir) != outermost.end();
+        for (const TGroupNode *up = dir->Parent(); up && !inside; up = up->Parent())
+            inside = std::find(folders.begin(), folders.end(), up) != folders.end();
+        if (!inside)
+            outermost.push_back(dir);
+    }
+    return outermost;
+}
+
+} // namespace
+
 void TFormMain::ActRefreshNodeExecute()
 {
     if (ShowsLargestFiles()) {
@@ -42,7 +62,7 @@ void TFormMain::ActRefreshNodeExecute()
             if (dir && std::find(folders.begin(), folders.end(), dir) == folders.end())
                 folders.push_back(dir);
         }
-        for (TDirNode *dir : folders)
+        for (TDirNode *dir : OutermostFolders(folders))
             ScanSubDirNode(dir);
         return;
     }
@@ -77,6 +97,6 @@ void TFormMain::ActRefreshNodeExecute()
         }
         targets.push_back(parentDir);
     }
-    for (TDirNode *target : targets)
+    for (TDirNode *target : OutermostFolders(targets))
         ScanSubDirNode(target);
 }

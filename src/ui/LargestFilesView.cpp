@@ -199,13 +199,22 @@ TLargestFilesView::TLargestFilesView(QWidget *parent)
 
 void TLargestFilesView::Refresh(const TGroupNode *root, std::int64_t total)
 {
-    const TFileSystemNode *current = nullptr;
-    if (const QModelIndex index = currentIndex(); index.isValid() && index.row() < FModel->rowCount())
-        current = FModel->File(index.row()).Node;
+    // The current row's file is found again by its path: its node may have been freed since
+    // (a rescan, a delete while the list was hidden) and its address given to another file,
+    // which the file commands on the rows would then act on.
+    bool hasCurrent = false;
+    std::string currentFolder;
+    std::string currentName;
+    if (const QModelIndex index = currentIndex(); index.isValid() && index.row() < FModel->rowCount()) {
+        const TLargeFile &file = FModel->File(index.row());
+        hasCurrent = true;
+        currentFolder = file.Folder;
+        currentName = file.Name;
+    }
     const int y = verticalScrollBar()->value();
     FModel->SetFiles(root ? CollectLargestFiles(*root, MaxFiles) : std::vector<TLargeFile>(), total);
-    for (int row = 0; current && row < FModel->rowCount(); ++row) {
-        if (FModel->File(row).Node == current) {
+    for (int row = 0; hasCurrent && row < FModel->rowCount(); ++row) {
+        if (const TLargeFile &file = FModel->File(row); file.Name == currentName && file.Folder == currentFolder) {
             setCurrentIndex(FModel->index(row, 0));
             break;
         }

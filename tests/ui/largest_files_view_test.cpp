@@ -1,4 +1,5 @@
 // The "Largest Files" view of the main window on real scans.
+#include <cstdio>
 #include <fstream>
 
 #include <sys/stat.h>
@@ -205,6 +206,72 @@ private slots:
 
         TDeleteConfirmDialog::TestAnswer = nullptr;
         InstallDesktopServices(previousDesktop);
+    }
+
+    // Refresh on a folder and on a folder inside it, from rows of the list and of the tree: the
+    // outer folder's rescan frees the inner folder's node at once, and reads it again itself.
+    void refreshOfAFolderAndOfAFolderInsideIt()
+    {
+        TempTree tree;
+        tree.MakeFile("a/big.iso", 9000000);
+        tree.MakeFile("a/b/medium.bin", 4000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessCommandLine({tree.Path()});
+        QVERIFY(w.WaitForScans());
+        TRootNode *root = form.RootNode();
+        form.ShowLargestFiles(true);
+        SelectRows(form, {RowOf(form, tree / "a/big.iso"), RowOf(form, tree / "a/b/medium.bin")});
+        tree.MakeFile("a/b/new.bin", 2000000);
+        form.ActRefreshNodeExecute();
+        QVERIFY(w.WaitForScans());
+        QCOMPARE(root->GetSize(), 15000000);
+        QVERIFY(RowOf(form, tree / "a/b/new.bin") >= 0);
+
+        form.ShowLargestFiles(false);
+        auto *a = dynamic_cast<TDirNode *>(root->FindChildNode("a"));
+        QVERIFY(a);
+        const QModelIndex rowA = form.Model()->FindCreatedRow(a);
+        QVERIFY(rowA.isValid());
+        form.Tree()->expand(rowA);
+        const QModelIndex rowB = form.Model()->FindCreatedRow(a->FindChildNode("b"));
+        QVERIFY(rowB.isValid());
+        QItemSelectionModel *selection = form.Tree()->selectionModel();
+        selection->clearSelection();
+        selection->select(rowA, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(rowB, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        tree.MakeFile("a/b/more.bin", 1000000);
+        form.ActRefreshNodeExecute();
+        QVERIFY(w.WaitForScans());
+        QCOMPARE(root->GetSize(), 16000000);
+        QCOMPARE(root->FileCount(), 4);
+    }
+
+    // A hidden list keeps its rows while the tree changes: shown again, its current row is
+    // the same file as before, found by its path, not by the address of its node, which a
+    // rescan freed and may have given to another file.
+    void currentRowFollowsItsFileAcrossARescan()
+    {
+        TempTree tree;
+        tree.MakeFile("a/keep.bin", 9000000);
+        tree.MakeFile("a/gone.bin", 5000000);
+        tree.MakeFile("b/other.bin", 4000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessCommandLine({tree.Path()});
+        QVERIFY(w.WaitForScans());
+        form.ShowLargestFiles(true);
+        SelectRows(form, {RowOf(form, tree / "a/keep.bin")});
+        form.ShowLargestFiles(false);
+        QVERIFY(std::remove((tree / "a/gone.bin").c_str()) == 0);
+        tree.MakeFile("a/fake.bin", 5000000);
+        form.ScanSubDirNode(dynamic_cast<TDirNode *>(form.RootNode()->FindChildNode("a")));
+        QVERIFY(w.WaitForScans());
+        form.ShowLargestFiles(true);
+        const QModelIndex current = form.LargestFilesView()->currentIndex();
+        QVERIFY(current.isValid());
+        const std::string path = form.LargestFilesView()->Model()->File(current.row()).Path();
+        QVERIFY2(path == tree / "a/keep.bin", path.c_str());
     }
 
     // An opened analysis of a folder this machine lacks: no command touches the disk, in the
