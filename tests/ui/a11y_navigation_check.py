@@ -17,7 +17,7 @@ import time
 import pyatspi
 
 
-def wait_for(what, predicate, timeout=30.0):
+def wait_for(what, predicate, timeout=90.0):
     end = time.time() + timeout
     while time.time() < end:
         try:
