@@ -61,44 +61,41 @@ std::int32_t TFileSystemNode::GetImageIndex() const
     return it == table.Values.end() ? -1 : it->second.ImageIndex;
 }
 
-void TFileSystemNode::SetErrorCode(std::int32_t value)
+namespace {
+
+// Stores one value beside `node`; an entry left holding only defaults goes, and `mark` tells
+// the node whether it has one.
+template <class TMark>
+void StoreAside(
+    const TFileSystemNode *node, std::int16_t TAside::*field, std::int16_t value, std::int16_t none, TMark mark)
 {
-    const std::int16_t code = ClampedErrorCode(value);
     TAsideTable &table = Aside();
     std::scoped_lock guard(table.Lock);
-    auto it = table.Values.find(this);
+    auto it = table.Values.find(node);
     if (it == table.Values.end()) {
-        if (code == 0)
+        if (value == none)
             return;
-        it = table.Values.emplace(this, TAside {}).first;
+        it = table.Values.emplace(node, TAside {}).first;
     }
-    it->second.ErrorCode = code;
-    if (it->second.ErrorCode == 0 && it->second.ImageIndex == -1) {
-        SetLinkBits(AsideBit, 0, 0);
+    it->second.*field = value;
+    const bool kept = it->second.ErrorCode != 0 || it->second.ImageIndex != -1;
+    if (!kept)
         table.Values.erase(it);
-    } else {
-        SetLinkBits(AsideBit, AsideBit, 0);
-    }
+    mark(kept);
+}
+
+} // namespace
+
+void TFileSystemNode::SetErrorCode(std::int32_t value)
+{
+    StoreAside(this, &TAside::ErrorCode, ClampedErrorCode(value), 0,
+        [this](bool kept) { SetLinkBits(AsideBit, kept ? AsideBit : 0, 0); });
 }
 
 void TFileSystemNode::SetImageIndex(std::int32_t value)
 {
-    const std::int16_t index = CheckedImageIndex(value);
-    TAsideTable &table = Aside();
-    std::scoped_lock guard(table.Lock);
-    auto it = table.Values.find(this);
-    if (it == table.Values.end()) {
-        if (index == -1)
-            return;
-        it = table.Values.emplace(this, TAside {}).first;
-    }
-    it->second.ImageIndex = index;
-    if (it->second.ErrorCode == 0 && it->second.ImageIndex == -1) {
-        SetLinkBits(AsideBit, 0, 0);
-        table.Values.erase(it);
-    } else {
-        SetLinkBits(AsideBit, AsideBit, 0);
-    }
+    StoreAside(this, &TAside::ImageIndex, CheckedImageIndex(value), -1,
+        [this](bool kept) { SetLinkBits(AsideBit, kept ? AsideBit : 0, 0); });
 }
 
 void TFileSystemNode::ForgetAside() const
