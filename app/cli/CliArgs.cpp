@@ -1,9 +1,9 @@
 #include "CliArgs.h"
 
 #include "CliDefaults.h"
-#include "model/common/CEscape.h"
-#include "model/common/Translate.h"
-#include "settings/FormatText.h"
+#include "common/CEscape.h"
+#include "common/Translate.h"
+#include "common/FormatText.h"
 
 bool TArgReader::Next()
 {

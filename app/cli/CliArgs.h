@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CliDefaults.h"
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 #include "scan/DirScanner.h"
 
 // A mistake on the command line. main prints "zumbrel-cli: <what>" and the command's usage

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 
 // What the user's settings file says, read once at start; options on the command line win.
 struct TCliDefaults

@@ -14,9 +14,9 @@
 #include "export/TextEscape.h"
 #include "import/HumanSize.h"
 #include "import/TreeDiff.h"
-#include "model/common/CEscape.h"
-#include "model/common/Translate.h"
-#include "settings/FormatText.h"
+#include "common/CEscape.h"
+#include "common/Translate.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include "export/AtomicFileWriter.h"
 #include "export/ExportRegistry.h"
 #include "export/FdStream.h"
-#include "model/common/CEscape.h"
-#include "model/common/Translate.h"
+#include "common/CEscape.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
-#include "settings/FormatText.h"
+#include "common/FormatText.h"
 
 const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2|ncdu "
                                 "[--rounding none|bankers|truncate] [--output FILE] "

@@ -10,8 +10,8 @@
 #include "CliDefaults.h"
 #include "CliScan.h"
 #include "import/NcduJsonImport.h"
-#include "model/common/CEscape.h"
-#include "model/common/Translate.h"
+#include "common/CEscape.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 
 bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCliTree &out)

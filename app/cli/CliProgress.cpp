@@ -8,10 +8,10 @@
 
 #include "CliText.h"
 #include "model/TreeTypes.h"
-#include "model/common/CEscape.h"
-#include "model/common/SizeText.h"
-#include "model/common/Translate.h"
-#include "settings/FormatText.h"
+#include "common/CEscape.h"
+#include "common/SizeText.h"
+#include "common/Translate.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include "export/AtomicFileWriter.h"
 #include "export/FdStream.h"
 #include "model/TreeTypes.h"
-#include "model/common/CEscape.h"
-#include "model/common/Translate.h"
+#include "common/CEscape.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
-#include "settings/FormatText.h"
+#include "common/FormatText.h"
 
 const char *const ReportUsage = "zumbrel-cli report [--depth N] [--top N] [--rounding none|bankers|truncate] "
                                 "[--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH";

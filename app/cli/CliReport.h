@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 
 class TRootDirNode;
 

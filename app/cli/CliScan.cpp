@@ -18,7 +18,7 @@
 #include "export/AtomicFileWriter.h"
 #include "export/FdStream.h"
 #include "model/Paths.h"
-#include "model/common/CEscape.h"
+#include "common/CEscape.h"
 #include "platform/Platform.h"
 #include "scan/QueueDispatcher.h"
 #include "scan/ScanThread.h"

@@ -7,7 +7,7 @@
 
 #include <langinfo.h>
 
-#include "model/common/Utf8.h"
+#include "common/Utf8.h"
 
 namespace {
 

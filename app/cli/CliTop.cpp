@@ -10,8 +10,8 @@
 #include "CliScan.h"
 #include "import/HumanSize.h"
 #include "import/LargestFiles.h"
-#include "model/common/CEscape.h"
-#include "model/common/Translate.h"
+#include "common/CEscape.h"
+#include "common/Translate.h"
 #include "platform/UnixTime.h"
 
 namespace {

@@ -22,11 +22,11 @@
 #include "CliTop.h"
 #include "log/Configurator.h"
 #include "log/Logger.h"
-#include "model/common/CEscape.h"
-#include "model/common/SizeText.h"
-#include "model/common/Translate.h"
+#include "common/CEscape.h"
+#include "common/SizeText.h"
+#include "common/Translate.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "settings/FormatText.h"
+#include "common/FormatText.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -1,3 +1,3 @@
 #pragma once
 // The writer lives with the common helpers, as the settings store uses it too.
-#include "model/common/AtomicFileWriter.h"
+#include "common/AtomicFileWriter.h"

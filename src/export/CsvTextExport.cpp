@@ -4,7 +4,7 @@
 
 #include "export/TextEscape.h"
 #include "model/TreeTypes.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 TCsvTextExport::TCsvTextExport(const TDirNode *ARootNode)
     : TTextExport(ARootNode)

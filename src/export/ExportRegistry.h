@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "export/TreeTypesExport.h"
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 
 class TDirNode;
 

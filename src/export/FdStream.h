@@ -1,3 +1,3 @@
 #pragma once
 // The stream lives with the common helpers, as the settings store uses it too.
-#include "model/common/FdStream.h"
+#include "common/FdStream.h"

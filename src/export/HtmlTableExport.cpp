@@ -4,8 +4,8 @@
 
 #include "export/TextEscape.h"
 #include "model/TreeTypes.h"
-#include "model/common/SizeText.h"
-#include "model/common/Translate.h"
+#include "common/SizeText.h"
+#include "common/Translate.h"
 
 namespace {
 

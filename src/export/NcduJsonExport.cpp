@@ -7,7 +7,7 @@
 
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "platform/DirLister.h"
 #include "platform/UnixTime.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/common/Utf8.h"
+#include "common/Utf8.h"
 
 // Text conversions of the export formats. Input texts are raw bytes (names as the kernel
 // returns them); every function appends valid UTF-8 to `out`, with each byte that is not part

@@ -2,7 +2,7 @@
 
 #include "export/TextEscape.h"
 #include "model/TreeTypes.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 std::string TTextTreeExport::GetFileDesc()
 {

@@ -9,7 +9,7 @@
 #include "export/AtomicFileWriter.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 struct TTreeTypesExport::TFrame
 {

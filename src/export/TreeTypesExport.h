@@ -14,7 +14,7 @@ class TDirNode;
 enum TExportFileType { xfUndefined, xfData, xfVisual };
 
 // The display text of a byte count; FileSizeToStrRounded and FileSizeToStrTruncated
-// (model/common/SizeText.h) have this shape.
+// (common/SizeText.h) have this shape.
 using TFormatFileSizeProc = std::string (*)(std::int64_t ASize);
 
 // One export of an analysed tree to a byte stream: the walk visits every directory node below

@@ -9,9 +9,9 @@
 #include "model/NodePool.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "model/common/Drives.h"
-#include "model/common/ThreadPriority.h"
-#include "model/common/Translate.h"
+#include "common/Drives.h"
+#include "common/ThreadPriority.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 
 // File nodes: their names behind them, and the error codes and image indexes kept beside

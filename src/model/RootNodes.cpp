@@ -9,9 +9,9 @@
 #include "model/NodePool.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "model/common/Drives.h"
-#include "model/common/ThreadPriority.h"
-#include "model/common/Translate.h"
+#include "common/Drives.h"
+#include "common/ThreadPriority.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 
 // The tops of a tree: one analysed folder, or all fixed drives.

@@ -10,9 +10,9 @@
 #include "log/Logger.h"
 #include "model/NodePool.h"
 #include "model/Paths.h"
-#include "model/common/Drives.h"
-#include "model/common/ThreadPriority.h"
-#include "model/common/Translate.h"
+#include "common/Drives.h"
+#include "common/ThreadPriority.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 
 namespace {

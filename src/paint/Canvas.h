@@ -10,7 +10,7 @@
 #include <QSize>
 #include <QString>
 
-#include "model/common/Rect.h"
+#include "common/Rect.h"
 #include "paint/Color.h"
 
 class QPaintDevice;

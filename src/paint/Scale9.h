@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "model/common/Rect.h"
+#include "common/Rect.h"
 #include "paint/Canvas.h"
 
 // A non-negative margin in pixels.

@@ -1,6 +1,6 @@
 #include "paint/Skins.h"
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 std::string TSkinCairoHelix::PainterName()
 {

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "model/common/Rect.h"
+#include "common/Rect.h"
 #include "paint/Canvas.h"
 #include "paint/Color.h"
 

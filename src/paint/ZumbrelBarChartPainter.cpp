@@ -1,6 +1,6 @@
 #include "paint/ZumbrelBarChartPainter.h"
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "paint/Checked.h"
 
 using namespace paint_checked;

@@ -15,7 +15,7 @@
 #include "log/Logger.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "model/common/Profiler.h"
+#include "common/Profiler.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "log/Logger.h"
 #include "model/TreeTypes.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/ThreadPriority.h"
+#include "common/MessageBoxes.h"
+#include "common/ThreadPriority.h"
 
 struct TDirScanThread::TListState
 {

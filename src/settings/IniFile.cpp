@@ -11,11 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "model/common/AtomicFileWriter.h"
-#include "model/common/TextUtils.h"
-#include "model/common/Translate.h"
-#include "model/common/Utf8.h"
-#include "settings/FormatText.h"
+#include "common/AtomicFileWriter.h"
+#include "common/TextUtils.h"
+#include "common/Translate.h"
+#include "common/Utf8.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "model/common/TextUtils.h"
-#include "model/common/Translate.h"
+#include "common/TextUtils.h"
+#include "common/Translate.h"
 
 namespace {
 

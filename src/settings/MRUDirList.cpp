@@ -4,7 +4,7 @@
 
 #include <sys/stat.h>
 
-#include "model/common/Drives.h"
+#include "common/Drives.h"
 #include "platform/Platform.h"
 
 namespace {

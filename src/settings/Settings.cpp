@@ -6,10 +6,10 @@
 #include <mutex>
 #include <system_error>
 
-#include "model/common/FileQueries.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/Translate.h"
-#include "settings/FormatText.h"
+#include "common/FileQueries.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 #include "settings/ZuIniFile.h"
 
 // A failure of the settings store; the message is meant for the user.

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "model/common/TextUtils.h"
-#include "model/common/Translate.h"
+#include "common/TextUtils.h"
+#include "common/Translate.h"
 #include "settings/Settings.h"
 
 std::string KeySuffixToKey(std::string_view suffix)

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "model/common/TextUtils.h"
+#include "common/TextUtils.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "settings/ZuIniFile.h"
 
-#include "model/common/TextUtils.h"
+#include "common/TextUtils.h"
 
 std::int64_t TZuIniFile::ReadInt64(std::string_view section, std::string_view ident, std::int64_t defaultValue) const
 {

@@ -16,7 +16,7 @@
 #include <QStorageInfo>
 
 #include "model/Paths.h"
-#include "model/common/ShellTexts.h"
+#include "common/ShellTexts.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 
 #include "model/Paths.h"
-#include "model/common/CEscape.h"
-#include "model/common/Translate.h"
+#include "common/CEscape.h"
+#include "common/Translate.h"
 
 namespace {
 

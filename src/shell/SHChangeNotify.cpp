@@ -7,7 +7,7 @@
 
 #include <QSocketNotifier>
 
-#include "model/common/Drives.h"
+#include "common/Drives.h"
 
 TSHChangeNotify::TSHChangeNotify() = default;
 

@@ -18,8 +18,8 @@
 #include <QUrl>
 
 #include "model/Paths.h"
-#include "model/common/Drives.h"
-#include "model/common/Translate.h"
+#include "common/Drives.h"
+#include "common/Translate.h"
 #include "shell/SysImageList.h"
 
 namespace {

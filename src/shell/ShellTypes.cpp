@@ -6,8 +6,8 @@
 #include <QStringList>
 
 #include "model/Paths.h"
-#include "model/common/Drives.h"
-#include "model/common/FileQueries.h"
+#include "common/Drives.h"
+#include "common/FileQueries.h"
 #include "platform/Platform.h"
 #include "shell/SysImageList.h"
 

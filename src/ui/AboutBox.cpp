@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "model/common/ShellTexts.h"
-#include "model/common/Translate.h"
+#include "common/ShellTexts.h"
+#include "common/Translate.h"
 #include "shell/ShellServices.h"
 
 namespace {

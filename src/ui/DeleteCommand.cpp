@@ -4,9 +4,9 @@
 
 #include "log/Logger.h"
 #include "model/Paths.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/ShellTexts.h"
-#include "model/common/Translate.h"
+#include "common/MessageBoxes.h"
+#include "common/ShellTexts.h"
+#include "common/Translate.h"
 #include "ui/DeleteConfirmDialog.h"
 #include "ui/FileOperationDialog.h"
 

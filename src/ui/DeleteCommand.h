@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "model/DeleteNodes.h"
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 #include "shell/FileOperations.h"
 
 class QWidget;

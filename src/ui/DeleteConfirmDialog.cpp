@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 #include "model/Paths.h"
-#include "model/common/TextUtils.h"
-#include "model/common/Translate.h"
+#include "common/TextUtils.h"
+#include "common/Translate.h"
 #include "shell/SysImageList.h"
 
 TDeleteConfirmDialog::TAnswer TDeleteConfirmDialog::TestAnswer = nullptr;

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 
 class QPushButton;
 

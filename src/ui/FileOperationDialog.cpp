@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 TFileOperationDialog::TFileOperationDialog(const QString &title, long long expected, QWidget *parent)
     : QDialog(parent)

@@ -16,9 +16,9 @@
 
 #include "export/TreeTypesExport.h"
 #include "log/Logger.h"
-#include "model/common/Drives.h"
-#include "model/common/Profiler.h"
-#include "model/common/Translate.h"
+#include "common/Drives.h"
+#include "common/Profiler.h"
+#include "common/Translate.h"
 #include "paint/Color.h"
 #include "paint/ZuBarChartPainterRegistry.h"
 #include "paint/ZumbrelBarChartPainter.h"

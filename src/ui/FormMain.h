@@ -14,7 +14,7 @@
 #include "import/TreeCompare.h"
 #include "model/DeleteNodes.h"
 #include "model/TreeTypes.h"
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
 #include "scan/ScanThread.h"
 #include "settings/MRUDirList.h"

@@ -6,8 +6,8 @@
 #include "import/NcduJsonImport.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/Translate.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
 #include "ui/FormMain.h"
 #include "ui/UiText.h"
 

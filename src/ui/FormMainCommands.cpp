@@ -3,7 +3,7 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "ui/FormMain.h"
 #include "ui/ShellBrowseForFolder.h"
 

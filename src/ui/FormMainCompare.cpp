@@ -8,8 +8,8 @@
 
 #include "import/NcduJsonImport.h"
 #include "log/Logger.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/Translate.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
 #include "paint/Canvas.h"
 #include "paint/ZumbrelBarChartPainter.h"
 #include "ui/FormMain.h"

@@ -8,7 +8,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "paint/Canvas.h"
 #include "paint/ZumbrelBarChartPainter.h"
 #include "ui/FormMain.h"

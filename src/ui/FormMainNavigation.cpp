@@ -9,7 +9,7 @@
 
 #include "log/Logger.h"
 #include "model/Paths.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 #include "shell/SysImageList.h"
 #include "ui/FormMain.h"

@@ -6,8 +6,8 @@
 #include <QToolBar>
 #include <QTreeView>
 
-#include "model/common/MessageBoxes.h"
-#include "model/common/Translate.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
 #include "ui/FormMain.h"
 #include "ui/LanguageSwitch.h"
 #include "ui/UiText.h"

@@ -8,8 +8,8 @@
 #include <QScreen>
 #include <QTreeView>
 
-#include "model/common/MessageBoxes.h"
-#include "model/common/TextUtils.h"
+#include "common/MessageBoxes.h"
+#include "common/TextUtils.h"
 #include "paint/Skins.h"
 #include "paint/ZuBarChartPainterRegistry.h"
 #include "settings/VirtualTreeUtils.h"

@@ -7,9 +7,9 @@
 #include <QTreeView>
 
 #include "log/Logger.h"
-#include "model/common/FileQueries.h"
-#include "model/common/ShellTexts.h"
-#include "model/common/Translate.h"
+#include "common/FileQueries.h"
+#include "common/ShellTexts.h"
+#include "common/Translate.h"
 #include "paint/Canvas.h"
 #include "paint/Skins.h"
 #include "paint/ZumbrelBarChartPainter.h"

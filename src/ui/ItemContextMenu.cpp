@@ -14,10 +14,10 @@
 
 #include "log/Logger.h"
 #include "model/Paths.h"
-#include "model/common/Drives.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/SizeText.h"
-#include "model/common/Translate.h"
+#include "common/Drives.h"
+#include "common/MessageBoxes.h"
+#include "common/SizeText.h"
+#include "common/Translate.h"
 #include "shell/DesktopApps.h"
 #include "shell/ShellServices.h"
 

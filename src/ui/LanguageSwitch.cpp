@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 void SwitchLanguage(std::string_view code)
 {

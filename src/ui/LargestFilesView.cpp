@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "settings/TreeViewStates.h"
 #include "settings/VirtualTreeUtils.h"
 #include "ui/UiText.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/common/MessageBoxes.h"
+#include "common/MessageBoxes.h"
 
 // Message boxes as dialogs. Calls from other threads are carried to the user interface thread
 // and wait for the answer there.

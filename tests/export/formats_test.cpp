@@ -7,7 +7,7 @@
 #include "export/HtmlTableExport.h"
 #include "export/TextTreeExport.h"
 #include "export/XmlTreeExport.h"
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "model/TreeTypes.h"
-#include "model/common/ThreadPriority.h"
+#include "common/ThreadPriority.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "model/TreeTypes.h"
-#include "model/common/MessageBoxes.h"
+#include "common/MessageBoxes.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"

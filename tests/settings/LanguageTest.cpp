@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "settings/LangUtils.h"
 #include "support/TempTree.h"
 

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "SettingsTestSupport.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "support/TempTree.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/common/MessageBoxes.h"
+#include "common/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"

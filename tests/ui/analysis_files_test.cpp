@@ -9,7 +9,7 @@
 
 #include "UiTestSupport.h"
 #include "export/NcduJsonExport.h"
-#include "model/common/MessageBoxes.h"
+#include "common/MessageBoxes.h"
 #include "scan/DirScanner.h"
 
 namespace {

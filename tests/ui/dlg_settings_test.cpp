@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "UiTestSupport.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "paint/Canvas.h"
 #include "paint/Skins.h"
 #include "paint/ZuBarChartPainterRegistry.h"

@@ -10,7 +10,7 @@
 
 #include "UiTestSupport.h"
 #include "model/Paths.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"

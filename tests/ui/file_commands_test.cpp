@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "model/DeleteNodes.h"
-#include "model/common/SizeText.h"
-#include "model/common/Translate.h"
+#include "common/SizeText.h"
+#include "common/Translate.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "shell/ShellServices.h"
 #include "support/TempTree.h"

@@ -13,7 +13,7 @@
 #include <QTreeView>
 
 #include "UiTestSupport.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 #include "ui/model/FileTreeView.h"
 

@@ -10,7 +10,7 @@
 #include <QTreeView>
 
 #include "UiTestSupport.h"
-#include "model/common/MessageBoxes.h"
+#include "common/MessageBoxes.h"
 #include "shell/ShellServices.h"
 #include "ui/DeleteConfirmDialog.h"
 

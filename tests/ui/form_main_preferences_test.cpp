@@ -13,8 +13,8 @@
 #include <QTreeView>
 
 #include "UiTestSupport.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/Translate.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
 #include "paint/Skins.h"
 #include "ui/pathbar/PathViewer.h"
 #include "ui/preferences/BarStyleComboBox.h"

@@ -15,8 +15,8 @@
 
 #include "UiTestSupport.h"
 #include "export/TreeTypesExport.h"
-#include "model/common/MessageBoxes.h"
-#include "model/common/Translate.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
 #include "paint/Color.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "UiTestSupport.h"
 #include "model/Paths.h"
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "ui/UiText.h"
 #include "ui/pathbar/PathViewer.h"
 #include "ui/popups/ScrollPopupMenu.h"

@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "ui/pathbar/PathViewer.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "ui/pathbar/PathViewerAccessible.h"
 
 TqvPathViewer::TqvPathViewer(QWidget *parent)

@@ -8,7 +8,7 @@
 
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "model/common/FileQueries.h"
+#include "common/FileQueries.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "model/common/MessageBoxes.h"
-#include "model/common/Rect.h"
-#include "model/common/SizeText.h"
-#include "model/common/Translate.h"
+#include "common/MessageBoxes.h"
+#include "common/Rect.h"
+#include "common/SizeText.h"
+#include "common/Translate.h"
 #include "paint/Skins.h"
 #include "paint/ZuBarChartPainterRegistry.h"
 #include "settings/LangUtils.h"

@@ -5,8 +5,8 @@
 #include <QFile>
 
 #include "model/Paths.h"
-#include "model/common/Profiler.h"
-#include "model/common/Translate.h"
+#include "common/Profiler.h"
+#include "common/Translate.h"
 #include "settings/MRUDirList.h"
 #include "shell/NetworkResources.h"
 #include "shell/ShellTypes.h"

@@ -7,7 +7,7 @@
 
 #include <QStringList>
 
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 #include "ui/startpage/DriveSpaceQuery.h"
 
 class TFavoriteListView;

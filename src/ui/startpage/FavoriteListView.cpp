@@ -13,7 +13,7 @@
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 #include "paint/Canvas.h"
 #include "paint/Color.h"
 #include "paint/ZumbrelBarChartPainter.h"

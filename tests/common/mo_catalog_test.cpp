@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/common/MoCatalog.h"
+#include "common/MoCatalog.h"
 #include "support/TempTree.h"
 
 namespace {

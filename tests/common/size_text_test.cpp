@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 
 namespace {
 

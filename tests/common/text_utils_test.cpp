@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/common/TextUtils.h"
+#include "common/TextUtils.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "model/common/Drives.h"
+#include "common/Drives.h"
 
 #include "log/Logger.h"
-#include "model/common/TextUtils.h"
-#include "model/common/Translate.h"
+#include "common/TextUtils.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 
 int GetDrives(TDriveTypes types, std::vector<std::string> &list)

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "model/common/Profiler.h"
-#include "model/common/SizeText.h"
+#include "common/Profiler.h"
+#include "common/SizeText.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"

@@ -1,11 +1,11 @@
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 
 #include <array>
 #include <atomic>
 #include <charconv>
 #include <cmath>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 namespace {
 

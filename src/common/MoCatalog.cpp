@@ -1,4 +1,4 @@
-#include "model/common/MoCatalog.h"
+#include "common/MoCatalog.h"
 
 #include <cerrno>
 #include <cstdint>

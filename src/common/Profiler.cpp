@@ -1,10 +1,10 @@
-#include "model/common/Profiler.h"
+#include "common/Profiler.h"
 
 #include <array>
 #include <charconv>
 #include <chrono>
 
-#include "model/common/SizeText.h"
+#include "common/SizeText.h"
 #include "platform/Platform.h"
 
 namespace {

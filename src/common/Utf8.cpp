@@ -1,4 +1,4 @@
-#include "model/common/Utf8.h"
+#include "common/Utf8.h"
 
 std::size_t DecodeUtf8(std::string_view text, char32_t &codePoint)
 {

@@ -1,10 +1,10 @@
-#include "model/common/TextUtils.h"
+#include "common/TextUtils.h"
 
 #include <algorithm>
 #include <charconv>
 #include <random>
 
-#include "model/common/Utf8.h"
+#include "common/Utf8.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "model/common/MessageBoxes.h"
+#include "common/MessageBoxes.h"
 
 namespace {
 

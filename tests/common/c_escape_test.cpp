@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "model/common/CEscape.h"
-#include "model/common/Utf8.h"
+#include "common/CEscape.h"
+#include "common/Utf8.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "model/common/MessageBoxes.h"
+#include "common/MessageBoxes.h"
 
 #include <atomic>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "model/common/FileQueries.h"
+#include "common/FileQueries.h"
 
 #include <atomic>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <fnmatch.h>
 #include <sys/stat.h>
 
-#include "model/common/TextUtils.h"
+#include "common/TextUtils.h"
 #include "platform/Platform.h"
 
 namespace {

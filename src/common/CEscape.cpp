@@ -1,6 +1,6 @@
-#include "model/common/CEscape.h"
+#include "common/CEscape.h"
 
-#include "model/common/Utf8.h"
+#include "common/Utf8.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "model/common/ThreadPriority.h"
+#include "common/ThreadPriority.h"
 
 #include <cerrno>
 

@@ -1,8 +1,8 @@
-#include "model/common/Rect.h"
+#include "common/Rect.h"
 
 #include <cstdio>
 
-#include "model/common/TextUtils.h"
+#include "common/TextUtils.h"
 
 std::string RectToText(const TRect &rect)
 {

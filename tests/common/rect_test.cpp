@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/common/Rect.h"
+#include "common/Rect.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "model/common/AtomicFileWriter.h"
+#include "common/AtomicFileWriter.h"
 
 #include <array>
 #include <atomic>
@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "model/common/FdStream.h"
+#include "common/FdStream.h"
 
 namespace {
 

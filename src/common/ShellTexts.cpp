@@ -1,10 +1,10 @@
-#include "model/common/ShellTexts.h"
+#include "common/ShellTexts.h"
 
 #include <utility>
 #include <vector>
 
-#include "model/common/TextUtils.h"
-#include "model/common/Translate.h"
+#include "common/TextUtils.h"
+#include "common/Translate.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "model/common/Translate.h"
+#include "common/Translate.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "log/Logger.h"
-#include "model/common/MoCatalog.h"
+#include "common/MoCatalog.h"
 
 #ifndef ZUMBREL_TEXT_DOMAIN
 #error "the build names the text domain (ZUMBREL_TEXT_DOMAIN)"

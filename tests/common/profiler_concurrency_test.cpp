@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/common/Profiler.h"
+#include "common/Profiler.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"

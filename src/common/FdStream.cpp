@@ -1,4 +1,4 @@
-#include "model/common/FdStream.h"
+#include "common/FdStream.h"
 
 #include <cerrno>
 #include <cstring>
