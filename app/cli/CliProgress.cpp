@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include "CliText.h"
-#include "model/TreeTypes.h"
 #include "common/CEscape.h"
-#include "common/SizeText.h"
-#include "common/Translate.h"
 #include "common/FormatText.h"
+#include "common/SizeText.h"
+#include "common/TranslatePlural.h"
+#include "model/TreeTypes.h"
 
 namespace {
 
@@ -108,8 +108,9 @@ void TScanProgressLine::Draw(double seconds)
     const std::int64_t entries = static_cast<std::int64_t>(FRoot.FileCount()) + FDirectories.load();
     const std::int64_t bytes = FRoot.GetSize();
     const auto perSecond = seconds > 0 ? static_cast<std::int64_t>(static_cast<double>(entries) / seconds) : 0;
-    std::string line = FormatText(
-        _("%s entries, %s, %s entries/s"), {CountText(entries), FileSizeToStrTruncated(bytes), CountText(perSecond)});
+    std::string line = FormatText(_n("%s entry, %s, %s entries/s", "%s entries, %s, %s entries/s",
+                                      static_cast<std::uint64_t>(std::max<std::int64_t>(entries, 0))),
+        {CountText(entries), FileSizeToStrTruncated(bytes), CountText(perSecond)});
     // Three columns stay free: a line that fills the terminal exactly wraps on some, and the
     // "^C" the terminal echoes must not wrap either, or erasing the line would leave half of it.
     const std::size_t columns = TerminalWidth();

@@ -15,13 +15,13 @@
 #include "CliScan.h"
 #include "CliSignals.h"
 #include "CliText.h"
+#include "common/CEscape.h"
+#include "common/FormatText.h"
+#include "common/TranslatePlural.h"
 #include "export/AtomicFileWriter.h"
 #include "export/FdStream.h"
 #include "model/TreeTypes.h"
-#include "common/CEscape.h"
-#include "common/Translate.h"
 #include "platform/Platform.h"
-#include "common/FormatText.h"
 
 const char *const ReportUsage = "zumbrel-cli report [--depth N] [--top N] [--rounding none|bankers|truncate] "
                                 "[--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH";
@@ -213,8 +213,8 @@ private:
         row.Size = SizeText(size, FOptions.Rounding);
         row.Ratio = Ratio(size, frame.Whole);
         row.Files = CountText(files);
-        row.Name
-            = FormatText(_("(%s more)"), {CountText(static_cast<std::int64_t>(frame.Children.size() - frame.Shown))});
+        const std::size_t more = frame.Children.size() - frame.Shown;
+        row.Name = FormatText(_n("(%s more)", "(%s more)", more), {CountText(static_cast<std::int64_t>(more))});
         FRows.push_back(std::move(row));
     }
 

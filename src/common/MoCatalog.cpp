@@ -161,14 +161,28 @@ TMoCatalog TMoCatalog::Parse(std::string_view bytes, const std::string &name)
             catalog.FHeader = converter ? converter->Convert(text) : std::string(text);
             continue;
         }
-        // Plural entries: "singular\0plural" and "form0\0form1..."; the program uses no plurals.
-        const std::string_view singular = id.substr(0, id.find('\0'));
+        const auto convert
+            = [&converter](std::string_view part) { return converter ? converter->Convert(part) : std::string(part); };
+        // Plural entries: "singular\0plural" and "form0\0form1...".
+        const std::size_t nul = id.find('\0');
+        const std::string_view singular = id.substr(0, nul);
+        if (nul != std::string_view::npos) {
+            std::vector<std::string> forms;
+            for (std::string_view rest = text;;) {
+                const std::size_t end = rest.find('\0');
+                forms.push_back(convert(rest.substr(0, end)));
+                if (end == std::string_view::npos)
+                    break;
+                rest.remove_prefix(end + 1);
+            }
+            catalog.FPlurals.insert_or_assign(std::string(singular), std::move(forms));
+        }
         text = text.substr(0, text.find('\0'));
         if (text.empty())
             continue;
-        catalog.FEntries.insert_or_assign(
-            std::string(singular), converter ? converter->Convert(text) : std::string(text));
+        catalog.FEntries.insert_or_assign(std::string(singular), convert(text));
     }
+    catalog.FPluralRule = TPluralRule::FromHeader(catalog.FHeader, catalog.FPluralRuleError);
     return catalog;
 }
 
@@ -176,4 +190,15 @@ const std::string *TMoCatalog::Find(std::string_view msgid) const
 {
     const auto it = FEntries.find(msgid);
     return it == FEntries.end() ? nullptr : &it->second;
+}
+
+const std::string *TMoCatalog::FindPlural(std::string_view singular, std::uint64_t n) const
+{
+    const auto it = FPlurals.find(singular);
+    if (it == FPlurals.end())
+        return nullptr;
+    const unsigned form = FPluralRule.FormFor(n);
+    if (form >= it->second.size() || it->second[form].empty())
+        return nullptr;
+    return &it->second[form];
 }

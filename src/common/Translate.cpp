@@ -1,5 +1,3 @@
-#include "common/Translate.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -11,8 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "log/Logger.h"
 #include "common/MoCatalog.h"
+#include "common/TranslatePlural.h"
+#include "log/Logger.h"
 
 #ifndef ZUMBREL_TEXT_DOMAIN
 #error "the build names the text domain (ZUMBREL_TEXT_DOMAIN)"
@@ -115,7 +114,10 @@ std::shared_ptr<const TMoCatalog> LoadCatalog(const std::string &dir, const std:
         if (!IsRegularFile(file))
             continue;
         try {
-            return std::make_shared<const TMoCatalog>(TMoCatalog::LoadFromFile(file));
+            auto catalog = std::make_shared<const TMoCatalog>(TMoCatalog::LoadFromFile(file));
+            if (!catalog->PluralRuleError().empty())
+                ZU_LOG_WARN(file + ": " + catalog->PluralRuleError());
+            return catalog;
         } catch (const std::exception &e) {
             ZU_LOG_WARN(std::string("message catalog not used: ") + e.what());
         }
@@ -154,6 +156,18 @@ std::string _(std::string_view msgid)
         if (const std::string *text = state.Catalog->Find(msgid))
             return *text;
     return std::string(msgid);
+}
+
+std::string _n(std::string_view singular, std::string_view plural, std::uint64_t n)
+{
+    if (singular.empty())
+        return {};
+    TEngineState &state = State();
+    std::shared_lock guard(state.Lock);
+    if (state.Catalog)
+        if (const std::string *text = state.Catalog->FindPlural(singular, n))
+            return *text;
+    return std::string(n == 1 ? singular : plural);
 }
 
 std::string CatalogTranslator()

@@ -11,9 +11,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "model/Paths.h"
 #include "common/TextUtils.h"
-#include "common/Translate.h"
+#include "common/TranslatePlural.h"
+#include "model/Paths.h"
 #include "shell/SysImageList.h"
 
 TDeleteConfirmDialog::TAnswer TDeleteConfirmDialog::TestAnswer = nullptr;
@@ -67,8 +67,10 @@ TDeleteConfirmDialog::TDeleteConfirmDialog(
                 name);
     } else {
         const QString what = QStringLiteral("%1 (%2)").arg(items.size()).arg(size);
-        FQuestion = Format(permanent ? _("Do you really want to delete these %s items permanently?")
-                                     : _("Do you really want to move these %s items to the trash?"),
+        FQuestion = Format(permanent ? _n("Do you really want to delete this %s item permanently?",
+                               "Do you really want to delete these %s items permanently?", items.size())
+                                     : _n("Do you really want to move this %s item to the trash?",
+                                         "Do you really want to move these %s items to the trash?", items.size()),
             what);
     }
 

@@ -73,6 +73,36 @@ TEST(MoCatalogTest, FindsTranslationsInBothByteOrders)
     }
 }
 
+TEST(MoCatalogTest, PluralEntriesKeepEveryForm)
+{
+    const std::string header = Header
+        + "Plural-Forms: nplurals=3; plural=(n%10==1 && n%100!=11 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || "
+          "n%100>=20) ? 1 : 2);\n";
+    const std::string forms[] = {"%s \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB", "%s \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0",
+        "%s \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xBE\xD0\xB2"};
+    const TMoCatalog catalog = TMoCatalog::Parse(
+        MakeCatalog({{"", header}, {std::string("%s file\0%s files", 17), forms[0] + '\0' + forms[1] + '\0' + forms[2]},
+            {std::string("%s item\0%s items", 17), std::string("\0\0", 2)}}),
+        "ru.mo");
+    EXPECT_EQ(catalog.PluralRuleError(), "");
+    for (const auto &[n, form] :
+        std::vector<std::pair<std::uint64_t, int>> {{1, 0}, {3, 1}, {5, 2}, {21, 0}, {111, 2}}) {
+        ASSERT_NE(catalog.FindPlural("%s file", n), nullptr) << n;
+        EXPECT_EQ(*catalog.FindPlural("%s file", n), forms[form]) << n;
+    }
+    EXPECT_EQ(*catalog.Find("%s file"), forms[0]);
+    EXPECT_EQ(catalog.FindPlural("%s item", 2), nullptr) << "empty forms keep the English text";
+    EXPECT_EQ(catalog.FindPlural("%s files", 2), nullptr) << "found by the singular only";
+
+    const TMoCatalog damaged
+        = TMoCatalog::Parse(MakeCatalog({{"", Header + "Plural-Forms: nplurals=3; plural=n %% ;\n"},
+                                {std::string("%s file\0%s files", 17), std::string("A\0B\0C", 5)}}),
+            "damaged.mo");
+    EXPECT_NE(damaged.PluralRuleError(), "");
+    EXPECT_EQ(*damaged.FindPlural("%s file", 1), "A") << "English rules";
+    EXPECT_EQ(*damaged.FindPlural("%s file", 5), "B");
+}
+
 TEST(MoCatalogTest, ConvertsOtherCharacterSetsToUtf8)
 {
     const TMoCatalog catalog = TMoCatalog::Parse(MakeCatalog({{"", "Content-Type: text/plain; charset=ISO-8859-1\n"},
