@@ -119,6 +119,15 @@ void TFormMain::ApplyTreeViewState(TTreeViewState *state)
     UpdateChangeColumn(); // shown only while comparing, whatever the stored state says
 }
 
+namespace {
+
+bool CompositorPlacesWindows()
+{
+    return QGuiApplication::platformName() == QLatin1String("wayland");
+}
+
+} // namespace
+
 void TFormMain::LoadFormSettings()
 {
     try {
@@ -142,15 +151,23 @@ void TFormMain::LoadFormSettings()
             defaults.setTop((screen.height() - 600) / 2);
             defaults.setHeight(600);
         }
+        // A Wayland compositor places windows itself; a position asked for is ignored at best, so
+        // only the size is taken there.
+        const auto place = [this](const QRect &r) {
+            if (CompositorPlacesWindows())
+                resize(r.size());
+            else
+                setGeometry(r);
+        };
         if (state == 2) {
-            setGeometry(defaults);
+            place(defaults);
             setWindowState(Qt::WindowMaximized);
         } else {
             QRect bounds;
             if (!ParseRect(FSettings.ReadScreenSetting("Position", ""), bounds) || bounds.width() <= 0
                 || bounds.height() <= 0)
                 bounds = defaults;
-            setGeometry(bounds);
+            place(bounds);
         }
         FTreeViewStates.LoadFrom(FSettings);
         ApplyTreeViewState(FActiveTreeViewState);
@@ -169,7 +186,11 @@ void TFormMain::SaveFormSettings()
         batch.emplace(FSettings.IniFile());
         const int state = isMaximized() ? 2 : (isMinimized() ? 1 : 0);
         FSettings.SaveScreenInt("WindowState", state);
-        const QRect r = geometry();
+        QRect r = geometry();
+        // Under Wayland the window never learns where it is: keep the stored position (from an
+        // X11 session) and store only the new size.
+        if (QRect stored; CompositorPlacesWindows() && ParseRect(FSettings.ReadScreenSetting("Position", ""), stored))
+            r.moveTopLeft(stored.topLeft());
         char text[64];
         std::snprintf(text, sizeof text, "%d,%d,%d,%d", r.left(), r.top(), r.right() + 1, r.bottom() + 1);
         FSettings.SaveScreenStr("Position", text);
