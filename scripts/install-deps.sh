@@ -5,18 +5,24 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git python3
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-gtk-platformtheme libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-gtk-platformtheme libgl-dev
     libgtest-dev libgmock-dev
     gettext
     libmount-dev libblkid-dev libsystemd-dev
     rapidjson-dev ncdu gdu time
     fonts-dejavu-core
-    xvfb xauth x11-utils imagemagick
+    xvfb xauth x11-utils imagemagick xdotool
     at-spi2-core python3-pyatspi dbus-x11
     adwaita-icon-theme hicolor-icon-theme
     clang clang-format libclang-rt-dev
     # installing and packaging: manual pages, desktop entry and AppStream checks, icons, .deb
     scdoc desktop-file-utils appstream librsvg2-bin man-db file dpkg-dev
+    # the Debian package: dpkg-buildpackage with dh, lintian, hardening-check
+    debhelper devscripts lintian fakeroot
+    # the Wayland start test: a headless compositor and Qt's Wayland platform
+    weston qt6-wayland
+    # screenshots of the Chinese and Japanese catalogs
+    fonts-noto-cjk
 )
 
 missing=()
