@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a catalog misses a text the program passes through `_`, leaves one untranslated,
-# keeps a fuzzy entry or breaks a format place holder: check-catalog.sh <source root> <po>...
+# keeps a fuzzy entry, breaks a format place holder or gives two entries of one menu the same
+# access key: check-catalog.sh <source root> <po>...
 set -euo pipefail
 root=$1
 shift
@@ -26,4 +27,6 @@ for po in "$@"; do
         status=1
     fi
 done
+# Two entries of one menu or dialog with the same access key: the second cannot be reached.
+"$(dirname "$0")/check-access-keys.py" "$@" || status=1
 exit $status
