@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "common/TextUtils.h"
 #include "common/Translate.h"
@@ -70,15 +71,61 @@ std::string GetLanguageName(std::string_view code)
     return {};
 }
 
+namespace {
+
+// How the languages of the shipped catalogs call themselves; a user looking for their language
+// finds it by that name, whatever language the window speaks at the moment.
+constexpr std::pair<std::string_view, std::string_view> OwnNames[] = {
+    {"cs", "\u010Ce\u0161tina"},
+    {"de", "Deutsch"},
+    {"en", "English"},
+    {"es", "Espa\u00F1ol"},
+    {"fr", "Fran\u00E7ais"},
+    {"it", "Italiano"},
+    {"ja", "\u65E5\u672C\u8A9E"},
+    {"nl", "Nederlands"},
+    {"pl", "Polski"},
+    {"pt", "Portugu\u00EAs"},
+    {"pt_BR", "Portugu\u00EAs (Brasil)"},
+    {"ru", "\u0420\u0443\u0441\u0441\u043A\u0438\u0439"},
+    {"zh", "\u4E2D\u6587"},
+    {"zh_CN", "\u7B80\u4F53\u4E2D\u6587"},
+};
+
+std::string_view OwnName(std::string_view code)
+{
+    for (const auto &[key, name] : OwnNames)
+        if (key == code)
+            return name;
+    return {};
+}
+
+} // namespace
+
+std::string GetLanguageOwnName(std::string_view code)
+{
+    if (const std::string_view own = OwnName(code); !own.empty())
+        return std::string(own);
+    // A country variant the table does not name keeps its English name ("American English")
+    // rather than becoming its bare language.
+    if (code.size() > 2)
+        for (const TIsoLanguage &language : Languages)
+            if (language.ISO_639_1 == code)
+                return std::string(language.English_Name);
+    if (const std::string_view own = OwnName(code.substr(0, 2)); !own.empty())
+        return std::string(own);
+    return GetLanguageName(code);
+}
+
 std::string GetLanguageDisplayName(std::string_view code)
 {
-    return GetLanguageName(code) + " [" + std::string(code) + "]";
+    return GetLanguageOwnName(code) + " [" + std::string(code) + "]";
 }
 
 std::string GetBaseLanguageDisplayName(std::string_view code)
 {
     const std::string_view base = code.substr(0, code.find('_'));
-    return GetLanguageName(base) + " [" + std::string(base) + "]";
+    return GetLanguageOwnName(base) + " [" + std::string(base) + "]";
 }
 
 std::string ExtractLanguageCode(std::string_view text)

@@ -21,9 +21,13 @@ struct TIsoLanguage
 // case-sensitively. Empty when nothing matches: "en_US" is "American English", "en_CA"
 // "English", "EN" "".
 [[nodiscard]] std::string GetLanguageName(std::string_view code);
-// Name + " [" + code + "]": "German [de]"; an unknown code gives " [xx]".
+// The language's name in that language ("Deutsch", "Français", "日本語") for the
+// languages of the shipped catalogs, first for the whole code, then for its first two characters;
+// the English name (GetLanguageName) for the others.
+[[nodiscard]] std::string GetLanguageOwnName(std::string_view code);
+// Own name + " [" + code + "]": "Deutsch [de]"; an unknown code gives " [xx]".
 [[nodiscard]] std::string GetLanguageDisplayName(std::string_view code);
-// The display name of the code's language part (before the first "_"): "de_AT" gives "German [de]".
+// The display name of the code's language part (before the first "_"): "de_AT" gives "Deutsch [de]".
 [[nodiscard]] std::string GetBaseLanguageDisplayName(std::string_view code);
 // The text between the first "[" and the next "]"; empty when there is none.
 [[nodiscard]] std::string ExtractLanguageCode(std::string_view text);

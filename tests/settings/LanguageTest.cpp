@@ -77,12 +77,16 @@ TEST(LangUtilsTest, NamesOfCodes)
     {
         const char *code, *name, *display, *base;
     } cases[] = {
-        {"de", "German", "German [de]", "German [de]"},
-        {"de_AT", "German", "German [de_AT]", "German [de]"},
+        {"de", "German", "Deutsch [de]", "Deutsch [de]"},
+        {"de_AT", "German", "Deutsch [de_AT]", "Deutsch [de]"},
         {"en_US", "American English", "American English [en_US]", "English [en]"},
         {"en_CA", "English", "English [en_CA]", "English [en]"},
-        {"pt_BR", "Portuguese", "Portuguese [pt_BR]", "Portuguese [pt]"},
-        {"fr_BE", "Walloon", "Walloon [fr_BE]", "French [fr]"},
+        {"pt_BR", "Portuguese", "Portugu\u00EAs (Brasil) [pt_BR]", "Portugu\u00EAs [pt]"},
+        {"fr_BE", "Walloon", "Walloon [fr_BE]", "Fran\u00E7ais [fr]"},
+        {"ja", "Japanese", "\u65E5\u672C\u8A9E [ja]", "\u65E5\u672C\u8A9E [ja]"},
+        {"ru_UA", "Russian", "\u0420\u0443\u0441\u0441\u043A\u0438\u0439 [ru_UA]",
+            "\u0420\u0443\u0441\u0441\u043A\u0438\u0439 [ru]"},
+        {"sv", "Swedish", "Swedish [sv]", "Swedish [sv]"},
         {"nd", "Ndebele, North", "Ndebele, North [nd]", "Ndebele, North [nd]"},
         {"EN", "", " [EN]", " [EN]"},
         {"xx", "", " [xx]", " [xx]"},
@@ -135,7 +139,7 @@ TEST_F(TranslationTest, LanguageListOfTheInstalledCatalogs)
     GetListOfLanguages(TextDomain(), codes);
     EXPECT_EQ(codes, (std::vector<std::string> {"de", "pt_BR"}));
     FillLanguageList(list);
-    EXPECT_EQ(list, (std::vector<std::string> {"English [en]", "German [de]", "Portuguese [pt_BR]"}));
+    EXPECT_EQ(list, (std::vector<std::string> {"Deutsch [de]", "English [en]", "Portugu\u00EAs (Brasil) [pt_BR]"}));
 }
 
 TEST_F(TranslationTest, SwitchingBetweenEnglishAndGerman)

@@ -292,7 +292,7 @@ private slots:
         f.Settings->SetLanguageCode("de_DE");
         f.Execute([](TDlgSettings &dialog) {
             QCOMPARE(dialog.CmbBoxBarChartPaintStyle->currentText(), Q(TSkinCairoHelix::PainterName()));
-            QCOMPARE(dialog.ComboBoxLanguage->currentText(), QStringLiteral("German [de]"));
+            QCOMPARE(dialog.ComboBoxLanguage->currentText(), QStringLiteral("Deutsch [de]"));
             QCOMPARE(dialog.CmbBoxRoundingStyle->currentText(), Q(RoundingStyleText(rsTruncate)));
             dialog.accept();
         });
@@ -320,7 +320,7 @@ private slots:
         const bool confirmed = f.Execute([&f](TDlgSettings &dialog) {
             Choose(*dialog.CmbBoxBarChartPaintStyle, Q(TSkinSpectrum::PainterName()));
             Choose(*dialog.CmbBoxRoundingStyle, Q(RoundingStyleText(rsBankers)));
-            Choose(*dialog.ComboBoxLanguage, QStringLiteral("German [de]"));
+            Choose(*dialog.ComboBoxLanguage, QStringLiteral("Deutsch [de]"));
             QCOMPARE(dialog.windowTitle(), QStringLiteral("Preferences"));
             QTest::mouseClick(dialog.ButtonApply, Qt::LeftButton);
             QCOMPARE(f.Applied.size(), std::size_t(1));
@@ -334,7 +334,7 @@ private slots:
             QCOMPARE(dialog.ButtonCancel->text(), Q(_("&Cancel")));
             QCOMPARE(dialog.CmbBoxRoundingStyle->currentText(), Q(RoundingStyleText(rsBankers)));
             QCOMPARE(dialog.CmbBoxBarChartPaintStyle->currentText(), Q(TSkinSpectrum::PainterName()));
-            QCOMPARE(dialog.ComboBoxLanguage->currentText(), QStringLiteral("German [de]"));
+            QCOMPARE(dialog.ComboBoxLanguage->currentText(), QStringLiteral("Deutsch [de]"));
             QCOMPARE(dialog.TempSettings()->BarChartPainterClass(), std::string("TSkinSpectrum"));
             QTest::mouseClick(dialog.ButtonCancel, Qt::LeftButton);
         });

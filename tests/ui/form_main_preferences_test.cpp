@@ -169,7 +169,7 @@ private slots:
         WithPreferences(form, [&](TDlgSettings &dialog) {
             Choose(*dialog.CmbBoxRoundingStyle, Q(RoundingStyleText(rsBankers)));
             Choose(*dialog.CmbBoxBarChartPaintStyle, Q(TSkinSpectrum::PainterName()));
-            Choose(*dialog.ComboBoxLanguage, QStringLiteral("German [de]"));
+            Choose(*dialog.ComboBoxLanguage, QStringLiteral("Deutsch [de]"));
             QTest::mouseClick(dialog.ButtonApply, Qt::LeftButton);
             applied = form.GetText(child, 1, TTextType::Normal);
             QCOMPARE(MenuTitles(form).value(0), QStringLiteral("&Datei"));
@@ -202,7 +202,7 @@ private slots:
         w.Settings->SetLanguageCode("en");
         form.SettingsApplied(*w.Settings);
         WithPreferences(form, [](TDlgSettings &dialog) {
-            Choose(*dialog.ComboBoxLanguage, QStringLiteral("German [de]"));
+            Choose(*dialog.ComboBoxLanguage, QStringLiteral("Deutsch [de]"));
             Choose(*dialog.CmbBoxBarChartPaintStyle, Q(TSkinSpectrum::PainterName()));
             QTest::mouseClick(dialog.ButtonOK, Qt::LeftButton);
         });
