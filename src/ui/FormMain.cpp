@@ -398,7 +398,7 @@ void TFormMain::CreateMenus()
     FMenuAnalysis->addAction(ActStopScan);
     FMenuAnalysis->addSeparator();
     FMenuAnalysis->addAction(ActScanFixedDrives);
-    FMenuExtras = menuBar()->addMenu(Tr(_("&Extras")));
+    FMenuExtras = menuBar()->addMenu(Tr(_("&Tools")));
     FMenuExtras->addAction(ActOpenInExplorer);
     FMenuExtras->addAction(ActSaveScanResult);
     FMenuExtras->addSeparator();
