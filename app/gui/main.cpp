@@ -10,13 +10,11 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QLocale>
 
 #include "GuiApplication.h"
 #include "common/CEscape.h"
 #include "common/FormatText.h"
 #include "common/MessageBoxes.h"
-#include "common/SizeText.h"
 #include "common/Translate.h"
 #include "export/ExportRegistry.h"
 #include "log/Configurator.h"
@@ -192,7 +190,6 @@ int main(int argc, char **argv)
 
     TGuiApplication app(argc, argv);
     TFormMain::InstallSettingsHooks();
-    SetDecimalSeparator(QLocale::system().decimalPoint().toStdString());
     TQtMessageBoxes boxes;
     InstallMessageBoxes(&boxes);
 
