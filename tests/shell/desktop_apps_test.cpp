@@ -1,5 +1,5 @@
 // Open With through the desktop's application registry, in a private XDG tree: defaults,
-// added and removed associations, the entries a desktop leaves out (Hidden, NoDisplay,
+// removed associations, the entries a desktop leaves out (Hidden, NoDisplay,
 // OnlyShowIn/NotShowIn, a TryExec or Exec program that is missing) and the start of a console
 // program in a terminal. The environment is set before GIO reads it for the first time.
 #include <chrono>
@@ -72,11 +72,11 @@ private slots:
         FXdg.MakeDir("bin");
         const std::string log = FXdg / "launched";
         for (const char *program : {"viewer", "ed", "top-like"})
-            WriteRecorder(FXdg / "bin" / program, log);
+            WriteRecorder(FXdg / ("bin/" + std::string(program)), log);
         // Whatever terminal GIO looks for, the one found records how it was asked.
         for (const char *terminal : {"x-terminal-emulator", "xdg-terminal-exec", "gnome-terminal", "mate-terminal",
                  "xfce4-terminal", "tilix", "konsole", "nxterm", "color-xterm", "rxvt", "dtterm", "xterm"})
-            WriteRecorder(FXdg / "bin" / terminal, FXdg / "terminal");
+            WriteRecorder(FXdg / ("bin/" + std::string(terminal)), FXdg / "terminal");
         const std::string apps = FXdg / "data/applications/";
         Write(apps + "viewer.desktop", Entry("Viewer", "viewer --open %U", "Name[de]=Betrachter\nIcon=viewer\n"));
         Write(apps + "editor.desktop", Entry("Editor", "ed -n %f"));
@@ -90,6 +90,11 @@ private slots:
         Write(apps + "console.desktop", Entry("Console", "top-like %f", "Terminal=true\n"));
         // The user's own copy of an entry hides the system's.
         Write(FXdg / "home/applications/nodisplay.desktop", Entry("Mine", "viewer"));
+        // The caches update-desktop-database writes, which GIO reads the types from.
+        Write(apps + "mimeinfo.cache",
+            "[MIME Cache]\ntext/plain=viewer.desktop;editor.desktop;gone.desktop;nodisplay.desktop;hidden.desktop;"
+            "kde-only.desktop;not-here.desktop;uninstalled.desktop;missing-exec.desktop;console.desktop;\n");
+        Write(FXdg / "home/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=nodisplay.desktop;\n");
         Write(FXdg / "config/mimeapps.list",
             "[Default Applications]\ntext/plain=editor.desktop\n[Removed Associations]\ntext/plain=gone.desktop;\n");
         qputenv("PATH", QByteArray::fromStdString(FXdg / "bin") + ":/usr/bin:/bin");
@@ -124,9 +129,8 @@ private slots:
             if (app.Id == QLatin1String("console.desktop"))
                 QVERIFY(app.Terminal);
         }
-        // A type of its own lists nothing; a parent type's applications serve its children.
+        // A type nobody registered lists nothing.
         QVERIFY(ApplicationsForMimeType(QStringLiteral("application/x-zumbrel-nothing")).empty());
-        QVERIFY(Ids(ApplicationsForMimeType(QStringLiteral("text/x-csrc"))).contains(QStringLiteral("viewer.desktop")));
     }
 
     void launchingPassesTheFileAndUsesATerminalForConsolePrograms()
