@@ -68,7 +68,7 @@ int main(int argc, char **argv)
 
     TWindowFixture folders, start, largest;
     for (TWindowFixture *w : {&folders, &start, &largest}) {
-        w->Form->resize(900, 260);
+        w->Form->resize(1100, 260);
         w->Settings->SetLanguageCode("en");
     }
     folders.Form->ProcessCommandLine({tree.Path()});
@@ -80,7 +80,7 @@ int main(int argc, char **argv)
 
     const TZuBarChartPainterRegistry &registry = TZuBarChartPainterRegistry::GetInstance();
     const int rowHeight = 170;
-    QImage gallery(1500, rowHeight * registry.Count(), QImage::Format_RGB32);
+    QImage gallery(1750, rowHeight * registry.Count(), QImage::Format_RGB32);
     gallery.fill(QApplication::palette().color(QPalette::Window));
     QPainter out(&gallery);
     for (int i = 0; i < registry.Count(); ++i) {
@@ -97,11 +97,10 @@ int main(int argc, char **argv)
             QString::fromStdString(registry.GetItem(i)->PainterName()));
         out.drawImage(QRect(0, y + 18, 500, rowHeight - 20),
             start.Form->ListViewFavorites->grab().toImage().copy(0, 0, 500, rowHeight - 20));
-        out.drawImage(QRect(500, y + 18, 500, rowHeight - 20),
-            folders.Form->Tree()->grab().toImage().copy(0, 0, 500, rowHeight - 20));
+        out.drawImage(QRect(500, y + 18, 750, rowHeight - 20),
+            folders.Form->Tree()->grab().toImage().copy(0, 0, 750, rowHeight - 20));
         const QImage list = largest.Form->LargestFilesView()->grab().toImage();
-        out.drawImage(QRect(1000, y + 18, 500, rowHeight - 20),
-            list.copy(std::max(0, list.width() - 500), 0, 500, rowHeight - 20));
+        out.drawImage(QRect(1250, y + 18, 500, rowHeight - 20), list.copy(0, 0, 500, rowHeight - 20));
     }
     out.end();
     return gallery.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;

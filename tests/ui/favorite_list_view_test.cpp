@@ -314,7 +314,7 @@ private slots:
         QAccessibleInterface *tile = list->child(0);
         QCOMPARE(tile->role(), QAccessible::ListItem);
         QCOMPARE(tile->text(QAccessible::Name), QStringLiteral("System"));
-        QVERIFY(tile->text(QAccessible::Description).startsWith(QStringLiteral("37 %, ")));
+        QVERIFY(tile->text(QAccessible::Description).startsWith(QStringLiteral("37%, ")));
         QVERIFY(tile->text(QAccessible::Description).contains(Q(FileSizeToStrTruncated(100 * GB))));
         QCOMPARE(list->indexOfChild(tile), 0);
         QSignalSpy opened(&view, &TFavoriteListView::ProcessPath);

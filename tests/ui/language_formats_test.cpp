@@ -56,7 +56,7 @@ private slots:
         QVERIFY2(QString::fromStdString(FileSizeToStrTruncated(1536)) == QStringLiteral("1,5 KB"),
             FileSizeToStrTruncated(1536).c_str());
         const QString germanDate = form.GetText(many, 4, TTextType::Normal);
-        QVERIFY2(germanDate != englishDate && germanDate.contains(QLatin1Char('.')) && !germanDate.contains('/'),
+        QVERIFY2(germanDate != englishDate && germanDate.contains(QLatin1Char('.')) && !germanDate.contains(QLatin1Char('/')),
             qPrintable(englishDate + QStringLiteral(" / ") + germanDate));
 
         form.SettingsApplied(*w.Settings);
