@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-gtk-platformtheme libgl-dev
     libgtest-dev libgmock-dev
     gettext
-    libmount-dev libblkid-dev libsystemd-dev
+    libmount-dev libblkid-dev libsystemd-dev libglib2.0-dev
     rapidjson-dev ncdu gdu time
     fonts-dejavu-core
     xvfb xauth x11-utils imagemagick xdotool

@@ -15,16 +15,16 @@
 #include "CliScan.h"
 #include "CliSignals.h"
 #include "CliText.h"
+#include "common/CEscape.h"
+#include "common/FormatText.h"
+#include "common/Translate.h"
 #include "export/AtomicFileWriter.h"
 #include "export/ExportRegistry.h"
 #include "export/FdStream.h"
-#include "common/CEscape.h"
-#include "common/Translate.h"
 #include "platform/Platform.h"
-#include "common/FormatText.h"
 
 const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2|ncdu "
-                                "[--rounding none|bankers|truncate] [--output FILE] "
+                                "[--rounding none|bankers|truncate] [--sort size|name|none] [--output FILE] "
                                 "[--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH | --import FILE";
 
 namespace {
@@ -50,6 +50,7 @@ struct TExportArgs
 {
     std::string Format;
     TRoundingStyle Rounding = CliDefaults().Rounding;
+    TExportOrder Order = TExportOrder::BiggestFirst(); // of the text tree and HTML
     std::optional<std::string> Output;
     TScanArgs Scan;
     std::optional<std::string> Import; // an ncdu/gdu JSON export read instead of a scan
@@ -67,6 +68,16 @@ TExportArgs ParseArgs(const std::vector<std::string> &args)
                     FormatText(_("unknown format '%s' (csv, txt, html, xml, xml2, ncdu)"), {CEscaped(out.Format)}));
         } else if (reader.Is("--rounding")) {
             out.Rounding = ParseRoundingArgument(reader.Value());
+        } else if (reader.Is("--sort")) {
+            const std::string order = reader.Value();
+            if (order == "size")
+                out.Order = TExportOrder::BiggestFirst();
+            else if (order == "name")
+                out.Order = {TExportOrder::Name, false};
+            else if (order == "none")
+                out.Order = {TExportOrder::Stored, false};
+            else
+                throw ECliUsage(FormatText(_("unknown sort order '%s' (size, name, none)"), {CEscaped(order)}));
         } else if (reader.Is("--output")) {
             out.Output = reader.Value();
             if (out.Output->empty())
@@ -129,7 +140,7 @@ int CommandExport(const std::vector<std::string> &args)
             if (const int code = ScanOutcome(a.Scan.Path, result))
                 return code;
         }
-        const auto exporter = CreateExport(exportClass, result.Root.get(), a.Rounding);
+        const auto exporter = CreateExport(exportClass, result.Root.get(), a.Rounding, a.Order);
         if (writer) {
             try {
                 Save(*exporter, writer->Stream());

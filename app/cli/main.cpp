@@ -20,13 +20,13 @@
 #include "CliSignals.h"
 #include "CliText.h"
 #include "CliTop.h"
-#include "log/Configurator.h"
-#include "log/Logger.h"
 #include "common/CEscape.h"
+#include "common/FormatText.h"
 #include "common/SizeText.h"
 #include "common/Translate.h"
+#include "log/Configurator.h"
+#include "log/Logger.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "common/FormatText.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -55,6 +55,9 @@ std::string ExportHelp()
              "  --format FORMAT      csv, txt, html, xml, xml2 or ncdu\n"
              "  --output FILE        the file to write\n"
              "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)")
+        + "\n"
+        + _("  --sort ORDER         folders of txt and html biggest first (size, the default), by name, "
+            "or as read (none)")
         + "\n" + ImportHelp();
 }
 

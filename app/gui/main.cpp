@@ -10,19 +10,17 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QLocale>
 
 #include "GuiApplication.h"
+#include "common/CEscape.h"
+#include "common/FormatText.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
 #include "export/ExportRegistry.h"
 #include "log/Configurator.h"
 #include "log/Logger.h"
-#include "common/CEscape.h"
-#include "common/MessageBoxes.h"
-#include "common/SizeText.h"
-#include "common/Translate.h"
 #include "paint/RegisterPainters.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "common/FormatText.h"
 #include "settings/Settings.h"
 #include "shell/ProgramLock.h"
 #include "ui/FormMain.h"
@@ -72,23 +70,82 @@ bool WriteOut(const std::string &text)
     return false;
 }
 
-// What is left once Qt has taken its own options: at most one folder. Returns the exit code
-// of a usage error, or 0.
-int CheckArguments(int argc, char **argv)
+// The options QApplication and its platform plugins take from the command line, with whether a
+// value follows. They are known here so that a usage error is reported before QApplication
+// starts, which aborts the program when no display can be opened.
+struct TQtOption
+{
+    std::string_view Name;
+    bool TakesValue;
+};
+
+constexpr TQtOption QtOptions[] = {
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qwindowgeometry", true},
+    {"geometry", true},
+    {"qwindowtitle", true},
+    {"title", true},
+    {"qwindowicon", true},
+    {"icon", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"session", true},
+    {"display", true},
+    {"name", true},
+    {"visual", true},
+    {"qmljsdebugger", true},
+    {"reverse", false},
+    {"widgetcount", false},
+    {"testability", false},
+    {"nograb", false},
+    {"dograb", false},
+    {"sync", false},
+};
+
+// Whether `a` is one of Qt's options ("-style NAME", "--style NAME" or "-style=NAME"); `value`
+// tells whether the next argument belongs to it.
+bool IsQtOption(std::string_view a, bool &value)
+{
+    a.remove_prefix(a.starts_with("--") ? 2 : 1);
+    const auto equals = a.find('=');
+    const std::string_view name = a.substr(0, equals);
+    for (const TQtOption &option : QtOptions) {
+        if (option.Name == name && (equals == std::string_view::npos || option.TakesValue)) {
+            value = option.TakesValue && equals == std::string_view::npos;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The folder operands of the command line, Qt's options left aside; at most one folder.
+// Returns the exit code of a usage error, or 0.
+int ParseArguments(int argc, char **argv, std::vector<std::string> &operands)
 {
     bool operandsOnly = false;
-    int folders = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         std::string problem;
+        bool value = false;
         if (!operandsOnly && a == "--") {
             operandsOnly = true;
             continue;
         }
-        if (!operandsOnly && a.size() > 1 && a[0] == '-')
-            problem = FormatText(_("unknown option '%s'"), {CEscaped(a)});
-        else if (++folders > 1)
+        if (!operandsOnly && a.size() > 1 && a[0] == '-') {
+            if (IsQtOption(a, value)) {
+                if (value && ++i >= argc)
+                    problem = FormatText(_("option '%s' needs a value"), {CEscaped(a)});
+            } else {
+                problem = FormatText(_("unknown option '%s'"), {CEscaped(a)});
+            }
+        } else if (!operands.empty()) {
             problem = FormatText(_("only one folder can be given; '%s' is a second one"), {CEscaped(a)});
+        } else {
+            operands.emplace_back(a);
+        }
         if (!problem.empty()) {
             std::fprintf(
                 stderr, "zumbrel: %s\n%s\n", problem.c_str(), _("Try 'zumbrel --help' for more information.").c_str());
@@ -121,17 +178,18 @@ int main(int argc, char **argv)
         if (IsVersion(argv[i]))
             return WriteOut("zumbrel " ZUMBREL_VERSION "\n") ? 0 : 1;
     }
+    // Usage errors, too, are told before anything needs a display: QApplication aborts without one.
+    InitTranslation();
+    std::vector<std::string> args;
+    if (const int usageError = ParseArguments(argc, argv, args))
+        return usageError;
     ConfigureProgramLogging(ExecutableDir(argv[0]));
     RegisterBarChartPainters();
     RegisterExportClasses();
     const TProgramLock programLock;
 
     TGuiApplication app(argc, argv);
-    InitTranslation();
-    if (const int usageError = CheckArguments(argc, argv))
-        return usageError;
     TFormMain::InstallSettingsHooks();
-    SetDecimalSeparator(QLocale::system().decimalPoint().toStdString());
     TQtMessageBoxes boxes;
     InstallMessageBoxes(&boxes);
 
@@ -150,13 +208,9 @@ int main(int argc, char **argv)
         TFormMain form(*settings);
         form.show();
         ZU_LOG_DEBUG("show main form");
-        std::vector<std::string> args;
         std::string commandLine = argv[0];
-        for (int i = 1; i < argc; ++i) {
+        for (int i = 1; i < argc; ++i)
             commandLine += std::string(" ") + argv[i];
-            if (std::string_view(argv[i]) != "--" || !args.empty())
-                args.emplace_back(argv[i]);
-        }
         form.ProcessCommandLine(args, commandLine);
         result = app.exec();
     }

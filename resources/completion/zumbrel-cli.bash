@@ -21,6 +21,9 @@ _zumbrel_cli()
         --rounding)
             COMPREPLY=($(compgen -W "none bankers truncate" -- "$cur"))
             return ;;
+        --sort)
+            COMPREPLY=($(compgen -W "size name none" -- "$cur"))
+            return ;;
         --output)
             _filedir
             return ;;
@@ -35,7 +38,7 @@ _zumbrel_cli()
     case ${words[1]} in
         scan) options="--no-grouping --group-size --threads --import --quiet" ;;
         report) options="--depth --top --rounding --no-grouping --group-size --threads --import --quiet" ;;
-        export) options="--format --output --rounding --no-grouping --group-size --threads --import --quiet" ;;
+        export) options="--format --output --rounding --sort --no-grouping --group-size --threads --import --quiet" ;;
         diff) options="--top --format" ;;
         top) options="--count --threads --quiet" ;;
         *) return ;;

@@ -5,11 +5,12 @@
 #include <charconv>
 #include <cmath>
 
+#include "common/ByteUnit.h"
 #include "common/Translate.h"
 
 namespace {
 
-constexpr std::array<const char *, 5> UnitNames = {"Byte", "KB", "MB", "GB", "TB"};
+constexpr std::array<const char *, 5> UnitNames = {"Bytes", "KB", "MB", "GB", "TB"};
 constexpr int PastLastUnit = 5;
 
 // Up to four bytes of the separator and their count in bits 32..39, so that size texts built
@@ -43,7 +44,7 @@ int ChooseUnit(std::int64_t size, double &value)
 std::string WithUnit(std::string number, int unit)
 {
     number += ' ';
-    number += UnitNames[static_cast<std::size_t>(unit)];
+    number += unit == 0 && (number == "1 " || number == "-1 ") ? "Byte" : UnitNames[static_cast<std::size_t>(unit)];
     return number;
 }
 
@@ -103,6 +104,11 @@ std::string FloatToStrDecimals(int decimals, double value)
     return text + exponent;
 }
 
+std::string ByteUnit(std::int64_t count)
+{
+    return count == 1 || count == -1 ? "Byte" : "Bytes";
+}
+
 std::string FileSizeToStrTruncated(std::int64_t ASize)
 {
     double v = 0;
@@ -141,7 +147,7 @@ std::string RoundingStyleText(TRoundingStyle style)
     case rsBankers:
         return std::string(_("Bankers' Rounding"));
     case rsTruncate:
-        return std::string(_("Round down (Explorer-like)"));
+        return std::string(_("Round down (file-manager style)"));
     case rsNone:
         break;
     }

@@ -75,10 +75,12 @@ TFormatFileSizeProc SizeFormatterFor(TRoundingStyle style)
 }
 
 std::unique_ptr<TTreeTypesExport> CreateExport(
-    const TExportClass &AExportClass, const TDirNode *ARootNode, TRoundingStyle rounding)
+    const TExportClass &AExportClass, const TDirNode *ARootNode, TRoundingStyle rounding, TExportOrder order)
 {
     auto result = AExportClass.Create(ARootNode);
-    if (AExportClass.GetFileType() == xfVisual)
+    if (AExportClass.GetFileType() == xfVisual) {
         result->SetFormatFileSizeProc(SizeFormatterFor(rounding));
+        result->SetOrder(order);
+    }
     return result;
 }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "export/TreeTypesExport.h"
 #include "common/SizeText.h"
+#include "export/TreeTypesExport.h"
 
 class TDirNode;
 
@@ -92,7 +92,8 @@ void RegisterExportClasses(TExportRegistry &registry = ExportRegistry());
 [[nodiscard]] TFormatFileSizeProc SizeFormatterFor(TRoundingStyle style);
 
 // Creates an export of `AExportClass` for `ARootNode` the way the save command does: only an
-// xfVisual format gets the size text of `rounding`; the others always write byte counts.
-// Then call SaveToFile or SaveToStream on the result.
-[[nodiscard]] std::unique_ptr<TTreeTypesExport> CreateExport(
-    const TExportClass &AExportClass, const TDirNode *ARootNode, TRoundingStyle rounding);
+// xfVisual format (one meant for people) gets the size text of `rounding` and lists folders in
+// `order`, the window's or biggest first; the data formats always write byte counts in the
+// stored order. Then call SaveToFile or SaveToStream on the result.
+[[nodiscard]] std::unique_ptr<TTreeTypesExport> CreateExport(const TExportClass &AExportClass,
+    const TDirNode *ARootNode, TRoundingStyle rounding, TExportOrder order = TExportOrder::BiggestFirst());

@@ -1,23 +1,25 @@
 #include "export/TreeTypesExport.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <mutex>
 #include <ostream>
+#include <string_view>
+#include <vector>
 
+#include "common/Translate.h"
 #include "export/AtomicFileWriter.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "common/Translate.h"
 
 struct TTreeTypesExport::TFrame
 {
     const TDirNode *Node;
     std::unique_lock<TNodeLock> Lock; // the node's child list, while it is walked
-    std::int32_t Count;
-    std::int32_t Next = 0;
-    std::int32_t LastDir = -1;
+    std::vector<const TDirNode *> Dirs; // the subdirectories in the order of the export
+    std::size_t Next = 0;
     std::size_t PathLength;
 };
 
@@ -27,6 +29,50 @@ namespace {
 {
     // Files are by far the most common children; IsGroup spares them the cast.
     return node && node->IsGroup() ? dynamic_cast<const TDirNode *>(node) : nullptr;
+}
+
+// ASCII letters folded, then the bytes: "apple" < "Banana" < "banana" < "cherry".
+bool NameLess(std::string_view a, std::string_view b)
+{
+    const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    const bool folded = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+        [&](char x, char y) { return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y)); });
+    if (folded)
+        return true;
+    const bool reverse = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
+        [&](char x, char y) { return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y)); });
+    return !reverse && a < b;
+}
+
+// Sorts `dirs` stably by `order`, each value read once.
+void SortDirs(std::vector<const TDirNode *> &dirs, const TExportOrder &order)
+{
+    if (order.Key == TExportOrder::Stored || dirs.size() < 2)
+        return;
+    struct TKeyed
+    {
+        const TDirNode *Dir;
+        std::int64_t Number; // size or file count
+        double Date;
+    };
+    std::vector<TKeyed> keyed;
+    keyed.reserve(dirs.size());
+    for (const TDirNode *dir : dirs) {
+        const std::int64_t number = order.Key == TExportOrder::Size ? dir->GetSize()
+            : order.Key == TExportOrder::Files                      ? dir->FileCount()
+                                                                    : 0;
+        keyed.push_back({dir, number, order.Key == TExportOrder::Date ? dir->Timestamp() : 0.0});
+    }
+    const auto less = [&](const TKeyed &a, const TKeyed &b) {
+        if (order.Key == TExportOrder::Name)
+            return order.Descending ? NameLess(b.Dir->Name(), a.Dir->Name()) : NameLess(a.Dir->Name(), b.Dir->Name());
+        if (order.Key == TExportOrder::Date)
+            return order.Descending ? b.Date < a.Date : a.Date < b.Date;
+        return order.Descending ? b.Number < a.Number : a.Number < b.Number;
+    };
+    std::stable_sort(keyed.begin(), keyed.end(), less);
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        dirs[i] = keyed[i].Dir;
 }
 
 // Releases the locks of an interrupted walk innermost first, as a finished walk does.
@@ -101,16 +147,12 @@ void TTreeTypesExport::EnterDir(
         return;
     }
     WriteSubDirsStart(AStream);
-    TFrame frame {&node, std::unique_lock(node.ChildLock()), 0, 0, -1, FPath.size()};
-    frame.Count = node.InterlockedChildCount();
-    // The text tree draws its branches from "is there a later directory among my siblings";
-    // finding the last directory once per list keeps that linear for wide directories.
-    for (std::int32_t i = frame.Count - 1; i >= 0; --i) {
-        if (AsDirNode(node.GetUnlockedChildNode(i))) {
-            frame.LastDir = i;
-            break;
-        }
-    }
+    TFrame frame {&node, std::unique_lock(node.ChildLock()), {}, 0, FPath.size()};
+    const std::int32_t count = node.InterlockedChildCount();
+    for (std::int32_t i = 0; i < count; ++i)
+        if (const TDirNode *dir = AsDirNode(node.GetUnlockedChildNode(i)))
+            frame.Dirs.push_back(dir);
+    SortDirs(frame.Dirs, FOrder);
     frames.push_back(std::move(frame));
 }
 
@@ -133,14 +175,13 @@ void TTreeTypesExport::Walk(std::ostream &AStream)
     EnterDir(*FRootNode, false, frames, AStream);
     while (!frames.empty()) {
         TFrame &top = frames.back();
-        const TDirNode *child = nullptr;
-        while (top.Next < top.Count && !child)
-            child = AsDirNode(top.Node->GetUnlockedChildNode(top.Next++));
-        if (!child) {
+        if (top.Next == top.Dirs.size()) {
             LeaveDir(frames, AStream);
             continue;
         }
-        const bool later = top.Next - 1 < top.LastDir;
+        const TDirNode *child = top.Dirs[top.Next++];
+        // The text tree draws its branches from "is there a later directory among my siblings".
+        const bool later = top.Next < top.Dirs.size();
         FPath.resize(top.PathLength);
         // Below "all fixed drives" every drive root is a full path of its own.
         if (top.Node->FileType() == fstComputer) {

@@ -13,6 +13,20 @@ class TDirNode;
 // the others always carry plain byte counts.
 enum TExportFileType { xfUndefined, xfData, xfVisual };
 
+// The order in which the walk visits the subdirectories of each directory: as they were read
+// (Stored), or by one value, ties kept in the stored order. Names compare bytewise with ASCII
+// letters folded; sizes, counts and dates compare as numbers.
+struct TExportOrder
+{
+    enum TKey { Stored, Size, Name, Files, Date };
+    TKey Key = Stored;
+    bool Descending = false;
+
+    // Biggest first: what the window shows at start.
+    [[nodiscard]] static TExportOrder BiggestFirst() { return {Size, true}; }
+    friend bool operator==(const TExportOrder &, const TExportOrder &) = default;
+};
+
 // The display text of a byte count; FileSizeToStrRounded and FileSizeToStrTruncated
 // (common/SizeText.h) have this shape.
 using TFormatFileSizeProc = std::string (*)(std::int64_t ASize);
@@ -21,7 +35,8 @@ using TFormatFileSizeProc = std::string (*)(std::int64_t ASize);
 // and including the root depth first, in child-list order, and calls the hooks of the format:
 //
 //   WriteHeader
-//   for each directory D:  WriteDirStart, WriteNode(D),
+//   for each directory D (subdirectories in the order set by SetOrder, stored order by default):  WriteDirStart,
+//   WriteNode(D),
 //                          [when D has children of any kind: WriteSubDirsStart,
 //                           the subdirectories of D, WriteSubDirsEnd],
 //                          WriteDirEnd
@@ -49,6 +64,10 @@ public:
     [[nodiscard]] TFormatFileSizeProc FormatFileSizeProc() const { return FFormatFileSizeProc; }
     // Null (the default) writes sizes as decimal byte counts.
     void SetFormatFileSizeProc(TFormatFileSizeProc proc) { FFormatFileSizeProc = proc; }
+    [[nodiscard]] TExportOrder Order() const { return FOrder; }
+    // The values of a directory's subdirectories are read once, when the walk enters it, so a
+    // scan still running cannot change them during the sort.
+    void SetOrder(TExportOrder order) { FOrder = order; }
 
     // Writes the export to `FileName` through a temporary file beside it that replaces the
     // file only when it is complete (export/AtomicFileWriter.h): on any error the old file is
@@ -96,6 +115,7 @@ private:
 
     const TDirNode *FRootNode; // not owned
     TFormatFileSizeProc FFormatFileSizeProc = nullptr;
+    TExportOrder FOrder;
     std::string FPath;
     std::vector<bool> FLaterDirSibling;
 };

@@ -35,18 +35,43 @@ void TBasicBarChartBitmapPainter::DrawCenteredText(
     ACanvas.DrawText(ARect, AText, dtSingleLine | dtCenter | dtVCenter);
 }
 
+int TBasicBarChartBitmapPainter::TextSplit(const TRect &ABar) const
+{
+    return Sub(ABar.Right, 1);
+}
+
+void TBasicBarChartBitmapPainter::DrawReadableText(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText,
+    double APercent, bool ASelected, TColor ABackground)
+{
+    if (AText.isEmpty())
+        return;
+    const int split = TextSplit(GetBarRect(APaintRect, APercent));
+    const TTextColors preferred = ASelected ? TTextColors {SelectedTextColor(), SelectedTextColor()}
+                                            : TTextColors {FTextColorOnBitmap, FTextColorOnBackground};
+    const TTextColors colors
+        = ReadableTextColors(ACanvas, APaintRect, AText, APercent, ASelected, ABackground, split, preferred);
+    if (colors.OnBar == colors.OnBackground)
+        DrawCenteredText(ACanvas, APaintRect, colors.OnBar, AText);
+    else
+        DrawSplitText(ACanvas, APaintRect, AText, colors.OnBackground, colors.OnBar, split);
+}
+
 void TBasicBarChartBitmapPainter::DrawSelectedBar(
     TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent)
 {
+    const TColor highlight = ACanvas.BrushColor();
     ACanvas.SetBrushColor(clWhite);
     ACanvas.FillRect(GetBarRect(APaintRect, APercent));
-    struct TCopyModeReset
     {
-        TCanvas &Canvas;
-        ~TCopyModeReset() { Canvas.SetCopyMode(TCopyMode::SrcCopy); }
-    } reset {ACanvas};
-    ACanvas.SetCopyMode(TCopyMode::SrcInvert);
-    DrawBar(ACanvas, APaintRect, AText, APercent);
+        struct TCopyModeReset
+        {
+            TCanvas &Canvas;
+            ~TCopyModeReset() { Canvas.SetCopyMode(TCopyMode::SrcCopy); }
+        } reset {ACanvas};
+        ACanvas.SetCopyMode(TCopyMode::SrcInvert);
+        DrawBar(ACanvas, APaintRect, QString(), APercent);
+    }
+    DrawReadableText(ACanvas, APaintRect, AText, APercent, true, highlight);
 }
 
 void DrawSplitText(
@@ -110,6 +135,7 @@ TBarChartRepeatBitmapPainter::TBarChartRepeatBitmapPainter(std::string_view ARes
 void TBarChartRepeatBitmapPainter::DrawBar(
     TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent)
 {
+    const TColor background = ACanvas.BrushColor();
     const TRect bar = GetBarRect(APaintRect, APercent);
     const int width = Sub(bar.Right, bar.Left);
     if (width > 0) {
@@ -119,11 +145,7 @@ void TBarChartRepeatBitmapPainter::DrawBar(
         }
         ACanvas.CopyRect(bar, tiles, {0, 0, tiles.Width(), tiles.Height()});
     }
-    if (FTextColorOnBitmap == FTextColorOnBackground) {
-        DrawCenteredText(ACanvas, APaintRect, FTextColorOnBitmap, AText);
-    } else {
-        DrawSplitText(ACanvas, APaintRect, AText, FTextColorOnBackground, FTextColorOnBitmap, Sub(bar.Right, 1));
-    }
+    DrawReadableText(ACanvas, APaintRect, AText, APercent, false, background);
 }
 
 void TBarChartRepeatBitmapPainter::DrawSelectedBar(
@@ -143,25 +165,28 @@ TBarChartStretchBitmapPainter::TBarChartStretchBitmapPainter(std::string_view AR
 void TBarChartStretchBitmapPainter::DrawBar(
     TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent)
 {
-    const TRect bar = GetBarRect(APaintRect, APercent);
-    FScale9Image->Draw(ACanvas, bar);
-    if (FTextColorOnBitmap == FTextColorOnBackground) {
-        DrawCenteredText(ACanvas, APaintRect, FTextColorOnBitmap, AText);
-    } else {
-        DrawSplitText(ACanvas, APaintRect, AText, FTextColorOnBackground, FTextColorOnBitmap, Add(bar.Right, 1));
-    }
+    const TColor background = ACanvas.BrushColor();
+    FScale9Image->Draw(ACanvas, GetBarRect(APaintRect, APercent));
+    ACanvas.SetBrushColor(background);
+    DrawReadableText(ACanvas, APaintRect, AText, APercent, false, background);
 }
 
 void TBarChartStretchBitmapPainter::DrawSelectedBar(
     TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent)
 {
     TBasicBarChartBitmapPainter::DrawSelectedBar(ACanvas, APaintRect, AText, APercent);
-    DrawCenteredText(ACanvas, APaintRect, SelectedTextColor(), AText);
+}
+
+int TBarChartStretchBitmapPainter::TextSplit(const TRect &ABar) const
+{
+    return Add(ABar.Right, 1);
 }
 
 TBarChartClippingBitmapPainter::TBarChartClippingBitmapPainter(std::string_view AResourceName)
     : TBasicBarChartBitmapPainter(AResourceName)
-{ }
+{
+    FTextColorOnBitmap = clWhite;
+}
 
 TRect TBarChartClippingBitmapPainter::SourceRect(double APercent) const
 {
@@ -171,6 +196,7 @@ TRect TBarChartClippingBitmapPainter::SourceRect(double APercent) const
 void TBarChartClippingBitmapPainter::DrawBar(
     TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent)
 {
+    const TColor background = ACanvas.BrushColor();
     const TRect bar = GetBarRect(APaintRect, APercent);
     const TRect source = SourceRect(APercent);
     // Smoothing applies to this copy only; later nine-slice drawing stays crisp.
@@ -179,5 +205,5 @@ void TBarChartClippingBitmapPainter::DrawBar(
     ACanvas.SetBrushOrigin({0, 0});
     ACanvas.StretchBlt(bar, *FBitmap, source, TCopyMode::SrcCopy);
     ACanvas.SetStretchMode(stretchMode);
-    DrawXorText(ACanvas, APaintRect, AText, FTextColorOnBackground);
+    DrawReadableText(ACanvas, APaintRect, AText, APercent, false, background);
 }

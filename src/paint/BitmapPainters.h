@@ -11,9 +11,10 @@
 class TBasicBarChartBitmapPainter : public TZuBarChartPainter
 {
 public:
-    // White fill of the bar, then DrawBar under the copy mode source XOR destination: every
-    // bitmap lands inverted, the text keeps its colours. The copy mode is back to source
-    // copy afterwards, also when drawing fails.
+    // White fill of the bar, then the bar without text under the copy mode source XOR
+    // destination: every bitmap lands inverted. The copy mode is back to source copy
+    // afterwards, also when drawing fails. The text follows in SelectedTextColor where it reads
+    // over the inverted bar and the highlight, in black or white where it would not.
     void DrawSelectedBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent) override;
 
     [[nodiscard]] virtual std::string_view GetBitmapResourceName() const = 0;
@@ -24,8 +25,18 @@ protected:
 
     [[nodiscard]] virtual TRect GetBarRect(const TRect &APaintRect, double APercent) const;
     virtual void DrawCenteredText(TCanvas &ACanvas, const TRect &ARect, TColor AColor, const QString &AText) const;
+    // The last column of the text drawn in the colour over the bar.
+    [[nodiscard]] virtual int TextSplit(const TRect &ABar) const;
+    // AText centred on APaintRect: in the painter's colours (FTextColorOnBitmap over the bar,
+    // FTextColorOnBackground beside it; SelectedTextColor when selected) where they read over
+    // what lies beneath, in black or white where they would not. ABackground is the colour
+    // beside the bar.
+    void DrawReadableText(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent,
+        bool ASelected, TColor ABackground);
 
     std::unique_ptr<TBitmap> FBitmap;
+    TColor FTextColorOnBitmap = clWindowText;
+    TColor FTextColorOnBackground = clWindowText;
 };
 
 // The bitmap repeated along the bar (the last tile cut off), stretched to the bar's height.
@@ -37,9 +48,6 @@ public:
 
 protected:
     explicit TBarChartRepeatBitmapPainter(std::string_view AResourceName);
-
-    TColor FTextColorOnBitmap = clWindowText;
-    TColor FTextColorOnBackground = clWindowText;
 };
 
 // The bitmap stretched over the bar as a nine-slice image with a 2-pixel frame.
@@ -47,19 +55,17 @@ class TBarChartStretchBitmapPainter : public TBasicBarChartBitmapPainter
 {
 public:
     void DrawBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent) override;
-    // The inverted bar, then the text once more in SelectedTextColor.
     void DrawSelectedBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent) override;
 
 protected:
     explicit TBarChartStretchBitmapPainter(std::string_view AResourceName);
+    [[nodiscard]] int TextSplit(const TRect &ABar) const override;
 
     std::unique_ptr<TScale9Image> FScale9Image;
-    TColor FTextColorOnBitmap = clWindowText;
-    TColor FTextColorOnBackground = clWindowText;
 };
 
-// The leading APercent of a wide bitmap squeezed (smoothed) into the bar, never inverted; the
-// text XOR-ed so it stays readable over every colour.
+// The leading APercent of a wide bitmap squeezed (smoothed) into the bar; the text in white over
+// the bar where that reads, in black where the colours beneath are light.
 class TBarChartClippingBitmapPainter : public TBasicBarChartBitmapPainter
 {
 public:
@@ -71,9 +77,6 @@ public:
 
 protected:
     explicit TBarChartClippingBitmapPainter(std::string_view AResourceName);
-
-    TColor FTextColorOnBitmap = clWhite;
-    TColor FTextColorOnBackground = clWindowText;
 };
 
 // Text centred on P (the two terms halved together), the part left of column ASplit + 1 in

@@ -125,7 +125,7 @@ public:
 private:
     struct TState
     {
-        TColor BrushColor = clWhite;
+        TColor BrushColor = clWindow; // what lies beneath: the base colour of the palette
         TBrushStyle BrushStyle = TBrushStyle::Solid;
         QPoint BrushOrigin;
         TColor PenColor = clBlack;

@@ -57,5 +57,4 @@ void TSkinSpectrum::DrawBar(TCanvas &ACanvas, const TRect &APaintRect, const QSt
 void TSkinSpectrum::DrawSelectedBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent)
 {
     TBarChartClippingBitmapPainter::DrawSelectedBar(ACanvas, APaintRect, AText, APercent);
-    DrawCenteredText(ACanvas, APaintRect, SelectedTextColor(), AText);
 }

@@ -135,7 +135,8 @@ public:
     [[nodiscard]] std::string_view GetBitmapResourceName() const override { return ResourceName; }
     // The clipping bar framed in dark grey after its text.
     void DrawBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent) override;
-    // Normal colours (the copy is opaque) plus the text in SelectedTextColor.
+    // The bar in its own colours (the copy is opaque), its frame inverted, the text in
+    // SelectedTextColor where it reads.
     void DrawSelectedBar(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent) override;
 };
 

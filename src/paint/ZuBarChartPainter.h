@@ -43,7 +43,11 @@ using TZuBarChartPainterClass = const TZuBarChartPainterClassInfo *;
 // Make painters once and keep them: the skins load their bitmap when created.
 //
 // `APercent` is the filled fraction (1.0 = the full width); it is not clamped, callers pass
-// 0.0 to 1.0. An empty `AText` draws no text. Painters change the canvas's brush, pen, font
+// 0.0 to 1.0. An empty `AText` draws no text. The brush colour on the canvas at the call is
+// what lies beneath the paint rectangle (the canvas starts with the window's base colour, a
+// background shape leaves its fill, a selected row sets the highlight): the text is drawn in
+// the painter's own colours where they read over it and over the bar, in black or white where
+// they would not (a dark palette, an inverted skin). Painters change the canvas's brush, pen, font
 // colour and copy mode and leave them changed; the plain painter's DrawSelectedBar fills its
 // bar with the brush colour the caller set. XOR drawing of the selected skins needs a raster
 // surface (QImage, or a widget's raster backing store).
@@ -68,6 +72,18 @@ public:
     // The rectangle the bar covers: APaintRect with Right = Left + the paint width times
     // APercent, rounded to nearest with exact halves to the even neighbour.
     [[nodiscard]] static TRect BarRect(const TRect &APaintRect, double APercent);
+
+protected:
+    struct TTextColors
+    {
+        TColor OnBar;
+        TColor OnBackground;
+    };
+    // The colours for AText centred on APaintRect, left of column ASplit + 1 (over the bar) and
+    // right of it: APreferred where it reads, black or white where it would not, judged by the
+    // pixels the text covers when the bar is drawn without text over ABackground.
+    [[nodiscard]] TTextColors ReadableTextColors(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText,
+        double APercent, bool ASelected, TColor ABackground, int ASplit, TTextColors APreferred);
 };
 
 // The class reference of painter class T, which must offer `static constexpr std::string_view

@@ -24,7 +24,10 @@ public:
 
 private:
     void DrawBarRect(TCanvas &ACanvas, const TRect &ABarRect) const;
-    static void DrawBarText(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, bool ASelected);
+    // AText in black (SelectedTextColor when selected) where that reads over the bar and
+    // ABackground, otherwise in black or white, each side of the bar's end as it reads there.
+    void DrawBarText(TCanvas &ACanvas, const TRect &APaintRect, const QString &AText, double APercent, bool ASelected,
+        TColor ABackground);
 
     TColor FBorderColor = 0xE07603;
     TColor FFillColor = 0xFE9234;

@@ -1,209 +1,99 @@
 #include "shell/DesktopApps.h"
 
-#include <set>
+#include <memory>
 
-#include <QDir>
+// GIO's headers name struct members "signals", which Qt's keyword macro would replace.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+
 #include <QFile>
-#include <QFileInfo>
-#include <QLocale>
 #include <QMimeDatabase>
-#include <QStandardPaths>
-#include <QUrl>
+
+#include "common/Translate.h"
 
 namespace {
 
-// Key/value pairs of one group of a desktop-entry style file ("[Group]", "Key=Value").
-std::vector<std::pair<QString, QString>> ReadGroup(const QString &filePath, const QString &group)
+struct TObjectUnref
 {
-    std::vector<std::pair<QString, QString>> pairs;
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return pairs;
-    bool inGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == QLatin1Char('[') + group + QLatin1Char(']');
-            continue;
-        }
-        const auto eq = line.indexOf(QLatin1Char('='));
-        if (inGroup && eq > 0)
-            pairs.emplace_back(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <class T> using TGObject = std::unique_ptr<T, TObjectUnref>;
+
+struct TListFree
+{
+    void operator()(GList *list) const { g_list_free_full(list, g_object_unref); }
+};
+using TAppList = std::unique_ptr<GList, TListFree>;
+
+struct TErrorFree
+{
+    void operator()(GError *error) const { g_error_free(error); }
+};
+
+struct TCharFree
+{
+    void operator()(char *text) const { g_free(text); }
+};
+
+QString Utf8(const char *text)
+{
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+QString IconName(GAppInfo *info)
+{
+    GIcon *icon = g_app_info_get_icon(info); // owned by the info
+    if (!icon)
+        return {};
+    if (G_IS_THEMED_ICON(icon)) {
+        const gchar *const *names = g_themed_icon_get_names(G_THEMED_ICON(icon));
+        return names && names[0] ? Utf8(names[0]) : QString();
     }
-    return pairs;
-}
-
-// The escapes of string values: \s \n \t \r \\.
-QString Unescape(const QString &value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c != QLatin1Char('\\') || i + 1 == value.size()) {
-            out += c;
-            continue;
-        }
-        const QChar next = value[++i];
-        switch (next.unicode()) {
-        case 's':
-            out += QLatin1Char(' ');
-            break;
-        case 'n':
-            out += QLatin1Char('\n');
-            break;
-        case 't':
-            out += QLatin1Char('\t');
-            break;
-        case 'r':
-            out += QLatin1Char('\r');
-            break;
-        default:
-            out += next;
-        }
-    }
-    return out;
-}
-
-QStringList SplitList(const QString &value)
-{
-    QStringList list = value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (QString &item : list)
-        item = item.trimmed();
-    list.removeAll(QString());
-    return list;
-}
-
-QStringList ApplicationDirs()
-{
-    QStringList dirs;
-    const QString home = qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
-    dirs << home + QStringLiteral("/applications");
-    const QString data = qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
-    for (const QString &dir : data.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        dirs << dir + QStringLiteral("/applications");
-    return dirs;
-}
-
-QStringList MimeAppsLists()
-{
-    QStringList files;
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"));
-    files << config + QStringLiteral("/mimeapps.list");
-    const QString configDirs = qEnvironmentVariable("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
-    for (const QString &dir : configDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        files << dir + QStringLiteral("/mimeapps.list");
-    for (const QString &dir : ApplicationDirs())
-        files << dir + QStringLiteral("/mimeapps.list");
-    return files;
-}
-
-// The file of a desktop id: "a-b.desktop" may also live as applications/a/b.desktop.
-QString FindDesktopFile(const QString &id)
-{
-    for (const QString &dir : ApplicationDirs()) {
-        QString candidate = dir + QLatin1Char('/') + id;
-        if (QFileInfo::exists(candidate))
-            return candidate;
-        QString nested = id;
-        for (qsizetype pos = nested.indexOf(QLatin1Char('-')); pos >= 0; pos = nested.indexOf(QLatin1Char('-'), pos)) {
-            nested[pos] = QLatin1Char('/');
-            candidate = dir + QLatin1Char('/') + nested;
-            if (QFileInfo::exists(candidate))
-                return candidate;
-        }
+    if (G_IS_FILE_ICON(icon)) {
+        const std::unique_ptr<char, TCharFree> path(g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon))));
+        return Utf8(path.get());
     }
     return {};
 }
 
-} // namespace
-
-bool ReadDesktopEntry(const QString &filePath, TDesktopApp &app)
+TDesktopApp FromAppInfo(GAppInfo *info)
 {
-    const auto pairs = ReadGroup(filePath, QStringLiteral("Desktop Entry"));
-    if (pairs.empty())
-        return false;
-    const QLocale locale;
-    const QString lang = locale.name(); // de_DE
-    const QString shortLang = lang.section(QLatin1Char('_'), 0, 0);
-    QString name, nameShort, nameLong, type;
-    bool hidden = false;
-    for (const auto &[key, value] : pairs) {
-        if (key == QLatin1String("Name"))
-            name = Unescape(value);
-        else if (key == QStringLiteral("Name[%1]").arg(lang))
-            nameLong = Unescape(value);
-        else if (key == QStringLiteral("Name[%1]").arg(shortLang))
-            nameShort = Unescape(value);
-        else if (key == QLatin1String("Exec"))
-            app.Exec = value;
-        else if (key == QLatin1String("Icon"))
-            app.Icon = Unescape(value);
-        else if (key == QLatin1String("Type"))
-            type = value;
-        else if (key == QLatin1String("Terminal"))
-            app.Terminal = value == QLatin1String("true");
-        else if ((key == QLatin1String("Hidden") || key == QLatin1String("NoDisplay"))
-            && value == QLatin1String("true"))
-            hidden = true;
+    TDesktopApp app;
+    app.Id = Utf8(g_app_info_get_id(info));
+    app.Name = Utf8(g_app_info_get_name(info));
+    app.Icon = IconName(info);
+    app.Exec = Utf8(g_app_info_get_commandline(info));
+    if (G_IS_DESKTOP_APP_INFO(info)) {
+        GDesktopAppInfo *desktop = G_DESKTOP_APP_INFO(info);
+        app.FilePath = Utf8(g_desktop_app_info_get_filename(desktop));
+        app.Terminal = g_desktop_app_info_get_boolean(desktop, "Terminal");
     }
-    app.Name = !nameLong.isEmpty() ? nameLong : !nameShort.isEmpty() ? nameShort : name;
-    app.FilePath = filePath;
-    if (app.Id.isEmpty())
-        app.Id = QFileInfo(filePath).fileName();
-    return !hidden && type == QLatin1String("Application") && !app.Exec.isEmpty() && !app.Name.isEmpty();
+    return app;
 }
+
+} // namespace
 
 std::vector<TDesktopApp> ApplicationsForMimeType(const QString &mimeType)
 {
-    QStringList types {mimeType};
-    const QMimeType mime = QMimeDatabase().mimeTypeForName(mimeType);
-    if (mime.isValid()) {
-        types = QStringList {mime.name()} + mime.aliases();
-        types += mime.allAncestors();
-    }
-    QStringList ids;
-    std::set<QString> removed;
-    const auto take = [&](const QString &id) {
-        if (!ids.contains(id) && !removed.count(id))
-            ids << id;
-    };
-    for (const QString &type : types) {
-        // Defaults first, then the added associations, then the caches.
-        for (const QString &group : {QStringLiteral("Default Applications"), QStringLiteral("Added Associations"),
-                 QStringLiteral("Removed Associations")}) {
-            for (const QString &list : MimeAppsLists()) {
-                for (const auto &[key, value] : ReadGroup(list, group)) {
-                    if (key != type)
-                        continue;
-                    for (const QString &id : SplitList(value)) {
-                        if (group == QLatin1String("Removed Associations"))
-                            removed.insert(id);
-                        else
-                            take(id);
-                    }
-                }
-            }
-        }
-        for (const QString &dir : ApplicationDirs())
-            for (const auto &[key, value] :
-                ReadGroup(dir + QStringLiteral("/mimeinfo.cache"), QStringLiteral("MIME Cache")))
-                if (key == type)
-                    for (const QString &id : SplitList(value))
-                        take(id);
-    }
+    const QByteArray type = mimeType.toUtf8();
     std::vector<TDesktopApp> apps;
-    for (const QString &id : ids) {
-        if (removed.count(id))
-            continue;
-        const QString file = FindDesktopFile(id);
-        TDesktopApp app;
-        app.Id = id;
-        if (!file.isEmpty() && ReadDesktopEntry(file, app))
-            apps.push_back(std::move(app));
-    }
+    const auto add = [&apps](GAppInfo *info) {
+        if (!info || !g_app_info_should_show(info))
+            return;
+        TDesktopApp app = FromAppInfo(info);
+        for (const TDesktopApp &listed : apps)
+            if (listed.Id == app.Id)
+                return;
+        apps.push_back(std::move(app));
+    };
+    const TGObject<GAppInfo> fallbackDefault(g_app_info_get_default_for_type(type.constData(), FALSE));
+    add(fallbackDefault.get());
+    const TAppList all(g_app_info_get_all_for_type(type.constData()));
+    for (GList *item = all.get(); item; item = item->next)
+        add(G_APP_INFO(item->data));
     return apps;
 }
 
@@ -213,83 +103,23 @@ std::vector<TDesktopApp> ApplicationsForPath(const std::string &path)
     return ApplicationsForMimeType(QMimeDatabase().mimeTypeForFile(name).name());
 }
 
-QStringList ExpandExecLine(const TDesktopApp &app, const std::string &path)
+bool LaunchApplication(const TDesktopApp &app, const std::string &path, std::string &error)
 {
-    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
-    const QString url = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
-    // Split into arguments: double quotes group, a backslash inside quotes escapes " ` $ \.
-    QStringList args;
-    QString current;
-    bool quoted = false, any = false;
-    const QString exec = Unescape(app.Exec);
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-        const QChar c = exec[i];
-        if (quoted) {
-            if (c == QLatin1Char('"'))
-                quoted = false;
-            else if (c == QLatin1Char('\\') && i + 1 < exec.size())
-                current += exec[++i];
-            else
-                current += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-            any = true;
-        } else if (c.isSpace()) {
-            if (any || !current.isEmpty())
-                args << current;
-            current.clear();
-            any = false;
-        } else {
-            current += c;
-        }
+    const QByteArray id = app.Id.toUtf8();
+    TGObject<GDesktopAppInfo> info(g_desktop_app_info_new(id.constData()));
+    if (!info && !app.FilePath.isEmpty())
+        info.reset(g_desktop_app_info_new_from_filename(QFile::encodeName(app.FilePath).constData()));
+    if (!info) {
+        error = _("The application could not be started:") + " " + app.Name.toStdString();
+        return false;
     }
-    if (quoted)
-        return {};
-    if (any || !current.isEmpty())
-        args << current;
-
-    QStringList out;
-    bool fileGiven = false;
-    for (const QString &arg : std::as_const(args)) {
-        if (arg == QLatin1String("%f") || arg == QLatin1String("%F")) {
-            out << file;
-            fileGiven = true;
-        } else if (arg == QLatin1String("%u") || arg == QLatin1String("%U")) {
-            out << url;
-            fileGiven = true;
-        } else if (arg == QLatin1String("%i")) {
-            if (!app.Icon.isEmpty())
-                out << QStringLiteral("--icon") << app.Icon;
-        } else {
-            QString expanded;
-            for (qsizetype i = 0; i < arg.size(); ++i) {
-                if (arg[i] != QLatin1Char('%') || i + 1 == arg.size()) {
-                    expanded += arg[i];
-                    continue;
-                }
-                const QChar code = arg[++i];
-                if (code == QLatin1Char('%'))
-                    expanded += QLatin1Char('%');
-                else if (code == QLatin1Char('c'))
-                    expanded += app.Name;
-                else if (code == QLatin1Char('k'))
-                    expanded += app.FilePath;
-                else if (code == QLatin1Char('f') || code == QLatin1Char('F')) {
-                    expanded += file;
-                    fileGiven = true;
-                } else if (code == QLatin1Char('u') || code == QLatin1Char('U')) {
-                    expanded += url;
-                    fileGiven = true;
-                }
-                // deprecated codes (%d %D %n %N %v %m) are dropped
-            }
-            if (!expanded.isEmpty())
-                out << expanded;
-        }
-    }
-    if (out.isEmpty())
-        return {};
-    if (!fileGiven)
-        out << file;
-    return out;
+    const TGObject<GFile> file(g_file_new_for_path(path.c_str()));
+    const std::unique_ptr<char, TCharFree> uri(g_file_get_uri(file.get()));
+    GList uris {uri.get(), nullptr, nullptr};
+    GError *failure = nullptr;
+    if (g_app_info_launch_uris(G_APP_INFO(info.get()), &uris, nullptr, &failure))
+        return true;
+    const std::unique_ptr<GError, TErrorFree> owned(failure);
+    error = _("The application could not be started:") + " " + (owned ? owned->message : app.Name.toStdString());
+    return false;
 }

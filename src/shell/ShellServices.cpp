@@ -17,9 +17,9 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "model/Paths.h"
 #include "common/Drives.h"
 #include "common/Translate.h"
+#include "model/Paths.h"
 #include "shell/SysImageList.h"
 
 namespace {
@@ -69,17 +69,7 @@ public:
 
     bool OpenWith(const TDesktopApp &app, const std::string &path, std::string &error) override
     {
-        QStringList args = ExpandExecLine(app, path);
-        if (args.isEmpty()) {
-            error = _("The application's start command cannot be read.");
-            return false;
-        }
-        const QString program = args.takeFirst();
-        const QFileInfo info(QFile::decodeName(QByteArray::fromStdString(path)));
-        if (QProcess::startDetached(program, args, info.isDir() ? info.filePath() : info.path()))
-            return true;
-        error = _("The application could not be started:") + " " + program.toStdString();
-        return false;
+        return LaunchApplication(app, path, error);
     }
 
     bool ShowInFileManager(const std::string &path, bool selectItem) override

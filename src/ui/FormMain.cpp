@@ -14,17 +14,18 @@
 #include <QToolBar>
 #include <QTreeView>
 
-#include "export/TreeTypesExport.h"
-#include "log/Logger.h"
 #include "common/Drives.h"
 #include "common/Profiler.h"
 #include "common/Translate.h"
+#include "export/TreeTypesExport.h"
+#include "log/Logger.h"
 #include "paint/Color.h"
 #include "paint/ZuBarChartPainterRegistry.h"
 #include "paint/ZumbrelBarChartPainter.h"
 #include "platform/Platform.h"
 #include "shell/SysImageList.h"
 #include "ui/FileTreeDelegate.h"
+#include "ui/LanguageSwitch.h"
 #include "ui/QtUiDispatcher.h"
 #include "ui/UiText.h"
 #include "ui/model/FileTreeView.h"
@@ -90,6 +91,7 @@ TFormMain::TFormMain(TSettings &settings, QWidget *parent)
     ProfStartTimer(-1);
     FSettings.Load();
     UseLanguage(FSettings.LanguageCode());
+    UseLanguageLocale();
     ProfLogElapsed(-1, "OnCreate1");
     TSysImageList::EnsureIconTheme();
     TQtUiDispatcher::Instance().SetReceiver(this);
@@ -398,7 +400,7 @@ void TFormMain::CreateMenus()
     FMenuAnalysis->addAction(ActStopScan);
     FMenuAnalysis->addSeparator();
     FMenuAnalysis->addAction(ActScanFixedDrives);
-    FMenuExtras = menuBar()->addMenu(Tr(_("&Extras")));
+    FMenuExtras = menuBar()->addMenu(Tr(_("&Tools")));
     FMenuExtras->addAction(ActOpenInExplorer);
     FMenuExtras->addAction(ActSaveScanResult);
     FMenuExtras->addSeparator();
@@ -459,7 +461,7 @@ void TFormMain::ShowScanDuration(double seconds)
         SetStatusText(1, QString());
         return;
     }
-    SetStatusText(1, QLocale::system().toString(seconds, 'f', 2) + QLatin1Char(' ') + Tr(_("sec.")));
+    SetStatusText(1, QLocale().toString(seconds, 'f', 2) + QLatin1Char(' ') + Tr(_("sec.")));
     FShownScanDuration = seconds;
 }
 

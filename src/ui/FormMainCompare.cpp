@@ -6,10 +6,10 @@
 #include <QStatusBar>
 #include <QTreeView>
 
-#include "import/NcduJsonImport.h"
-#include "log/Logger.h"
 #include "common/MessageBoxes.h"
 #include "common/Translate.h"
+#include "import/NcduJsonImport.h"
+#include "log/Logger.h"
 #include "paint/Canvas.h"
 #include "paint/ZumbrelBarChartPainter.h"
 #include "ui/FormMain.h"
@@ -168,6 +168,13 @@ void TFormMain::PaintChangeBar(const TFileSystemNode *node, QPainter &painter, c
         }
         painter.restore();
     }
+    // The figures sit beside the middle, on the side the bar leaves free, so no bar covers them.
     painter.setPen(FTree->palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
-    painter.drawText(rect, Qt::AlignCenter, ChangeText(node));
+    constexpr int gap = 3;
+    if (change > 0)
+        painter.drawText(left.adjusted(0, 0, -gap, 0), Qt::AlignRight | Qt::AlignVCenter, ChangeText(node));
+    else if (change < 0)
+        painter.drawText(right.adjusted(gap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, ChangeText(node));
+    else
+        painter.drawText(rect, Qt::AlignCenter, ChangeText(node));
 }

@@ -133,7 +133,7 @@ void TFormMain::CreateFileCommandActions()
         _("Open Directory in File Manager|Opens the selected directory in the file manager"), "system-file-manager");
     ActOpenInExplorer->setIconText(Tr(_("&Open")));
     ActOpenInExplorer->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    Action1 = make(_("&Info..."), _("Displays informations about Zumbrel"), "help-about");
+    Action1 = make(_("&About Zumbrel"), _("Shows information about Zumbrel"), "help-about");
     ActionHomepage = make(_("Zumbrel &Homepage"), std::string(), "go-home");
 
     // The tree takes the keys of its rows; the window's other parts keep theirs.

@@ -8,6 +8,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "common/ByteUnit.h"
 #include "common/Translate.h"
 #include "paint/Canvas.h"
 #include "paint/ZumbrelBarChartPainter.h"
@@ -76,7 +77,9 @@ void TFormMain::CreateLargestFilesView()
             return;
         const TLargeFile &file = FLargestFiles->Model()->File(i.row());
         SetStatusText(0, DecodeName(file.Path()));
-        SetStatusText(1, QLocale::system().toString(static_cast<qlonglong>(file.Size)) + QStringLiteral(" Bytes"));
+        SetStatusText(1,
+            QLocale().toString(static_cast<qlonglong>(file.Size)) + QLatin1Char(' ')
+                + QString::fromStdString(ByteUnit(file.Size)));
     });
 }
 

@@ -85,7 +85,7 @@ void TFormMain::RetranslateUi()
     SetCaptions(ActOpenInExplorer, _("&Open directory with File Manager..."),
         _("Open Directory in File Manager|Opens the selected directory in the file manager"));
     ActOpenInExplorer->setIconText(Tr(_("&Open")));
-    SetCaptions(Action1, _("&Info..."), _("Displays informations about Zumbrel"));
+    SetCaptions(Action1, _("&About Zumbrel"), _("Shows information about Zumbrel"));
     SetCaptions(ActionHomepage, _("Zumbrel &Homepage"), std::string());
     SetCaptions(ActHomepage, _("Homepage"), _("Shows the drives and the recently analyzed folders"));
     SetCaptions(ActOpenAnalysis, _("&Open Analysis..."), _("Open Analysis"),
@@ -100,7 +100,7 @@ void TFormMain::RetranslateUi()
 
     FMenuFile->setTitle(Tr(_("&File")));
     FMenuAnalysis->setTitle(Tr(_("&Analysis")));
-    FMenuExtras->setTitle(Tr(_("&Extras")));
+    FMenuExtras->setTitle(Tr(_("&Tools")));
     FMenuHelp->setTitle(Tr(_("&Help")));
     FMenuView->setTitle(Tr(_("&View")));
     FToolBar->setWindowTitle(Tr(_("Toolbar")));

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "common/ByteUnit.h"
 #include "ui/FormMain.h"
 #include "ui/UiText.h"
 
@@ -151,7 +152,9 @@ void TFormMain::UpdateStatusFromSelection()
     if (!node)
         return;
     SetStatusText(0, DecodeName(node->GetFullPathName()));
-    SetStatusText(1, QLocale::system().toString(static_cast<qlonglong>(node->GetSize())) + QStringLiteral(" Bytes"));
+    SetStatusText(1,
+        QLocale().toString(static_cast<qlonglong>(node->GetSize())) + QLatin1Char(' ')
+            + QString::fromStdString(ByteUnit(node->GetSize())));
 }
 
 void TFormMain::InvalidateAndScrollTo(const TFileSystemNode *node)

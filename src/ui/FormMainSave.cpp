@@ -4,13 +4,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "export/ExportRegistry.h"
-#include "log/Logger.h"
-#include "model/Paths.h"
 #include "common/MessageBoxes.h"
 #include "common/ShellTexts.h"
 #include "common/TextUtils.h"
 #include "common/Translate.h"
+#include "export/ExportRegistry.h"
+#include "log/Logger.h"
+#include "model/Paths.h"
 #include "platform/Platform.h"
 #include "ui/FormMain.h"
 #include "ui/UiText.h"
@@ -34,7 +34,15 @@ void TFormMain::SaveScanResult(const std::string &fileName, int filterIndex)
     if (!FRootNode)
         return;
     const TExportClass &exportClass = ExportRegistry().GetExportClass(filterIndex - 1);
-    std::unique_ptr<TTreeTypesExport> exporter = CreateExport(exportClass, FRootNode.get(), FOptions.FileSizeRounding);
+    // The formats meant for people list the folders in the order the tree shows them.
+    static constexpr TExportOrder::TKey columnKeys[] = {TExportOrder::Name, TExportOrder::Size, TExportOrder::Files,
+        TExportOrder::Size, TExportOrder::Date, TExportOrder::Size};
+    const int column = FModel->SortColumn();
+    const TExportOrder order {
+        column >= 0 && column < static_cast<int>(std::size(columnKeys)) ? columnKeys[column] : TExportOrder::Size,
+        FModel->SortOrder() == Qt::DescendingOrder};
+    std::unique_ptr<TTreeTypesExport> exporter
+        = CreateExport(exportClass, FRootNode.get(), FOptions.FileSizeRounding, order);
     exporter->SaveToFile(fileName);
 }
 

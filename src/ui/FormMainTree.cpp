@@ -6,10 +6,10 @@
 #include <QPainter>
 #include <QTreeView>
 
-#include "log/Logger.h"
 #include "common/FileQueries.h"
 #include "common/ShellTexts.h"
 #include "common/Translate.h"
+#include "log/Logger.h"
 #include "paint/Canvas.h"
 #include "paint/Skins.h"
 #include "paint/ZumbrelBarChartPainter.h"
@@ -56,6 +56,9 @@ QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType ty
     }
     switch (column) {
     case 0:
+        // A group is named when its row is drawn: in the language in use, not the scan's.
+        if (node && node->FileType() == fstFileGroup)
+            return Tr("<" + _("Grouped Files") + ">");
         return node ? DecodeName(node->GetDisplayName()) : Tr(_("Please choose a folder"));
     case 1:
         if (node && node->ErrorCode() == 0)
@@ -68,7 +71,7 @@ QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType ty
             return QStringLiteral("<LINK>");
         if (node->ErrorCode() != 0)
             return QStringLiteral("?");
-        return QLocale::system().toString(static_cast<qlonglong>(node->FileCount()));
+        return QLocale().toString(static_cast<qlonglong>(node->FileCount()));
     case 3:
         // The bar is painted; a screen reader gets its share in words.
         if (type == TTextType::Accessible)
@@ -76,7 +79,7 @@ QString TFormMain::GetText(const TFileSystemNode *node, int column, TTextType ty
         return QStringLiteral(" ");
     case 4:
         if (node && node->Timestamp() > 0) {
-            const QLocale locale = QLocale::system();
+            const QLocale locale = QLocale();
             return locale.toString(FromDateTimeValue(node->Timestamp()),
                 locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
         }
@@ -136,7 +139,7 @@ QString TFormMain::PercentText(double ratio)
     const double tenths = std::nearbyint(ratio * 1000.0);
     std::fesetround(saved);
     const double percent = tenths / 10.0;
-    return QLocale::system().toString(percent, 'g', QLocale::FloatingPointShortest) + QLatin1Char('%');
+    return QLocale().toString(percent, 'g', QLocale::FloatingPointShortest) + QLatin1Char('%');
 }
 
 void TFormMain::PaintPercentBar(const TFileSystemNode *node, QPainter &painter, const QRect &cellRect, bool selected)

@@ -4,17 +4,29 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLocale>
 #include <QPointer>
 #include <QWidget>
 
+#include "common/SizeText.h"
 #include "common/Translate.h"
 
 void SwitchLanguage(std::string_view code)
 {
     const std::string before = GetCurrentLanguage();
     UseLanguage(code);
+    UseLanguageLocale();
     if (GetCurrentLanguage() != before)
         RetranslateAllWindows();
+}
+
+void UseLanguageLocale()
+{
+    const QLocale chosen(QString::fromStdString(GetCurrentLanguage()));
+    // The system's locale carries the user's regional formats; the "C" locale has none.
+    const QLocale locale = QLocale::system().language() == chosen.language() ? QLocale::system() : chosen;
+    QLocale::setDefault(locale);
+    SetDecimalSeparator(locale.decimalPoint().toStdString());
 }
 
 void RetranslateAllWindows()

@@ -108,12 +108,12 @@ QVariant TLargestFilesModel::data(const QModelIndex &index, int role) const
     case ColName:
         return DecodeName(f.Name);
     case ColSize:
-        return FSizeText ? FSizeText(f.Size) : QLocale::system().toString(static_cast<qlonglong>(f.Size));
+        return FSizeText ? FSizeText(f.Size) : QLocale().toString(static_cast<qlonglong>(f.Size));
     case ColFolder:
         return DecodeName(f.Folder);
     case ColDate:
         if (f.Timestamp > 0) {
-            const QLocale locale = QLocale::system();
+            const QLocale locale = QLocale();
             return locale.toString(FromDateTimeValue(f.Timestamp),
                 locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
         }

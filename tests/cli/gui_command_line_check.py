@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """zumbrel's own command line: --help and --version on standard output without a display,
-usage errors on standard error with exit 2 before any window appears."""
+usage errors on standard error with exit 2 before any window appears, with or without a display
+(QApplication aborts with 134 when none can be opened, so they must be found before it starts)."""
 import os
 import subprocess
 import sys
@@ -19,11 +20,18 @@ with tempfile.TemporaryDirectory() as tmp:
         if r.returncode != 0 or wanted not in r.stdout.decode():
             failures.append(f"{args}: exit {r.returncode}, {r.stdout!r} {r.stderr!r}")
     offscreen = dict(base, QT_QPA_PLATFORM="offscreen")
-    for args, wanted in ((["--frob"], "unknown option '--frob'"), ([tmp, tmp], "only one folder"),
-                         (["-style", "fusion", "--frob"], "unknown option '--frob'")):
-        r = subprocess.run([gui, *args], capture_output=True, env=offscreen, timeout=60)
-        if r.returncode != 2 or wanted not in r.stderr.decode() or r.stdout:
-            failures.append(f"{args}: exit {r.returncode}, {r.stdout!r} {r.stderr!r}")
+    usage_errors = ((["--frob"], "unknown option '--frob'"), ([tmp, tmp], "only one folder"),
+                    (["-style", "fusion", "--frob"], "unknown option '--frob'"),
+                    (["--style=fusion", tmp, "-reverse", tmp], "only one folder"),
+                    (["-platform", "offscreen", "-x"], "unknown option '-x'"),
+                    (["-reverse=1"], "unknown option '-reverse=1'"),
+                    (["-style"], "option '-style' needs a value"))
+    for env in (offscreen, headless):
+        for args, wanted in usage_errors:
+            r = subprocess.run([gui, *args], capture_output=True, env=env, timeout=60)
+            if r.returncode != 2 or wanted not in r.stderr.decode() or r.stdout:
+                where = "offscreen" if env is offscreen else "no display"
+                failures.append(f"{where} {args}: exit {r.returncode}, {r.stdout!r} {r.stderr!r}")
 
 for f in failures:
     print(f)

@@ -21,8 +21,9 @@ struct TSizeCase
 TEST_F(SizeTextTest, WorkedExamples)
 {
     const TSizeCase cases[] = {
-        {0, "0 Byte", "0 Byte"},
-        {1023, "1023 Byte", "1023 Byte"},
+        {0, "0 Bytes", "0 Bytes"},
+        {1, "1 Byte", "1 Byte"},
+        {1023, "1023 Bytes", "1023 Bytes"},
         {1024, "1 KB", "1 KB"},
         {1536, "1.5 KB", "1.5 KB"},
         {10239, "9.99 KB", "10 KB"},
@@ -53,7 +54,7 @@ TEST_F(SizeTextTest, RangeBoundariesAndHalfToEven)
         {1125350151028736, "1023 TB", "1024 TB"},
         // 1536 TB: beyond the last unit, whole TB without separator in both forms.
         {1688849860263936, "1536 TB", "1536 TB"},
-        {-5, "-5 Byte", "-5 Byte"},
+        {-5, "-5 Bytes", "-5 Bytes"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(FileSizeToStrTruncated(c.Size), c.Truncated) << c.Size;
@@ -113,10 +114,11 @@ TEST_F(SizeTextTest, RoundingStyleTexts)
 {
     EXPECT_EQ(RoundingStyleText(rsNone), "");
     EXPECT_EQ(RoundingStyleText(rsBankers), "Bankers' Rounding");
-    EXPECT_EQ(RoundingStyleText(rsTruncate), "Round down (Explorer-like)");
-    EXPECT_EQ(RoundingStyleTexts(), (std::vector<std::string> {"Bankers' Rounding", "Round down (Explorer-like)"}));
+    EXPECT_EQ(RoundingStyleText(rsTruncate), "Round down (file-manager style)");
+    EXPECT_EQ(
+        RoundingStyleTexts(), (std::vector<std::string> {"Bankers' Rounding", "Round down (file-manager style)"}));
     EXPECT_EQ(TextToRoundingStyle("Bankers' Rounding"), rsBankers);
-    EXPECT_EQ(TextToRoundingStyle("Round down (Explorer-like)"), rsTruncate);
+    EXPECT_EQ(TextToRoundingStyle("Round down (file-manager style)"), rsTruncate);
     EXPECT_EQ(TextToRoundingStyle(""), rsNone);
     EXPECT_EQ(TextToRoundingStyle("bankers' rounding"), rsNone);
 }

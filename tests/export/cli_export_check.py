@@ -258,6 +258,29 @@ def main():
         result = run(["export", "--format", "yaml", root])
         check(result.returncode == 2, "unknown format exit code %d" % result.returncode)
 
+        # The text tree is biggest first unless told otherwise; CSV keeps the order of the disk.
+        order = os.path.join(top, b"order")
+        for name, size in ((b"etc", 42), (b"lib", 5000), (b"bin", 300)):
+            os.makedirs(os.path.join(order, name))
+            with open(os.path.join(order, name, b"f"), "wb") as f:
+                f.write(b"x" * size)
+
+        def positions(out, marker):
+            return sorted((out.find(marker + n), n) for n in (b"etc", b"lib", b"bin"))
+
+        biggest = run(["export", "--format", "txt", "--rounding", "none", order]).stdout
+        check([n for _, n in positions(biggest, b"-- ")] == [b"lib", b"bin", b"etc"], "txt order %r" % biggest)
+        by_name = run(["export", "--format", "txt", "--sort", "name", order]).stdout
+        check([n for _, n in positions(by_name, b"-- ")] == [b"bin", b"etc", b"lib"], "txt by name %r" % by_name)
+        csv_sorted = run(["export", "--format", "csv", "--sort", "size", order]).stdout
+        csv_plain = run(["export", "--format", "csv", "--sort", "none", order]).stdout
+        check(csv_sorted == csv_plain, "csv changed its order with --sort")
+        stored = run(["export", "--format", "txt", "--sort", "none", order]).stdout
+        check([n for _, n in positions(stored, b"-- ")] == [n for _, n in positions(csv_plain, b"/")],
+              "txt --sort none differs from the order of the csv: %r %r" % (stored, csv_plain))
+        result = run(["export", "--format", "txt", "--sort", "date", order])
+        check(result.returncode == 2 and b"unknown sort order" in result.stderr, "bad --sort %r" % result.stderr)
+
     if failures:
         for f in failures:
             print("FAIL:", f)

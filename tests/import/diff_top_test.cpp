@@ -226,4 +226,22 @@ TEST_F(TreeComparisonTest, OldSizesPerNodeAndTotalsOfGrowthAndShrinkage)
     EXPECT_EQ(cmp.Growth() - cmp.Shrinkage(), after->GetSize() - before->GetSize());
 }
 
+// A saved analysis never holds small-files groups: the group of the current tree is compared
+// with the files it holds and the small ones since gone, so an unchanged folder shows no change.
+TEST_F(TreeComparisonTest, GroupsCompareWithTheFilesOfAnUngroupedAnalysis)
+{
+    const auto saved = Tree({{"a/big", 500}, {"a/s1", 5}, {"a/s2", 6}, {"b/big", 70}, {"b/s1", 7}, {"b/s2", 8}}, 0);
+    const auto now = Tree({{"a/big", 500}, {"a/s1", 5}, {"a/s2", 6}, {"b/big", 70}, {"b/s1", 10}, {"b/s3", 1}}, 50);
+    const TTreeComparison cmp(*saved, *now);
+    const auto *a = dynamic_cast<const TDirNode *>(now->FindChildNode("a"));
+    const auto *b = dynamic_cast<const TDirNode *>(now->FindChildNode("b"));
+    ASSERT_NE(a->SmallFilesGroup(), nullptr);
+    EXPECT_EQ(cmp.Change(a->SmallFilesGroup(), a->SmallFilesGroup()->GetSize()), 0);
+    EXPECT_EQ(cmp.Change(a, a->GetSize()), 0);
+    // s1 grew by 3, s2 (8) went, s3 (1) came: -4, as the folder.
+    EXPECT_EQ(cmp.Change(b->SmallFilesGroup(), b->SmallFilesGroup()->GetSize()), -4);
+    EXPECT_EQ(cmp.Change(b, b->GetSize()), -4);
+    EXPECT_EQ(cmp.OldSize(b->FindChildNode("big")), 70);
+}
+
 } // namespace

@@ -240,14 +240,15 @@ private slots:
     }
 
     // The repeat skin splits its text at the bar's last column, the stretch skins two columns
-    // further right.
+    // further right. Over these bars white does not reach 4.5:1 (mid tones), black does
+    // better: the painters take it (paint_contrast_test).
     void skinsSplitTheirTextAtTheirColumn_data()
     {
         QTest::addColumn<TPainterFactory>("factory");
         QTest::addColumn<int>("splitFromBarRight");
         QTest::addColumn<TColor>("barColor");
-        QTest::newRow("Cairo Helix") << Factory<TSkinCairoHelix>() << -1 << clWhite;
-        QTest::newRow("Blue Plastic") << Factory<TSkinBluePlastic>() << 1 << clWhite;
+        QTest::newRow("Cairo Helix") << Factory<TSkinCairoHelix>() << -1 << clBlack;
+        QTest::newRow("Blue Plastic") << Factory<TSkinBluePlastic>() << 1 << clBlack;
         QTest::newRow("Green Glass") << Factory<TSkinGreenGlass>() << 1 << clBlack;
     }
     void skinsSplitTheirTextAtTheirColumn()

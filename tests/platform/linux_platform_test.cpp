@@ -13,6 +13,7 @@
 #include "platform/linux/LinuxDirLister.h"
 #include "platform/linux/LinuxSystem.h"
 #include "platform/linux/LinuxVolumes.h"
+#include "platform/linux/MountDisplay.h"
 #include "support/TempTree.h"
 
 namespace {
@@ -44,6 +45,82 @@ TEST(LinuxVolumes, DriveKindsFromTheMountTable)
     };
     for (const Case &c : cases)
         EXPECT_EQ(ClassifyMount(c.Type, c.Source, c.MountPoint, c.Removable), c.Expected) << c.MountPoint;
+}
+
+// What the start page offers as drives, for user anna: the disks, the media and network shares
+// she sees in her file manager, none of the kernel's, the sandboxes' or the snap packages' mounts.
+TEST(LinuxVolumes, OnlyTheMountsAUserSeesAreDrives)
+{
+    struct Case
+    {
+        const char *MountPoint, *Type, *Source;
+        bool Shown;
+        TDriveType Kind;
+    };
+    const Case cases[] = {
+        {"/", "ext4", "/dev/nvme0n1p2", true, dtFixed},
+        {"/home", "btrfs", "/dev/nvme0n1p3", true, dtFixed},
+        {"/boot/efi", "vfat", "/dev/nvme0n1p1", true, dtFixed},
+        {"/media/anna/STICK", "vfat", "/dev/sdb1", true, dtRemovable},
+        {"/run/media/anna/CARD", "exfat", "/dev/mmcblk0p1", true, dtRemovable},
+        {"/run/media/bert/DISK", "ext4", "/dev/sdc1", false, dtUnknown}, // another user's
+        {"/mnt/nas", "nfs4", "nas:/export", true, dtRemote},
+        {"/mnt/backup", "ext4", "/dev/sdd1", true, dtFixed},
+        {"/home/anna/cloud", "fuse.rclone", "drive:", true, dtRemote},
+        {"/home/anna/Vault", "fuse.gocryptfs", "/home/anna/.vault", true, dtFixed},
+        {"/media/anna/RAM", "tmpfs", "tmpfs", true, dtRAMDisk},
+        {"/dev/shm", "tmpfs", "tmpfs", false, dtUnknown},
+        {"/tmp", "tmpfs", "tmpfs", false, dtUnknown},
+        {"/run/user/1000", "tmpfs", "tmpfs", false, dtUnknown},
+        {"/mnt/sandbox/env/python", "tmpfs", "sandbox", false, dtUnknown},
+        {"/sys/fs/cgroup", "tmpfs", "tmpfs", false, dtUnknown},
+        {"/sys/fs/cgroup/memory", "cgroup", "cgroup", false, dtUnknown},
+        {"/sys/fs/cgroup/unified", "cgroup2", "cgroup2", false, dtUnknown},
+        {"/proc", "proc", "proc", false, dtUnknown},
+        {"/dev/pts", "devpts", "devpts", false, dtUnknown},
+        {"/snap/core22/1033", "squashfs", "/dev/loop3", false, dtUnknown},
+        {"/snap/firefox/2000", "ext4", "/dev/loop4", false, dtUnknown},
+        {"/run/user/1000/doc", "fuse.portal", "portal", false, dtUnknown},
+        {"/run/user/1000/gvfs", "fuse.gvfsd-fuse", "gvfsd-fuse", false, dtUnknown},
+        {"/mnt/fuse", "fuse.bindfs", "/srv", false, dtUnknown}, // FUSE outside the user's places
+        {"/home/anna/.local/share/containers/storage/overlay/1/merged", "overlay", "overlay", false, dtUnknown},
+        {"/home/anna/.cache/mnt", "ext4", "/dev/sde1", false, dtUnknown}, // hidden on purpose
+        {"/var/lib/docker/overlay2/1/merged", "overlay", "overlay", false, dtUnknown},
+        {"/run/initramfs", "ext4", "/dev/sda1", false, dtUnknown},
+    };
+    const TUserPlaces anna {"anna", "/home/anna", false};
+    TempTree tree;
+    std::string table;
+    int id = 1;
+    for (const Case &c : cases) {
+        EXPECT_EQ(IsUserVisibleMount(c.Type, c.MountPoint, anna), c.Shown) << c.MountPoint;
+        // A device of its own for each mount, so that none counts as a bind mount of another.
+        table += std::to_string(id) + " 1 " + std::to_string(id) + ":0 / " + c.MountPoint + " rw - " + c.Type + " "
+            + c.Source + " rw\n";
+        ++id;
+    }
+    {
+        std::FILE *f = std::fopen((tree / "mountinfo").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(table.c_str(), f);
+        std::fclose(f);
+    }
+    std::vector<std::pair<std::string, TDriveType>> expected, listed;
+    for (const Case &c : cases)
+        if (c.Shown)
+            expected.emplace_back(c.MountPoint, c.Kind);
+    for (const TMountEntry &m : ReadMounts(tree / "mountinfo", anna))
+        listed.emplace_back(m.MountPoint, m.DriveType);
+    EXPECT_EQ(listed, expected);
+    // As root every user's media count.
+    EXPECT_TRUE(IsUserVisibleMount("ext4", "/run/media/bert/DISK", {"root", "/root", true}));
+    // This machine's own table: no kernel tree and no RAM disk outside the user's places.
+    for (const TMountEntry &m : TLinuxVolumes().Mounts()) {
+        EXPECT_FALSE(
+            m.MountPoint.starts_with("/sys/") || m.MountPoint.starts_with("/proc") || m.MountPoint.starts_with("/dev/"))
+            << m.MountPoint;
+        EXPECT_NE(m.FileSystem, "cgroup") << m.MountPoint;
+    }
 }
 
 TEST(LinuxVolumes, TheRootIsAFixedVolumeWithSpace)

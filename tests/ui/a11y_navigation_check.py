@@ -108,7 +108,7 @@ def main():
         assert all(t.getRole() == pyatspi.ROLE_LIST_ITEM for t in tiles.values()), tiles
         root = wait_for("the root drive's size", lambda: "/" in tiles and "free of" in tiles["/"].description
                         and tiles["/"])
-        assert root.description.split(",")[0].endswith(" %"), root.description
+        assert root.description.split(",")[0].endswith("%"), root.description
         assert folder in tiles, sorted(tiles)
         print("tiles:", {name: t.description for name, t in tiles.items()})
 

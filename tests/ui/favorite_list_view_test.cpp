@@ -9,8 +9,8 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
-#include "model/Paths.h"
 #include "common/Translate.h"
+#include "model/Paths.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"
@@ -173,7 +173,7 @@ private slots:
         const auto &root = view.Item(0);
         QCOMPARE(root.GroupId, 0);
         QCOMPARE(root.Path, std::string("/"));
-        QCOMPARE(root.SubItems.value(0), QStringLiteral("37 %"));
+        QCOMPARE(root.SubItems.value(0), QStringLiteral("37%"));
         QCOMPARE(root.SubItems.value(1), QString());
         QVERIFY(root.SubItems.value(2).contains(Q(FileSizeToStrTruncated(63 * GB))));
         // Removable media land in their own group; a drive without disc has no size.
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(view.Item(2).SubItems.isEmpty());
         // A network file system counts as a drive.
         QCOMPARE(view.Item(3).GroupId, 0);
-        QCOMPARE(view.Item(3).SubItems.value(0), QStringLiteral("38 %"));
+        QCOMPARE(view.Item(3).SubItems.value(0), QStringLiteral("38%"));
         QCOMPARE(view.GroupHeader(0), Q(_("Drives")) + QStringLiteral(" (2)"));
         QCOMPARE(view.GroupHeader(1), Q(_("Removable Media Devices")) + QStringLiteral(" (2)"));
         // Network locations of the desktop.
@@ -233,7 +233,7 @@ private slots:
         // The answer comes after all: it is filled in.
         hanging.Release();
         QVERIFY(QTest::qWaitFor([&] { return !view.Item(3).SubItems.isEmpty(); }, 10000));
-        QCOMPARE(view.Item(3).SubItems.value(0), QStringLiteral("38 %"));
+        QCOMPARE(view.Item(3).SubItems.value(0), QStringLiteral("38%"));
         QCOMPARE(query.Pending(), 0);
     }
 
@@ -314,7 +314,7 @@ private slots:
         QAccessibleInterface *tile = list->child(0);
         QCOMPARE(tile->role(), QAccessible::ListItem);
         QCOMPARE(tile->text(QAccessible::Name), QStringLiteral("System"));
-        QVERIFY(tile->text(QAccessible::Description).startsWith(QStringLiteral("37 %, ")));
+        QVERIFY(tile->text(QAccessible::Description).startsWith(QStringLiteral("37%, ")));
         QVERIFY(tile->text(QAccessible::Description).contains(Q(FileSizeToStrTruncated(100 * GB))));
         QCOMPARE(list->indexOfChild(tile), 0);
         QSignalSpy opened(&view, &TFavoriteListView::ProcessPath);

@@ -106,7 +106,7 @@ private slots:
         form.SettingsApplied(*w.Settings);
         form.ShowScanDuration(1.5);
         const QStringList english = {QStringLiteral("&File"), QStringLiteral("&Analysis"), QStringLiteral("&View"),
-            QStringLiteral("&Extras"), QStringLiteral("&Help")};
+            QStringLiteral("&Tools"), QStringLiteral("&Help")};
         QCOMPARE(MenuTitles(form), english);
         QCOMPARE(HeaderText(form, 1), QStringLiteral("Size"));
         QVERIFY(form.ActConfig->text().startsWith(QStringLiteral("Preferences")));
@@ -116,11 +116,11 @@ private slots:
         form.SettingsApplied(*german);
         QCOMPARE(MenuTitles(form).value(0), QStringLiteral("&Datei"));
         QCOMPARE(MenuTitles(form),
-            (QStringList {Q(_("&File")), Q(_("&Analysis")), Q(_("&View")), Q(_("&Extras")), Q(_("&Help"))}));
+            (QStringList {Q(_("&File")), Q(_("&Analysis")), Q(_("&View")), Q(_("&Tools")), Q(_("&Help"))}));
         QCOMPARE(MenuTitles(form).value(4), QStringLiteral("&Hilfe"));
         QCOMPARE(form.ActLargestFiles->text(), Q(_("&Largest Files")));
         QCOMPARE(form.ActDelete->text(), QStringLiteral("&L\u00f6schen"));
-        QCOMPARE(form.Action1->text(), Q(_("&Info...")));
+        QCOMPARE(form.Action1->text(), Q(_("&About Zumbrel")));
         QCOMPARE(form.ActDirSelect->text(), QStringLiteral("Ordner &w\u00e4hlen..."));
         QCOMPARE(form.ActConfig->text(), Q(_("Preferences...")));
         QCOMPARE(form.ActRefresh->statusTip(),

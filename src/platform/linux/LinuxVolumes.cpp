@@ -16,6 +16,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "platform/linux/MountDisplay.h"
+
 namespace {
 
 struct TableDeleter
@@ -85,14 +87,17 @@ TDriveType ClassifyMount(
     if (IsOneOf(fsType, {"iso9660", "udf"}) || StartsWith(source, "/dev/sr"))
         return dtCDROM;
     if (IsOneOf(fsType,
-            {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p", "ceph", "glusterfs", "fuse.glusterfs"}))
+            {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p", "ceph", "glusterfs", "fuse.glusterfs",
+                "fuse.rclone", "fuse.s3fs", "fuse.gcsfuse", "fuse.curlftpfs", "davfs", "afs"}))
         return dtRemote;
     if (IsOneOf(fsType, {"tmpfs", "ramfs"}))
         return dtRAMDisk;
     const bool local = IsOneOf(fsType,
         {"ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs", "zfs", "ntfs", "ntfs3", "exfat", "vfat", "msdos", "fuseblk",
             "jfs", "reiserfs", "hfsplus", "nilfs2", "bcachefs"});
-    if (!local)
+    // A FUSE file system of its own (an encrypted folder, an archive) keeps files like a disk.
+    const bool fuse = fsType == "fuse" || StartsWith(fsType, "fuse.");
+    if (!local && !fuse)
         return dtUnknown;
     if (removableDisk || StartsWith(mountPoint, "/media/") || StartsWith(mountPoint, "/run/media/"))
         return dtRemovable;
@@ -105,6 +110,11 @@ std::vector<TMountEntry> TLinuxVolumes::Mounts()
 }
 
 std::vector<TMountEntry> ReadMounts(const std::string &mountInfoPath)
+{
+    return ReadMounts(mountInfoPath, CurrentUserPlaces());
+}
+
+std::vector<TMountEntry> ReadMounts(const std::string &mountInfoPath, const TUserPlaces &places)
 {
     std::vector<TMountEntry> result;
     TablePtr table = ReadMountTable(mountInfoPath.c_str());
@@ -123,7 +133,7 @@ std::vector<TMountEntry> ReadMounts(const std::string &mountInfoPath)
         const std::string root = Str(mnt_fs_get_root(fs));
         entry.DriveType = ClassifyMount(entry.FileSystem, entry.Source, entry.MountPoint,
             StartsWith(entry.Source, "/dev/") && DiskIsRemovable(devno));
-        if (entry.DriveType == dtUnknown)
+        if (entry.DriveType == dtUnknown || !IsUserVisibleMount(entry.FileSystem, entry.MountPoint, places))
             continue;
         // A bind mount shows again (a part of) what another mount point already shows.
         if (entry.MountPoint != "/" && devno != 0 && std::any_of(listed.begin(), listed.end(), [&](const auto &seen) {

@@ -2,6 +2,8 @@
 
 #include "platform/Volumes.h"
 
+struct TUserPlaces;
+
 // Volumes from the kernel mount table (libmount), labels from libblkid.
 class TLinuxVolumes final : public IVolumes
 {
@@ -18,5 +20,7 @@ TDriveType ClassifyMount(
     const std::string &fsType, const std::string &source, const std::string &mountPoint, bool removableDisk);
 
 // The drives of a mount table in the kernel's mountinfo format: what Mounts() returns for
-// /proc/self/mountinfo.
+// /proc/self/mountinfo. Pseudo file systems and the system's own mounts are left out
+// (IsUserVisibleMount), judged for the running user or for `places`.
 std::vector<TMountEntry> ReadMounts(const std::string &mountInfoPath);
+std::vector<TMountEntry> ReadMounts(const std::string &mountInfoPath, const TUserPlaces &places);

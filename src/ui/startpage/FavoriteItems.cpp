@@ -3,10 +3,11 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QLocale>
 
-#include "model/Paths.h"
 #include "common/Profiler.h"
 #include "common/Translate.h"
+#include "model/Paths.h"
 #include "settings/MRUDirList.h"
 #include "shell/NetworkResources.h"
 #include "shell/ShellTypes.h"
@@ -47,7 +48,8 @@ QStringList DriveSubItems(std::int64_t total, std::int64_t free, TFileSizeStrPro
         if (second != std::string::npos)
             freeText.replace(second, 2, sizeText(total));
     }
-    return {QString::number(TFavoriteListView::UsedPercent(total, free)) + QStringLiteral(" %"), QString(),
+    // The same form as the tree's percentages: "71%", with the digits of the window's language.
+    return {QLocale().toString(TFavoriteListView::UsedPercent(total, free)) + QLatin1Char('%'), QString(),
         QString::fromStdString(freeText)};
 }
 
