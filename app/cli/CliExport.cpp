@@ -15,13 +15,13 @@
 #include "CliScan.h"
 #include "CliSignals.h"
 #include "CliText.h"
+#include "common/CEscape.h"
+#include "common/FormatText.h"
+#include "common/Translate.h"
 #include "export/AtomicFileWriter.h"
 #include "export/ExportRegistry.h"
 #include "export/FdStream.h"
-#include "common/CEscape.h"
-#include "common/Translate.h"
 #include "platform/Platform.h"
-#include "common/FormatText.h"
 
 const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2|ncdu "
                                 "[--rounding none|bankers|truncate] [--output FILE] "
@@ -67,11 +67,11 @@ TExportArgs ParseArgs(const std::vector<std::string> &args)
                     FormatText(_("unknown format '%s' (csv, txt, html, xml, xml2, ncdu)"), {CEscaped(out.Format)}));
         } else if (reader.Is("--rounding")) {
             out.Rounding = ParseRoundingArgument(reader.Value());
-        } else if (reader.Is("--output")) {
+        } else if (reader.Is("--output") || reader.Is("-o")) {
             out.Output = reader.Value();
             if (out.Output->empty())
                 throw ECliUsage(_("--output needs a file name"));
-        } else if (reader.Is("--import")) {
+        } else if (reader.Is("--import") || reader.Is("-f")) {
             out.Import = reader.Value();
         } else if (!ParseScanArgument(reader, out.Scan)) {
             reader.Unknown();

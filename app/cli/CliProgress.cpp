@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include "CliText.h"
-#include "model/TreeTypes.h"
 #include "common/CEscape.h"
+#include "common/FormatText.h"
 #include "common/SizeText.h"
 #include "common/Translate.h"
-#include "common/FormatText.h"
+#include "model/TreeTypes.h"
 
 namespace {
 
