@@ -241,6 +241,11 @@ private:
         return false;
     }
 
+    [[nodiscard]] bool WritesDiskSizes() const
+    {
+        return Result.ProgramName == "ncdu" || Result.ProgramName == "zumbrel";
+    }
+
     // A key of the info object or of the metadata waits for its value.
     [[nodiscard]] bool IsValueOfKey() const { return FInInfo || FInMeta; }
 
@@ -468,8 +473,9 @@ private:
         }
         const std::int64_t size = FInfo.ASize;
         file->SetSize(size);
-        // gdu writes no "dsize": the logical size rounded up stands in for it.
-        if (FInfo.HasDSize)
+        // ncdu and we leave out a "dsize" of 0; gdu writes none at all, and there the logical
+        // size rounded up stands in for it.
+        if (FInfo.HasDSize || WritesDiskSizes())
             file->SetDiskSize(FInfo.DSize);
         if (IsSparseAllocation(size, file->GetDiskSize()))
             file->SetAttributeBits(NodeAttr::Sparse, true);
