@@ -14,6 +14,13 @@ class TFileSystemNode;
 
 struct TDirScanOptions
 {
+    // The first three fields in order, as callers list them ({groupFileSize, 0}).
+    TDirScanOptions(std::int64_t groupFileSize = 0, std::uint16_t maxNumberOfTopItems = 0, std::int32_t threads = 0)
+        : GroupFileSize(groupFileSize)
+        , MaxNumberOfTopItems(maxNumberOfTopItems)
+        , Threads(threads)
+    { }
+
     // Files smaller than this go into their directory's small-files group; 0 disables grouping.
     std::int64_t GroupFileSize = 0;
     std::uint16_t MaxNumberOfTopItems = 0;
