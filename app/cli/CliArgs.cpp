@@ -1,9 +1,13 @@
 #include "CliArgs.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
 #include "CliDefaults.h"
 #include "common/CEscape.h"
-#include "common/Translate.h"
 #include "common/FormatText.h"
+#include "common/Translate.h"
 
 bool TArgReader::Next()
 {
@@ -79,7 +83,25 @@ bool ParseScanArgument(TArgReader &reader, TScanArgs &args)
         args.Options.GroupFileSize = 0;
     } else if (reader.Is("--group-size")) {
         args.Options.GroupFileSize = ParseCount(reader.Value(), 0, _("--group-size needs a number of bytes"));
-    } else if (reader.Is("--threads")) {
+    } else if (reader.IsFlag("--size-on-disk")) {
+        args.Size = skDisk;
+    } else if (reader.IsFlag("--apparent-size")) {
+        args.Size = skLogical;
+    } else if (reader.Is("--exclude")) {
+        std::string pattern = reader.Value();
+        if (pattern.empty())
+            throw ECliUsage(_("--exclude needs a pattern"));
+        args.Options.ExcludePatterns.push_back(std::move(pattern));
+    } else if (reader.Is("--exclude-from")) {
+        for (std::string &pattern : ReadExcludeFile(reader.Value()))
+            args.Options.ExcludePatterns.push_back(std::move(pattern));
+    } else if (reader.IsFlag("--exclude-caches")) {
+        args.Options.ExcludeCaches = true;
+    } else if (reader.IsFlag("--cross-mounts")) {
+        args.Options.CrossMounts = true;
+    } else if (reader.IsFlag("-x") || reader.IsFlag("--one-file-system")) {
+        args.Options.CrossMounts = false; // the default; accepted as du and ncdu users type it
+    } else if (reader.Is("--threads") || reader.Is("-t")) {
         // Workers of the walk: 0 (the default) means one per processor.
         const std::int64_t threads = ParseCount(reader.Value(), 1, _("--threads needs a number from 1 to 64"));
         if (threads > 64)
@@ -99,6 +121,24 @@ bool ParseScanArgument(TArgReader &reader, TScanArgs &args)
         return false;
     }
     return true;
+}
+
+std::vector<std::string> ReadExcludeFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw ECliUsage(FormatText(_("cannot read the patterns of '%s': %s"), {CEscaped(path), std::strerror(errno)}));
+    std::vector<std::string> patterns;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            patterns.push_back(line);
+    }
+    if (in.bad())
+        throw ECliUsage(FormatText(_("cannot read the patterns of '%s': %s"), {CEscaped(path), std::strerror(EIO)}));
+    return patterns;
 }
 
 void RequirePath(const TScanArgs &args)

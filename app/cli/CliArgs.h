@@ -8,6 +8,7 @@
 
 #include "CliDefaults.h"
 #include "common/SizeText.h"
+#include "model/TreeTypes.h"
 #include "scan/DirScanner.h"
 
 // A mistake on the command line. main prints "zumbrel-cli: <what>" and the command's usage
@@ -62,6 +63,8 @@ struct TScanArgs
     TScanArgs() { Options.GroupFileSize = CliDefaults().GroupFileSize; }
 
     TDirScanOptions Options;
+    // Which size the totals and rows show: the logical one unless --size-on-disk.
+    TSizeKind Size = skLogical;
     bool Quiet = false;
     std::string Path;
     bool HavePath = false;
@@ -70,6 +73,10 @@ struct TScanArgs
 // Takes the current argument when it is one of the scanning options or the folder; false for
 // anything else. Throws ECliUsage for a bad value or a second folder.
 bool ParseScanArgument(TArgReader &reader, TScanArgs &args);
+// The patterns of an --exclude-from file, one a line (empty lines skipped); throws ECliUsage
+// when it cannot be read.
+std::vector<std::string> ReadExcludeFile(const std::string &path);
+
 // Throws when no folder was given.
 void RequirePath(const TScanArgs &args);
 

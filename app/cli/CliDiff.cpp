@@ -11,12 +11,12 @@
 #include "CliDefaults.h"
 #include "CliImport.h"
 #include "CliScan.h"
+#include "common/CEscape.h"
+#include "common/FormatText.h"
+#include "common/Translate.h"
 #include "export/TextEscape.h"
 #include "import/HumanSize.h"
 #include "import/TreeDiff.h"
-#include "common/CEscape.h"
-#include "common/Translate.h"
-#include "common/FormatText.h"
 
 namespace {
 

@@ -78,11 +78,11 @@ TExportArgs ParseArgs(const std::vector<std::string> &args)
                 out.Order = {TExportOrder::Stored, false};
             else
                 throw ECliUsage(FormatText(_("unknown sort order '%s' (size, name, none)"), {CEscaped(order)}));
-        } else if (reader.Is("--output")) {
+        } else if (reader.Is("--output") || reader.Is("-o")) {
             out.Output = reader.Value();
             if (out.Output->empty())
                 throw ECliUsage(_("--output needs a file name"));
-        } else if (reader.Is("--import")) {
+        } else if (reader.Is("--import") || reader.Is("-f")) {
             out.Import = reader.Value();
         } else if (!ParseScanArgument(reader, out.Scan)) {
             reader.Unknown();

@@ -9,9 +9,9 @@
 #include "CliArgs.h"
 #include "CliDefaults.h"
 #include "CliScan.h"
-#include "import/NcduJsonImport.h"
 #include "common/CEscape.h"
 #include "common/Translate.h"
+#include "import/NcduJsonImport.h"
 #include "platform/Platform.h"
 
 bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCliTree &out)
@@ -62,11 +62,14 @@ int CommandScanOrImport(const std::vector<std::string> &args)
     TScanArgs scan;
     std::string file;
     bool import = false;
+    bool json = false;
     TArgReader reader(args);
     while (reader.Next()) {
-        if (reader.Is("--import")) {
+        if (reader.Is("--import") || reader.Is("-f")) {
             file = reader.Value();
             import = true;
+        } else if (reader.IsFlag("--json")) {
+            json = true;
         } else if (!ParseScanArgument(reader, scan)) {
             reader.Unknown();
         }
@@ -80,12 +83,8 @@ int CommandScanOrImport(const std::vector<std::string> &args)
     TCliTree tree;
     if (!ImportCliTree(file, scan.Options.GroupFileSize, tree))
         return 1;
-    char seconds[64];
-    std::snprintf(seconds, sizeof seconds, "%.3f", tree.Seconds);
-    const std::string text = "path=" + CEscaped(tree.Root->Name()) + "\n" + "files="
-        + std::to_string(tree.Root->FileCount()) + "\n" + "directories=" + std::to_string(tree.Root->GetDirCount())
-        + "\n" + "bytes=" + std::to_string(tree.Root->GetSize()) + "\n"
-        + "errors=" + std::to_string(CountErrorNodes(*tree.Root)) + "\n" + "seconds=" + seconds + "\n";
+    const std::string text = ScanTotalsText(std::string(tree.Root->Name()), *tree.Root, tree.Root->GetDirCount(),
+        CountErrorNodes(*tree.Root), tree.Seconds, scan.Size, json);
     KeepUntilExit(std::move(tree.Root));
     return WriteStandardOutput(text) ? 0 : 1;
 }

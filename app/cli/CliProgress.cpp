@@ -10,6 +10,7 @@
 #include "common/CEscape.h"
 #include "common/FormatText.h"
 #include "common/SizeText.h"
+#include "common/Translate.h"
 #include "common/TranslatePlural.h"
 #include "model/TreeTypes.h"
 

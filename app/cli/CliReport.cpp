@@ -12,19 +12,21 @@
 #include <unistd.h>
 
 #include "CliArgs.h"
+#include "CliImport.h"
 #include "CliScan.h"
 #include "CliSignals.h"
 #include "CliText.h"
 #include "common/CEscape.h"
 #include "common/FormatText.h"
+#include "common/Translate.h"
 #include "common/TranslatePlural.h"
 #include "export/AtomicFileWriter.h"
 #include "export/FdStream.h"
 #include "model/TreeTypes.h"
 #include "platform/Platform.h"
 
-const char *const ReportUsage = "zumbrel-cli report [--depth N] [--top N] [--rounding none|bankers|truncate] "
-                                "[--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH";
+const char *const ReportUsage = "zumbrel-cli [report] [--depth N] [--top N] [--rounding none|bankers|truncate] "
+                                "[--size-on-disk] [SCAN OPTIONS] PATH | -f FILE";
 
 namespace {
 
@@ -117,6 +119,8 @@ public:
     void Write(std::ostream &out) const;
 
 private:
+    [[nodiscard]] TSizeKind Kind() const { return FOptions.Size == skDisk ? skDisk : skLogical; }
+
     void AddNode(const TFileSystemNode &node, TRowKind kind, int level, double ratio, std::string name)
     {
         TRow row;
@@ -129,8 +133,19 @@ private:
             row.Files = "?";
             row.Error = Platform().System->ErrorMessage(node.ErrorCode());
         } else {
-            row.Size = SizeText(node.GetSize(), FOptions.Rounding);
-            row.Files = node.IsSymLink() ? "<LINK>" : CountText(node.FileCount());
+            row.Size = SizeText(node.GetSizeOf(Kind()), FOptions.Rounding);
+            if (node.IsExcluded()) {
+                row.Size = "-";
+                row.Files = "<EXCLUDED>";
+            } else if (node.IsMountPoint() && !static_cast<const TGroupNode &>(node).HasChildren()) {
+                row.Files = "<MOUNT>";
+            } else if (node.IsHardLink()) {
+                // Another name carries the sizes: shown in brackets, not counted again.
+                row.Size = "(" + row.Size + ")";
+                row.Files = "<HARDLINK>";
+            } else {
+                row.Files = node.IsSymLink() ? "<LINK>" : CountText(node.FileCount());
+            }
         }
         FRows.push_back(std::move(row));
     }
@@ -149,7 +164,7 @@ private:
     {
         TFrame frame;
         frame.Level = level;
-        frame.Whole = parent.GetSize();
+        frame.Whole = parent.GetSizeOf(Kind());
         {
             std::scoped_lock guard(parent.ChildLock());
             const std::int32_t count = parent.InterlockedChildCount();
@@ -157,11 +172,13 @@ private:
             for (std::int32_t i = 0; i < count; ++i)
                 frame.Children.push_back(parent.GetUnlockedChildNode(i));
         }
-        std::sort(frame.Children.begin(), frame.Children.end(), [](const TFileSystemNode *a, const TFileSystemNode *b) {
-            const std::int64_t sa = a->GetSize();
-            const std::int64_t sb = b->GetSize();
-            return sa != sb ? sa > sb : a->Name() < b->Name();
-        });
+        const TSizeKind kind = Kind();
+        std::sort(
+            frame.Children.begin(), frame.Children.end(), [kind](const TFileSystemNode *a, const TFileSystemNode *b) {
+                const std::int64_t sa = a->CountedSize(kind);
+                const std::int64_t sb = b->CountedSize(kind);
+                return sa != sb ? sa > sb : a->Name() < b->Name();
+            });
         frame.Shown = std::min(frame.Children.size(), static_cast<std::size_t>(FOptions.Top));
         return frame;
     }
@@ -177,7 +194,7 @@ private:
             TFrame &frame = frames.back();
             if (frame.Next < frame.Shown) {
                 const TFileSystemNode &child = *frame.Children[frame.Next++];
-                const double ratio = Ratio(child.GetSize(), frame.Whole);
+                const double ratio = Ratio(child.CountedSize(Kind()), frame.Whole);
                 const int childLevel = frame.Level;
                 if (child.FileType() == fstFileGroup) {
                     AddNode(child, TRowKind::Group, childLevel, ratio, CEscaped(child.Name()));
@@ -202,7 +219,7 @@ private:
         std::int64_t size = 0;
         std::int64_t files = 0;
         for (std::size_t i = frame.Shown; i < frame.Children.size(); ++i) {
-            const std::int64_t s = std::max<std::int64_t>(frame.Children[i]->GetSize(), 0);
+            const std::int64_t s = std::max<std::int64_t>(frame.Children[i]->CountedSize(Kind()), 0);
             size = s > std::numeric_limits<std::int64_t>::max() - size ? std::numeric_limits<std::int64_t>::max()
                                                                        : size + s;
             files += frame.Children[i]->FileCount();
@@ -310,9 +327,14 @@ int CommandReport(const std::vector<std::string> &argList)
     TScanArgs args;
     TReportOptions options;
     options.Rounding = CliDefaults().Rounding;
+    std::string importFile;
+    bool import = false;
     TArgReader reader(argList);
     while (reader.Next()) {
-        if (reader.Is("--depth"))
+        if (reader.Is("--import") || reader.Is("-f")) {
+            importFile = reader.Value();
+            import = true;
+        } else if (reader.Is("--depth") || reader.Is("-d"))
             options.Depth = static_cast<int>(std::min<std::int64_t>(
                 ParseCount(reader.Value(), 0, _("--depth needs a number of levels (0 shows the folder alone)")),
                 1 << 20));
@@ -324,13 +346,27 @@ int CommandReport(const std::vector<std::string> &argList)
         else if (!ParseScanArgument(reader, args))
             reader.Unknown();
     }
-    RequirePath(args);
-    if (!CheckScanRoot(args.Path))
-        return 1;
-
-    TCliScanResult result = RunCliScan(args.Path, args.Options, args.Quiet);
-    if (const int code = ScanOutcome(args.Path, result))
-        return code;
+    options.Size = args.Size;
+    TCliScanResult result;
+    if (import) {
+        if (args.HavePath)
+            throw ECliUsage(_("--import takes the place of the folder"));
+        if (importFile.empty())
+            throw ECliUsage(_("--import needs a file name"));
+        TCliTree tree;
+        if (!ImportCliTree(importFile, args.Options.GroupFileSize, tree))
+            return 1;
+        result.Root = std::move(tree.Root);
+        result.Seconds = tree.Seconds;
+        result.Errors = CountErrorNodes(*result.Root);
+    } else {
+        RequirePath(args);
+        if (!CheckScanRoot(args.Path))
+            return 1;
+        result = RunCliScan(args.Path, args.Options, args.Quiet);
+        if (const int code = ScanOutcome(args.Path, result))
+            return code;
+    }
     options.Utf8 = LocaleIsUtf8();
     const char *noColour = std::getenv("NO_COLOR");
     options.Colour = ::isatty(STDOUT_FILENO) == 1 && !(noColour && *noColour) && !TerminalIsDumb();

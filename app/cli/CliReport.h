@@ -18,6 +18,7 @@ struct TReportOptions
     bool Colour = false; // terminal colours
     double Seconds = 0;
     std::int64_t Errors = 0; // folders that could not be read
+    int Size = 0; // TSizeKind: the logical size (0) or the size on disk (1)
 };
 
 // The report of a finished tree: a header, then the root and, down to Depth levels, the
@@ -27,7 +28,6 @@ struct TReportOptions
 // Written row by row; stops early once out has failed.
 void WriteReport(const TRootDirNode &root, const TReportOptions &options, std::ostream &out);
 
-// zumbrel-cli report [--depth N] [--top N] [--rounding none|bankers|truncate]
-//                    [--no-grouping | --group-size BYTES] [--quiet] PATH
+// zumbrel-cli report [--depth N] [--top N] [--rounding none|bankers|truncate] [SCAN OPTIONS] PATH | -f FILE
 int CommandReport(const std::vector<std::string> &args);
 extern const char *const ReportUsage;

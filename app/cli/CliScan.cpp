@@ -15,15 +15,15 @@
 #include "CliDefaults.h"
 #include "CliProgress.h"
 #include "CliSignals.h"
+#include "common/CEscape.h"
 #include "export/AtomicFileWriter.h"
 #include "export/FdStream.h"
 #include "model/Paths.h"
-#include "common/CEscape.h"
 #include "platform/Platform.h"
 #include "scan/QueueDispatcher.h"
 #include "scan/ScanThread.h"
 
-const char *const ScanUsage = "zumbrel-cli scan [--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH";
+const char *const ScanUsage = "zumbrel-cli scan [--size-on-disk] [--json] [SCAN OPTIONS] PATH | -f FILE";
 
 void KeepUntilExit(std::unique_ptr<TRootDirNode> root)
 {
@@ -145,12 +145,72 @@ bool WriteStandardOutput(const std::string &text)
     return false;
 }
 
+std::string ScanTotalsText(const std::string &path, const TGroupNode &root, std::int64_t directories,
+    std::int64_t errors, double seconds, TSizeKind kind, bool json)
+{
+    char secondsText[64];
+    std::snprintf(secondsText, sizeof secondsText, "%.3f", seconds);
+    if (!json) {
+        std::string text = "path=";
+        AppendCEscaped(text, path);
+        text += "\nfiles=" + std::to_string(root.FileCount()) + "\ndirectories=" + std::to_string(directories)
+            + "\nbytes=" + std::to_string(root.GetSizeOf(kind)) + "\nerrors=" + std::to_string(errors)
+            + "\nseconds=" + secondsText + "\n";
+        return text;
+    }
+    // One object for scripts: both sizes, whichever one the rows would show.
+    std::string text = "{\"path\":\"";
+    AppendJsonEscaped(text, path);
+    text += "\",\"files\":" + std::to_string(root.FileCount()) + ",\"directories\":" + std::to_string(directories)
+        + ",\"bytes\":" + std::to_string(root.GetSize()) + ",\"disk_bytes\":" + std::to_string(root.GetDiskSize())
+        + ",\"size\":\"" + (kind == skDisk ? "disk" : "apparent") + "\",\"errors\":" + std::to_string(errors)
+        + ",\"seconds\":" + secondsText + "}\n";
+    return text;
+}
+
+void AppendJsonEscaped(std::string &out, std::string_view text)
+{
+    static const char Hex[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20 || c == 0x7f) {
+            out += "\\u00";
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else {
+            // Valid UTF-8 goes as it is; other bytes become U+FFFD (JSON holds only text).
+            std::size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+            bool valid = length > 0 && i + length <= text.size();
+            for (std::size_t k = 1; valid && k < length; ++k)
+                valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+            if (valid) {
+                out.append(text.substr(i, length));
+                i += length;
+            } else {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            }
+        }
+    }
+}
+
 int CommandScan(const std::vector<std::string> &argList)
 {
     TScanArgs args;
+    bool json = false;
     TArgReader reader(argList);
     while (reader.Next())
-        if (!ParseScanArgument(reader, args))
+        if (reader.IsFlag("--json"))
+            json = true;
+        else if (!ParseScanArgument(reader, args))
             reader.Unknown();
     RequirePath(args);
     if (!CheckScanRoot(args.Path))
@@ -159,13 +219,8 @@ int CommandScan(const std::vector<std::string> &argList)
     TCliScanResult result = RunCliScan(args.Path, args.Options, args.Quiet);
     if (const int code = ScanOutcome(args.Path, result))
         return code;
-    char seconds[64];
-    std::snprintf(seconds, sizeof seconds, "%.3f", result.Seconds);
-    std::string text = "path=";
-    AppendCEscaped(text, args.Path);
-    text += "\nfiles=" + std::to_string(result.Root->FileCount())
-        + "\ndirectories=" + std::to_string(result.Directories) + "\nbytes=" + std::to_string(result.Root->GetSize())
-        + "\nerrors=" + std::to_string(result.Errors) + "\nseconds=" + seconds + "\n";
+    const std::string text
+        = ScanTotalsText(args.Path, *result.Root, result.Directories, result.Errors, result.Seconds, args.Size, json);
     KeepUntilExit(std::move(result.Root));
     return WriteStandardOutput(text) ? 0 : 1;
 }

@@ -45,6 +45,12 @@ bool WriteStandardOutput(const std::string &text);
 // process ends is pointless work, and leak checkers see the tree as kept rather than lost.
 void KeepUntilExit(std::unique_ptr<TRootDirNode> root);
 
+// The totals `scan` prints: key=value lines, or one JSON object with both sizes.
+std::string ScanTotalsText(const std::string &path, const TGroupNode &root, std::int64_t directories,
+    std::int64_t errors, double seconds, TSizeKind kind, bool json);
+// Appends `text` as the inside of a JSON string.
+void AppendJsonEscaped(std::string &out, std::string_view text);
+
 // zumbrel-cli scan [--no-grouping | --group-size BYTES] [--quiet] PATH
 int CommandScan(const std::vector<std::string> &args);
 extern const char *const ScanUsage;

@@ -8,10 +8,10 @@
 #include "CliDefaults.h"
 #include "CliImport.h"
 #include "CliScan.h"
-#include "import/HumanSize.h"
-#include "import/LargestFiles.h"
 #include "common/CEscape.h"
 #include "common/Translate.h"
+#include "import/HumanSize.h"
+#include "import/LargestFiles.h"
 #include "platform/UnixTime.h"
 
 namespace {

@@ -44,7 +44,8 @@ struct TCliCommand
 std::string ScanHelp()
 {
     return _("Prints the totals of PATH as key=value lines for scripts: path, files, directories, bytes, "
-             "errors (folders that could not be read) and seconds.")
+             "errors (folders that could not be read) and seconds.\n"
+             "  --json               one JSON object instead, with bytes and disk_bytes")
         + "\n" + ImportHelp();
 }
 
@@ -53,7 +54,7 @@ std::string ExportHelp()
     return _("Writes the analysis of PATH as CSV, text tree, HTML, XML or ncdu JSON to FILE (replaced only once "
              "it is complete) or to standard output.\n"
              "  --format FORMAT      csv, txt, html, xml, xml2 or ncdu\n"
-             "  --output FILE        the file to write\n"
+             "  -o, --output FILE    the file to write\n"
              "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)")
         + "\n"
         + _("  --sort ORDER         folders of txt and html biggest first (size, the default), by name, "
@@ -64,10 +65,11 @@ std::string ExportHelp()
 std::string ReportHelp()
 {
     return _("Prints the biggest entries of PATH first, as an indented tree with sizes, percentages of the "
-             "parent folder, bars and file counts.\n"
-             "  --depth N            levels below PATH (default 2)\n"
+             "parent folder, bars and file counts; zumbrel-cli PATH alone does the same.\n"
+             "  -d, --depth N        levels below PATH (default 2)\n"
              "  --top N              entries per folder (default 10); the rest are summed up in one line\n"
-             "  --rounding RULE      as for export; none gives sizes in bytes");
+             "  --rounding RULE      as for export; none gives sizes in bytes")
+        + "\n" + ImportHelp();
 }
 
 const TCliCommand Commands[] = {
@@ -108,9 +110,21 @@ bool PrintHelp()
             "  --no-grouping        keep small files apart instead of gathering them in one group per folder\n"
             "  --group-size BYTES   gather files smaller than BYTES (default from the settings)\n"
             "  -q, --quiet          no progress line on standard error\n"
+            "  --size-on-disk       sizes as allocated on disk, as du counts them\n"
+            "  --apparent-size      logical sizes (the default)\n"
+            "  --exclude PATTERN    leave out entries whose name matches the shell pattern, or whose path below "
+            "PATH does when it holds a /; may be given many times\n"
+            "  --exclude-from FILE  the patterns of FILE, one a line\n"
+            "  --exclude-caches     leave out folders holding a valid CACHEDIR.TAG\n"
+            "  -x                   stay on the file system of PATH (the default): mount points are shown, "
+            "not entered\n"
+            "  --cross-mounts       enter mount points too\n"
             "  -h, --help           this text\n"
             "  -V, --version        the version")
-        + "\n" + _("  --threads N          walk the folder with N threads (default: one per processor)") + "\n\n"
+        + "\n" + _("  -t, --threads N      walk the folder with N threads (default: one per processor)") + "\n\n"
+        + _("A file with several hard links is counted once, by the name with the smallest path; its other "
+            "names are shown, not counted. Excluded entries and mount points stay as rows without a size.")
+        + "\n\n"
         + _("Names are written with C-style escapes, so that every name stays on its line and no name can "
             "drive the terminal: \\\\ for a backslash, \\n, \\t and \\r for newline, tab and carriage return, "
             "and \\xNN for other control characters and for bytes that are not UTF-8.")
@@ -219,9 +233,15 @@ int main(int argc, char **argv)
         return WriteStandardOutput("zumbrel-cli " ZUMBREL_VERSION "\n") ? 0 : 1;
     }
     const TCliCommand *command = FindCommand(first);
+    // zumbrel-cli PATH (or options first, as du and ncdu take them) is a report.
+    const bool bareReport = !command
+        && (first.empty() || first[0] == '-' || first.find('/') != std::string_view::npos
+            || ::access(argv[1], F_OK) == 0);
+    if (bareReport)
+        command = FindCommand("report");
     if (!command)
         return UsageError(FormatText(_("unknown command '%s' (%s)"), {CEscaped(first), CommandNames()}), nullptr);
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    const std::vector<std::string> args(argv + (bareReport ? 1 : 2), argv + argc);
     for (const std::string &a : args) {
         if (a == "--")
             break;

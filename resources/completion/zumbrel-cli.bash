@@ -7,6 +7,8 @@ _zumbrel_cli()
     local commands="scan report export diff top"
     if [[ $cword -eq 1 ]]; then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+        # zumbrel-cli PATH runs report
+        [[ $cur == -* ]] || _filedir -d
         return
     fi
 
@@ -24,24 +26,24 @@ _zumbrel_cli()
         --sort)
             COMPREPLY=($(compgen -W "size name none" -- "$cur"))
             return ;;
-        --output)
+        --output | -o | --exclude-from)
             _filedir
             return ;;
-        --import)
+        --import | -f)
             _filedir json
             return ;;
-        --group-size | --threads | --depth | --top | --count)
+        --group-size | --threads | -t | --depth | -d | --top | --count | --exclude)
             return ;;
     esac
 
+    local scanning="--no-grouping --group-size --threads -t --import -f --quiet -q --size-on-disk --apparent-size --exclude --exclude-from --exclude-caches -x --cross-mounts"
     local options
     case ${words[1]} in
-        scan) options="--no-grouping --group-size --threads --import --quiet" ;;
-        report) options="--depth --top --rounding --no-grouping --group-size --threads --import --quiet" ;;
-        export) options="--format --output --rounding --sort --no-grouping --group-size --threads --import --quiet" ;;
+        scan) options="--json $scanning" ;;
+        report) options="--depth -d --top X) options="--format --output -o --rounding $scanning" ;;
         diff) options="--top --format" ;;
         top) options="--count --threads --quiet" ;;
-        *) return ;;
+        *) options="--depth -d --top --rounding $scanning" ;; # zumbrel-cli PATH: a report
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options --help" -- "$cur"))

@@ -5,9 +5,9 @@
 #include <ostream>
 #include <vector>
 
+#include "common/Translate.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "common/Translate.h"
 #include "platform/DirLister.h"
 #include "platform/UnixTime.h"
 
@@ -29,11 +29,41 @@ void AppendFile(std::string &out, const TFileSystemNode &file)
 {
     out += ",{\"name\":";
     AppendNcduJsonString(out, file.Name());
+    if (file.IsExcluded()) {
+        out += ",\"excluded\":\"pattern\"";
+        AppendMtime(out, file);
+        out += '}';
+        return;
+    }
     out += ",\"asize\":";
     out += std::to_string(file.GetSize());
+    // As ncdu writes it: 0 is left out.
+    if (const std::int64_t disk = file.GetDiskSize(); disk > 0) {
+        out += ",\"dsize\":";
+        out += std::to_string(disk);
+    }
+    // Every name of a hard-linked file carries its sizes; readers count the inode once.
+    if (THardLinkInfo link; file.GetHardLinkInfo(link)) {
+        out += ",\"dev\":";
+        out += std::to_string(link.Device);
+        out += ",\"ino\":";
+        out += std::to_string(link.Inode);
+        out += ",\"hlnkc\":true,\"nlink\":";
+        out += std::to_string(link.Links);
+    }
     if (file.IsSymLink())
         out += ",\"notreg\":true";
     AppendMtime(out, file);
+    out += '}';
+}
+
+// A folder left out by a pattern or a CACHEDIR.TAG: shown, never entered.
+void AppendPatternExcludedDir(std::string &out, const TFileSystemNode &dir)
+{
+    out += ",{\"name\":";
+    AppendNcduJsonString(out, dir.Name());
+    out += ",\"excluded\":\"pattern\"";
+    AppendMtime(out, dir);
     out += '}';
 }
 
@@ -164,6 +194,10 @@ void TNcduJsonExport::WriteNode(const TDirNode &ANode, std::ostream &AStream)
         = [&](const TDirNode *dir, std::string_view name, std::string path, const TFileSystemNode *timeOf = nullptr) {
               FBuffer += ",[{\"name\":";
               AppendNcduJsonString(FBuffer, name);
+              if (dir && dir->OwnDiskSize() > 0) {
+                  FBuffer += ",\"dsize\":";
+                  FBuffer += std::to_string(dir->OwnDiskSize());
+              }
               if (dir && dir->ErrorCode() != 0)
                   FBuffer += ",\"read_error\":true";
               if (dir && dir->Timestamp() != 0)
@@ -237,7 +271,9 @@ void TNcduJsonExport::WriteNode(const TDirNode &ANode, std::ostream &AStream)
             } else if (const auto *dir = dynamic_cast<const TDirNode *>(child)) {
                 enter(dir, dir->Name(), std::move(path));
             }
-        } else if (IsExcludedDir(*child)) {
+        } else if (child->IsExcluded()) {
+            AppendPatternExcludedDir(FBuffer, *child);
+        } else if (IsExcludedDir(*child) && !static_cast<const TGroupNode *>(child)->HasChildren()) {
             // Shown but never entered: an object, as the format has it, not an array.
             AppendExcludedDir(FBuffer, *child);
         } else if (const auto *dir = dynamic_cast<const TDirNode *>(child)) {

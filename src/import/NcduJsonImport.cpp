@@ -1,9 +1,11 @@
 #include "import/NcduJsonImport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 #include <vector>
 
 #include <rapidjson/error/en.h>
@@ -33,9 +35,25 @@ struct TInfo
     bool ReadError = false;
     bool NotReg = false;
     std::string Excluded;
+    std::int64_t DSize = 0;
+    bool HasDSize = false;
+    std::int64_t Device = 0;
+    bool HasDevice = false;
+    std::int64_t Inode = 0;
+    bool HasInode = false;
+    bool HardLinked = false; // "hlnkc": ncdu's mark of a file with more than one link
+    std::int64_t Links = 0;
 
     void Reset()
     {
+        DSize = 0;
+        HasDSize = false;
+        Device = 0;
+        HasDevice = false;
+        Inode = 0;
+        HasInode = false;
+        HardLinked = false;
+        Links = 0;
         Name.clear();
         HasName = false;
         ASize = 0;
@@ -49,16 +67,23 @@ struct TInfo
     }
 };
 
-enum class TKey { Other, Name, ASize, MTime, Mode, ReadError, NotReg, Excluded };
+enum class TKey { Other, Name, ASize, MTime, Mode, ReadError, NotReg, Excluded, DSize, Dev, Ino, HlnkC, NLink };
 
 // Called for every key of millions of objects: decided by length first.
 TKey KeyOf(std::string_view key)
 {
     switch (key.size()) {
+    case 3:
+        return key == "dev" ? TKey::Dev : key == "ino" ? TKey::Ino : TKey::Other;
     case 4:
         return key == "name" ? TKey::Name : key == "mode" ? TKey::Mode : TKey::Other;
     case 5:
-        return key == "asize" ? TKey::ASize : key == "mtime" ? TKey::MTime : TKey::Other;
+        return key == "asize" ? TKey::ASize
+            : key == "dsize"  ? TKey::DSize
+            : key == "mtime"  ? TKey::MTime
+            : key == "hlnkc"  ? TKey::HlnkC
+            : key == "nlink"  ? TKey::NLink
+                              : TKey::Other;
     case 6:
         return key == "notreg" ? TKey::NotReg : TKey::Other;
     case 8:
@@ -216,6 +241,11 @@ private:
         return false;
     }
 
+    [[nodiscard]] bool WritesDiskSizes() const
+    {
+        return Result.ProgramName == "ncdu" || Result.ProgramName == "zumbrel";
+    }
+
     // A key of the info object or of the metadata waits for its value.
     [[nodiscard]] bool IsValueOfKey() const { return FInInfo || FInMeta; }
 
@@ -272,6 +302,32 @@ private:
             if (type != TValue::Number || FNumber < 0)
                 return Fail("\"asize\" is not a size");
             FInfo.ASize = FNumber;
+            return true;
+        case TKey::DSize:
+            if (type != TValue::Number || FNumber < 0)
+                return Fail("\"dsize\" is not a size");
+            FInfo.DSize = FNumber;
+            FInfo.HasDSize = true;
+            return true;
+        case TKey::Dev:
+        case TKey::Ino:
+        case TKey::NLink:
+            if (type != TValue::Number || FNumber < 0)
+                return Fail("\"dev\", \"ino\" or \"nlink\" is not a number");
+            if (key == TKey::Dev) {
+                FInfo.Device = FNumber;
+                FInfo.HasDevice = true;
+            } else if (key == TKey::Ino) {
+                FInfo.Inode = FNumber;
+                FInfo.HasInode = true;
+            } else {
+                FInfo.Links = FNumber;
+            }
+            return true;
+        case TKey::HlnkC:
+            if (type != TValue::Bool)
+                return Fail("a flag is not true or false");
+            FInfo.HardLinked = FBool;
             return true;
         case TKey::MTime:
             if (type != TValue::Number)
@@ -356,6 +412,12 @@ private:
         node->SetScanning(true);
         if (FInfo.ReadError)
             node->SetErrorCode(ReadErrorCode);
+        if (FInfo.HasDSize) {
+            node->SetOwnDiskSize(FInfo.DSize);
+            node->SetDiskSize(node->OwnDiskSize());
+        }
+        // A folder without "dev" is on its parent's device.
+        FDevices.push_back(FInfo.HasDevice ? FInfo.Device : (FDevices.empty() ? 0 : FDevices.back()));
         FDirs.back() = node;
         ++Result.Entries;
         return true;
@@ -373,12 +435,15 @@ private:
         if (TFileGroupNode *group = node->SmallFilesGroup())
             group->CompactChildrenUnshared();
         FDirs.pop_back();
+        if (!FDevices.empty())
+            FDevices.pop_back();
         if (FDirs.empty()) {
             FState = TState::AfterRoot;
             return true;
         }
         TDirNode *parent = FDirs.back();
         parent->IncSize(node->GetSize());
+        parent->IncDiskSize(node->GetDiskSize());
         parent->IncFileCount(node->FileCount());
         return true;
     }
@@ -399,15 +464,42 @@ private:
         auto file = TFileNode::Create(FInfo.Name);
         file->SetTimestamp(Timestamp());
         file->SetAttributes(Attributes(false));
+        if (!excluded.empty()) {
+            // Left out by a pattern when the analysis was made: a row without a size.
+            file->SetAttributeBits(NodeAttr::Excluded, true);
+            node->IncFileCount(1);
+            node->AddChildNode(std::move(file));
+            return true;
+        }
         const std::int64_t size = FInfo.ASize;
         file->SetSize(size);
-        node->IncSize(size);
+        // ncdu and we leave out a "dsize" of 0; gdu writes none at all, and there the logical
+        // size rounded up stands in for it.
+        if (FInfo.HasDSize || WritesDiskSizes())
+            file->SetDiskSize(FInfo.DSize);
+        if (IsSparseAllocation(size, file->GetDiskSize()))
+            file->SetAttributeBits(NodeAttr::Sparse, true);
+        if ((FInfo.HardLinked || FInfo.Links > 1) && FInfo.HasInode) {
+            const std::uint64_t device
+                = static_cast<std::uint64_t>(FInfo.HasDevice ? FInfo.Device : (FDevices.empty() ? 0 : FDevices.back()));
+            const auto inode = static_cast<std::uint64_t>(FInfo.Inode);
+            file->SetHardLinkInfo(
+                {device, inode, static_cast<std::uint32_t>(std::clamp<std::int64_t>(FInfo.Links, 2, UINT32_MAX))});
+            // The first name in the file carries the sizes; the others are shown, not counted.
+            if (!FLinks.insert({device, inode}).second)
+                file->SetAttributeBits(NodeAttr::HardLink, true);
+        }
+        const std::int64_t counted = file->CountedSize(skLogical);
+        const std::int64_t countedDisk = file->CountedSize(skDisk);
+        node->IncSize(counted);
+        node->IncDiskSize(countedDisk);
         node->IncFileCount(1);
         if (size < FOptions.GroupFileSize) {
             TFileGroupNode *group = node->GetSmallFilesGroup();
             group->AddChildNode(std::move(file));
             group->IncFileCount(1);
-            group->IncSize(size);
+            group->IncSize(counted);
+            group->IncDiskSize(countedDisk);
         } else {
             node->AddChildNode(std::move(file));
         }
@@ -417,6 +509,15 @@ private:
     const TImportOptions &FOptions;
     TState FState = TState::Start;
     std::vector<TDirNode *> FDirs; // the open folders; null until the folder's info is read
+    std::vector<std::int64_t> FDevices; // the device of each open folder
+    struct TLinkHash
+    {
+        std::size_t operator()(const std::pair<std::uint64_t, std::uint64_t> &k) const noexcept
+        {
+            return k.second * 0x9E3779B97F4A7C15ull ^ k.first;
+        }
+    };
+    std::unordered_set<std::pair<std::uint64_t, std::uint64_t>, TLinkHash> FLinks; // inodes counted once
     TInfo FInfo;
     bool FInInfo = false;
     bool FInfoIsDir = false;

@@ -5,13 +5,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/Drives.h"
+#include "common/ThreadPriority.h"
+#include "common/Translate.h"
 #include "log/Logger.h"
 #include "model/NodePool.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "common/Drives.h"
-#include "common/ThreadPriority.h"
-#include "common/Translate.h"
 #include "platform/Platform.h"
 
 // File nodes: their names behind them, and the error codes and image indexes kept beside
@@ -23,6 +23,11 @@ struct TAside
 {
     std::int16_t ErrorCode = 0;
     std::int16_t ImageIndex = -1;
+    std::uint32_t Links = 0; // more than 1 for a hard-linked file
+    std::int64_t DiskSize = -1; // -1: none kept here
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    [[nodiscard]] bool Kept() const { return ErrorCode != 0 || ImageIndex != -1 || Links != 0 || DiskSize >= 0; }
 };
 
 // The error codes and image indexes of nodes without fields for them. Never destroyed: nodes
@@ -65,9 +70,8 @@ namespace {
 
 // Stores one value beside `node`; an entry left holding only defaults goes, and `mark` tells
 // the node whether it has one.
-template <class TMark>
-void StoreAside(
-    const TFileSystemNode *node, std::int16_t TAside::*field, std::int16_t value, std::int16_t none, TMark mark)
+template <class TValue, class TMark>
+void StoreAside(const TFileSystemNode *node, TValue TAside::*field, TValue value, TValue none, TMark mark)
 {
     TAsideTable &table = Aside();
     std::scoped_lock guard(table.Lock);
@@ -78,7 +82,7 @@ void StoreAside(
         it = table.Values.emplace(node, TAside {}).first;
     }
     it->second.*field = value;
-    const bool kept = it->second.ErrorCode != 0 || it->second.ImageIndex != -1;
+    const bool kept = it->second.Kept();
     if (!kept)
         table.Values.erase(it);
     mark(kept);
@@ -88,14 +92,88 @@ void StoreAside(
 
 void TFileSystemNode::SetErrorCode(std::int32_t value)
 {
-    StoreAside(this, &TAside::ErrorCode, ClampedErrorCode(value), 0,
+    StoreAside(this, &TAside::ErrorCode, ClampedErrorCode(value), std::int16_t {0},
         [this](bool kept) { SetLinkBits(AsideBit, kept ? AsideBit : 0, 0); });
 }
 
 void TFileSystemNode::SetImageIndex(std::int32_t value)
 {
-    StoreAside(this, &TAside::ImageIndex, CheckedImageIndex(value), -1,
+    StoreAside(this, &TAside::ImageIndex, CheckedImageIndex(value), std::int16_t {-1},
         [this](bool kept) { SetLinkBits(AsideBit, kept ? AsideBit : 0, 0); });
+}
+
+std::int64_t TFileSystemNode::GetDiskSize() const
+{
+    const std::uint16_t attributes = Attributes();
+    if (attributes & NodeAttr::NoBlocks)
+        return 0;
+    if (attributes & NodeAttr::DiskAside) {
+        TAsideTable &table = Aside();
+        std::scoped_lock guard(table.Lock);
+        const auto it = table.Values.find(this);
+        return it == table.Values.end() || it->second.DiskSize < 0 ? 0 : it->second.DiskSize;
+    }
+    const std::int64_t size = GetSize();
+    if (size <= 0)
+        return 0;
+    return size > INT64_MAX - DiskBlockSize ? INT64_MAX : (size + DiskBlockSize - 1) / DiskBlockSize * DiskBlockSize;
+}
+
+void TFileSystemNode::SetDiskSize(std::int64_t value)
+{
+    // Most files take their size rounded up to the block size, or nothing: only the others
+    // pay for an entry beside the tree.
+    const std::int64_t size = GetSize();
+    const std::int64_t rounded = size <= 0
+        ? 0
+        : (size > INT64_MAX - DiskBlockSize ? INT64_MAX : (size + DiskBlockSize - 1) / DiskBlockSize * DiskBlockSize);
+    std::uint16_t attributes = Attributes() & static_cast<std::uint16_t>(~(NodeAttr::NoBlocks | NodeAttr::DiskAside));
+    value = std::max<std::int64_t>(value, 0);
+    const bool aside = value != rounded && value != 0;
+    if (value == 0 && rounded != 0)
+        attributes |= NodeAttr::NoBlocks;
+    if (aside)
+        attributes |= NodeAttr::DiskAside;
+    if (aside || (Attributes() & NodeAttr::DiskAside))
+        StoreAside(this, &TAside::DiskSize, aside ? value : std::int64_t {-1}, std::int64_t {-1},
+            [this](bool kept) { SetLinkBits(AsideBit, kept ? AsideBit : 0, 0); });
+    SetAttributes(attributes);
+}
+
+void TFileSystemNode::SetHardLinkInfo(const THardLinkInfo &info)
+{
+    TAsideTable &table = Aside();
+    {
+        std::scoped_lock guard(table.Lock);
+        auto it = table.Values.find(this);
+        if (it == table.Values.end()) {
+            if (info.Links == 0)
+                return;
+            it = table.Values.emplace(this, TAside {}).first;
+        }
+        it->second.Links = info.Links;
+        it->second.Device = info.Device;
+        it->second.Inode = info.Inode;
+        if (!it->second.Kept()) {
+            table.Values.erase(it);
+            SetLinkBits(AsideBit, 0, 0);
+            return;
+        }
+    }
+    SetLinkBits(AsideBit, AsideBit, 0);
+}
+
+bool TFileSystemNode::GetHardLinkInfo(THardLinkInfo &info) const
+{
+    if (!(FLink.load(std::memory_order_acquire) & AsideBit))
+        return false;
+    TAsideTable &table = Aside();
+    std::scoped_lock guard(table.Lock);
+    const auto it = table.Values.find(this);
+    if (it == table.Values.end() || it->second.Links == 0)
+        return false;
+    info = {it->second.Device, it->second.Inode, it->second.Links};
+    return true;
 }
 
 void TFileSystemNode::ForgetAside() const
@@ -214,5 +292,8 @@ std::unique_ptr<TFileSystemNode> TFileNode::Clone() const
     copy->SetAttributes(Attributes());
     copy->SetErrorCode(ErrorCode());
     copy->SetImageIndex(GetImageIndex());
+    copy->SetDiskSize(GetDiskSize());
+    if (THardLinkInfo info; GetHardLinkInfo(info))
+        copy->SetHardLinkInfo(info);
     return copy;
 }

@@ -7,12 +7,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "log/Logger.h"
-#include "model/NodePool.h"
-#include "model/Paths.h"
 #include "common/Drives.h"
 #include "common/ThreadPriority.h"
 #include "common/Translate.h"
+#include "log/Logger.h"
+#include "model/NodePool.h"
+#include "model/Paths.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -224,6 +224,27 @@ std::int64_t TGroupNode::GetSize() const
     return Scanning() ? SumChildSizes() : FSize.load(std::memory_order_relaxed);
 }
 
+std::int64_t TGroupNode::GetDiskSize() const
+{
+    return Scanning() ? SaturatingAdd64(OwnDiskSize(), SumChildDiskSizes()) : FDiskSize.load(std::memory_order_relaxed);
+}
+
+void TGroupNode::SetOwnDiskSize(std::int64_t value)
+{
+    const std::int64_t units = std::clamp<std::int64_t>((value + 511) / 512, 0, UINT32_MAX);
+    FOwnDisk = static_cast<std::uint32_t>(units);
+}
+
+bool TGroupNode::IncDiskSize(std::int64_t value)
+{
+    bool saturated = false;
+    std::int64_t current = FDiskSize.load(std::memory_order_relaxed);
+    while (!FDiskSize.compare_exchange_weak(
+        current, SaturatingAdd64(current, value, &saturated), std::memory_order_relaxed))
+        saturated = false;
+    return saturated;
+}
+
 void TGroupNode::Clear()
 {
     TFileSystemNode::Clear();
@@ -233,6 +254,8 @@ void TGroupNode::Clear()
     }
     FFileCount.store(0, std::memory_order_relaxed);
     FGroupNodeAttributes.store(0, std::memory_order_relaxed);
+    FDiskSize.store(0, std::memory_order_relaxed);
+    FOwnDisk = 0;
 }
 
 std::size_t TGroupNode::ListAndNameBytes(std::size_t &nameBytes, std::size_t &retiredChildren) const
@@ -262,13 +285,18 @@ void TGroupNode::RecalcSizeAndFileCount()
         return;
     TChildLock lock(*this);
     std::int64_t size = 0;
+    std::int64_t disk = IsExcluded() ? 0 : OwnDiskSize();
     std::int32_t count = 0;
     for (std::int32_t i = 0; i < lock.Children().Count(); ++i) {
         const TFileSystemNode *child = lock.Children().Items(i);
-        size = SaturatingAdd64(size, child->GetSize());
+        size = SaturatingAdd64(size, child->CountedSize(skLogical));
+        // A small-files group's files are counted in the folder already; its own size on disk
+        // is only theirs.
+        disk = SaturatingAdd64(disk, child->CountedSize(skDisk));
         count = CheckedAdd32(count, child->FileCount());
     }
     FSize.store(size, std::memory_order_relaxed);
+    FDiskSize.store(disk, std::memory_order_relaxed);
     FFileCount.store(count, std::memory_order_relaxed);
 }
 
@@ -470,7 +498,14 @@ template <class T, class Value, class Add> T LiveSum(const TGroupNode &top, Valu
 std::int64_t TGroupNode::SumChildSizes() const
 {
     return LiveSum<std::int64_t>(
-        *this, [](const TFileSystemNode *n) { return n->GetSize(); },
+        *this, [](const TFileSystemNode *n) { return n->CountedSize(skLogical); },
+        [](std::int64_t a, std::int64_t b) { return SaturatingAdd64(a, b); });
+}
+
+std::int64_t TGroupNode::SumChildDiskSizes() const
+{
+    return LiveSum<std::int64_t>(
+        *this, [](const TFileSystemNode *n) { return n->CountedSize(skDisk); },
         [](std::int64_t a, std::int64_t b) { return SaturatingAdd64(a, b); });
 }
 
@@ -535,25 +570,30 @@ void TDirNode::SetScanning(bool value)
     TFileGroupNode *group = FSmallFilesGroup.load(std::memory_order_acquire);
     if (value || !group || group->FileCount() != 1)
         return;
-    std::unique_ptr<TFileSystemNode> copy;
     {
-        TChildLock lock(*group);
-        if (lock.Children().Count() > 0)
-            copy = lock.Children().Items(0)->Clone();
-    } // the group's lock is released before this directory's lock is taken
-    if (copy)
-        Adopt(*copy, this);
-    {
-        // The group's slot takes the file: taking the group out first keeps the list inside
-        // the block it has, where appending first would copy it into a bigger one.
+        // The file itself moves into the group's slot (not a copy): whoever keeps its address
+        // (the hard-link accounting of a scan) still finds it. Readers of a group's files hold
+        // this directory's lock, so nobody sees it half way; the group's lock is taken below
+        // this one, ancestor first. Taking the group out first keeps the list inside the block
+        // it has, where appending first would copy it into a bigger one.
         std::scoped_lock guard(FLock);
+        TFileSystemNode *file = nullptr;
+        {
+            TChildLock inner(*group);
+            if (inner.Children().Count() > 0)
+                file = inner.Children().Extract(0);
+        }
         FSmallFilesGroup.store(nullptr, std::memory_order_release);
         const std::int32_t index = FChildren.IndexOf(group);
         TFileSystemNode *removed = index >= 0 ? FChildren.Extract(index) : nullptr;
-        if (copy && CanAddChild(copy.get(), FChildren)) {
-            FChildren.Add(copy.get());
-            copy.release(); // the list owns it now
-            ChildAdded(FChildren);
+        if (file) {
+            Adopt(*file, this);
+            if (CanAddChild(file, FChildren)) {
+                FChildren.Add(file);
+                ChildAdded(FChildren);
+            } else {
+                DestroyNodeTree(file);
+            }
         }
         DestroyNodeTree(removed);
     }
@@ -584,6 +624,11 @@ TFileGroupNode *TDirNode::GetSmallFilesGroup()
 bool TFileGroupNode::IncSize(std::int64_t value)
 {
     return !IsFilesScanned() && TGroupNode::IncSize(value);
+}
+
+bool TFileGroupNode::IncDiskSize(std::int64_t value)
+{
+    return !IsFilesScanned() && TGroupNode::IncDiskSize(value);
 }
 
 bool TFileGroupNode::Scanning() const

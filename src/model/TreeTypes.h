@@ -33,6 +33,41 @@
 enum TFileType { fstNone = 0, fstComputer = 1, fstDrive = 2, fstFile = 3, fstDirectory = 4, fstFileGroup = 5 };
 enum TTreeSortType { tsFileName = 0, tsFileSize = 1 };
 enum TSortDirection { sdAscending = 0, sdDescending = 1 };
+// Which of a node's two sizes: the logical size (the default everywhere) or the size on disk
+// (the allocated blocks, as du counts them).
+enum TSizeKind { skLogical = 0, skDisk = 1 };
+
+// Bits of a node's attribute word beside the FileAttr ones the listing reports.
+namespace NodeAttr {
+// The allocation is far below the logical size (holes): the row carries a mark.
+inline constexpr std::uint16_t Sparse = 0x0200;
+// Files: no block allocated (sizes on disk of 0 are common: holes, inline data, empty files).
+inline constexpr std::uint16_t NoBlocks = 0x1000;
+// Files: the size on disk is kept beside the tree (it is not the logical size rounded up).
+inline constexpr std::uint16_t DiskAside = 0x2000;
+// Files: another name of the same inode carries the sizes; this one is shown, not counted.
+inline constexpr std::uint16_t HardLink = 0x4000;
+// Left out of the analysis by an exclusion rule: shown as a row, with no size.
+inline constexpr std::uint16_t Excluded = 0x8000;
+} // namespace NodeAttr
+
+// The device, inode and link count of a file with more than one name.
+struct THardLinkInfo
+{
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::uint32_t Links = 0;
+};
+
+// Files take their logical size rounded up to this when nothing else is stored.
+inline constexpr std::int64_t DiskBlockSize = 4096;
+
+// An allocation "far below" the logical size, worth a mark: less than half of it, and at
+// least 1 MiB less (a few unallocated blocks at the end of a small file are no news).
+constexpr bool IsSparseAllocation(std::int64_t size, std::int64_t disk)
+{
+    return disk >= 0 && disk < size / 2 && size - disk >= (std::int64_t {1} << 20);
+}
 
 class TGroupNode;
 class TDirNode;
@@ -69,6 +104,19 @@ public:
     // Adds to the size; a total beyond the 64-bit range stays at its end. Returns true
     // when this addition reached the end of the range.
     virtual bool IncSize(std::int64_t value);
+    // The size on disk: for a file its allocated bytes, for a group its own blocks and the
+    // counted sizes on disk of everything below it.
+    [[nodiscard]] virtual std::int64_t GetDiskSize() const;
+    // Files: stores the allocation, in the node when it is the logical size rounded up to
+    // DiskBlockSize or 0, else beside the tree. Set the logical size first.
+    virtual void SetDiskSize(std::int64_t value);
+    [[nodiscard]] std::int64_t GetSizeOf(TSizeKind kind) const { return kind == skDisk ? GetDiskSize() : GetSize(); }
+    // What the node adds to its parent's totals: nothing for a further name of a hard-linked
+    // file (another name carries the sizes).
+    [[nodiscard]] std::int64_t CountedSize(TSizeKind kind) const { return IsHardLink() ? 0 : GetSizeOf(kind); }
+    // Files with more than one link: where they are, kept beside the tree.
+    void SetHardLinkInfo(const THardLinkInfo &info);
+    [[nodiscard]] bool GetHardLinkInfo(THardLinkInfo &info) const;
 
     // Removes the node from its parent, which frees it, and recalculates the ancestors.
     // `this` is gone afterwards. Without a parent nothing happens.
@@ -84,6 +132,20 @@ public:
     [[nodiscard]] bool IsHidden() const { return Attributes() & 0x0002; }
     [[nodiscard]] bool IsSymLink() const { return Attributes() & 0x0400; }
     [[nodiscard]] bool IsSysFile() const { return Attributes() & 0x0004; }
+    [[nodiscard]] bool IsHardLink() const { return Attributes() & NodeAttr::HardLink; }
+    [[nodiscard]] bool IsExcluded() const { return Attributes() & NodeAttr::Excluded; }
+    [[nodiscard]] bool IsSparse() const { return Attributes() & NodeAttr::Sparse; }
+    // A folder where another file system (or a bind mount) is mounted: shown, not descended.
+    [[nodiscard]] bool IsMountPoint() const
+    {
+        return (Attributes() & (0x0010 | 0x0400)) == (0x0010 | 0x0400) && FileType() == fstDirectory;
+    }
+    // Sets or clears attribute bits without disturbing the others.
+    void SetAttributeBits(std::uint16_t bits, bool value)
+    {
+        const std::uint16_t current = Attributes();
+        SetAttributes(value ? current | bits : current & static_cast<std::uint16_t>(~bits));
+    }
 
     void SetSize(std::int64_t value) { FSize.store(value, std::memory_order_relaxed); }
     [[nodiscard]] double Timestamp() const { return FTimestamp; }
@@ -243,6 +305,13 @@ public:
     void Clear() override;
     [[nodiscard]] TFileType FileType() const override { return fstDirectory; }
     [[nodiscard]] std::int64_t GetSize() const override;
+    [[nodiscard]] std::int64_t GetDiskSize() const override;
+    // Sets the size on disk of everything below and the folder's own blocks to `value`.
+    void SetDiskSize(std::int64_t value) override { FDiskSize.store(value, std::memory_order_relaxed); }
+    // The folder's own blocks (as du counts them); part of GetDiskSize.
+    [[nodiscard]] std::int64_t OwnDiskSize() const { return std::int64_t {FOwnDisk} * 512; }
+    void SetOwnDiskSize(std::int64_t value);
+    virtual bool IncDiskSize(std::int64_t value);
     [[nodiscard]] std::int32_t ErrorCode() const override { return FErrorCode.load(std::memory_order_relaxed); }
     void SetErrorCode(std::int32_t value) override
     {
@@ -309,6 +378,7 @@ public:
     void Sort(TTreeSortType sortType, TSortDirection direction);
 
     [[nodiscard]] std::int64_t SumChildSizes() const;
+    [[nodiscard]] std::int64_t SumChildDiskSizes() const;
     [[nodiscard]] std::int32_t SumChildFileCounts() const;
 
     // Pool bytes of the child list and the name, for memory benchmarks (`retiredChildren` gets
@@ -325,7 +395,7 @@ protected:
     friend void DestroyNodeTree(TFileSystemNode *node);
     friend class TFileSystemNode;
 
-    // A group node is 72 bytes.
+    // A group node is 88 bytes.
     std::atomic<std::int16_t> FErrorCode {0};
     std::atomic<std::int16_t> FImageIndex {-1};
     std::atomic<std::uint8_t> FGroupNodeAttributes {0};
@@ -334,6 +404,8 @@ protected:
     mutable TNodeLock FLock;
     TNodeName FName;
     TMemNodeList FChildren;
+    std::atomic<std::int64_t> FDiskSize {0};
+    std::uint32_t FOwnDisk = 0; // the folder's own blocks, in 512-byte units
 };
 
 class TDirNode : public TGroupNode
@@ -412,6 +484,7 @@ public:
     [[nodiscard]] const char *ClassName() const override { return "TFileGroupNode"; }
     [[nodiscard]] TFileType FileType() const override { return fstFileGroup; }
     bool IncSize(std::int64_t value) override;
+    bool IncDiskSize(std::int64_t value) override;
     [[nodiscard]] bool Scanning() const override;
     [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
     void IncFileCount(std::int32_t value) override;

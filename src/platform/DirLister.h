@@ -27,6 +27,10 @@ struct TRawDirEntry
     std::uint16_t Attributes = 0; // FileAttr bits
     std::int64_t Size = 0; // logical size; 0 for directories, links and special files
     double Timestamp = 0; // local last-write time, days since 1899-12-30
+    std::int64_t DiskSize = -1; // allocated bytes (blocks of 512); -1 when not known
+    std::uint64_t Device = 0; // with Inode, tells the names of one file apart from other files
+    std::uint64_t Inode = 0;
+    std::uint32_t Links = 1; // names of a non-directory; more than 1 for a hard-linked file
 };
 
 // All entries of one directory except "." and "..", in the order the file system returns them.
@@ -65,8 +69,16 @@ public:
     virtual int ReadAll(TDirListing &out, const std::atomic<bool> &stop) = 0;
 
     // Opens the subdirectory `name` relative to this directory. On failure returns null and
-    // sets `err` to the errno.
-    virtual std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err) = 0;
+    // sets `err` to the errno. `crossing` opens a mount point: its entries are then measured
+    // against its own file system instead of this one's.
+    virtual std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err, bool crossing = false) = 0;
+
+    // The directory's own allocated bytes, when the handle knows them (the folder a scan
+    // starts at: its parent's listing did not measure it); -1 otherwise.
+    [[nodiscard]] virtual std::int64_t OwnDiskSize() const { return -1; }
+    // Reads up to `size` bytes from the start of the regular file `name` in this directory
+    // (no link followed); returns the count read, or -1.
+    virtual long ReadFileStart(std::string_view, char *, std::size_t) { return -1; }
 
     // Gives the operating-system resource back while the handle is not needed (deep trees
     // would otherwise hold one descriptor per level). The handle remembers which directory

@@ -10,12 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include <fnmatch.h>
 #include <unistd.h>
 
+#include "common/Profiler.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "common/Profiler.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -63,6 +64,8 @@ struct TDirScanner::TFrame
     // its small-files group: one shared update per run of files instead of one per file.
     std::int64_t PendingSize = 0;
     std::int64_t PendingGroupSize = 0;
+    std::int64_t PendingDisk = 0;
+    std::int64_t PendingGroupDisk = 0;
     std::int32_t PendingFiles = 0;
     std::int32_t PendingGroupFiles = 0;
 };
@@ -232,14 +235,27 @@ private:
         // The frame is on the stack, so whatever throws from here on finishes it (Run).
         node->SetScanning(true);
         TFrame &frame = *FStack.back();
+        // Only the folder a scan starts at (or a mount point it crosses) learns its own blocks
+        // here; the others got them from their parent's listing.
+        if (const std::int64_t own = frame.Handle->OwnDiskSize(); own >= 0 && node->OwnDiskSize() == 0) {
+            node->SetOwnDiskSize(own);
+            node->SetDiskSize(node->OwnDiskSize());
+        }
         if (const int listError = frame.Handle->ReadAll(frame.Listing, FScanner.FStopScan))
             Fail(node, listError); // what was read before the error is kept
+        if (FScanner.FScanOptions.ExcludeCaches && node != FScanner.FRootNode && IsCache(frame)) {
+            node->SetAttributeBits(NodeAttr::Excluded, true);
+            node->SetOwnDiskSize(0);
+            node->SetDiskSize(0);
+            frame.Listing.Clear();
+        }
+        const bool crossMounts = FScanner.FScanOptions.CrossMounts;
         // The whole listing is known: make room once instead of growing per entry.
         std::int32_t direct = 0;
         for (const TRawDirEntry &e : frame.Listing.Entries) {
             const bool isDir = e.Attributes & FileAttr::Directory;
             const std::int64_t size = (e.Attributes & FileAttr::ReparsePoint) ? 0 : e.Size;
-            if (isDir && !(e.Attributes & FileAttr::ReparsePoint))
+            if (isDir && (crossMounts || !(e.Attributes & FileAttr::ReparsePoint)))
                 ++frame.DirsLeft;
             if (!isDir && size < FScanner.FScanOptions.GroupFileSize)
                 ++frame.SmallFiles;
@@ -258,6 +274,42 @@ private:
         }
     }
 
+    // A folder holding a valid CACHEDIR.TAG.
+    static bool IsCache(TFrame &frame)
+    {
+        for (const TRawDirEntry &e : frame.Listing.Entries) {
+            if ((e.Attributes & (FileAttr::Directory | FileAttr::ReparsePoint))
+                || frame.Listing.Name(e) != "CACHEDIR.TAG")
+                continue;
+            char start[64];
+            const long n = frame.Handle->ReadFileStart("CACHEDIR.TAG", start, sizeof start);
+            return n > 0 && IsCacheDirTag({start, static_cast<std::size_t>(n)});
+        }
+        return false;
+    }
+
+    // True when an exclusion pattern matches the entry `name` of `node`.
+    bool Excluded(const TDirNode *node, std::string_view name) const
+    {
+        const std::vector<std::string> &patterns = FScanner.FScanOptions.ExcludePatterns;
+        if (patterns.empty())
+            return false;
+        if (!FScanner.FNeedPaths)
+            return MatchesExcludePattern(patterns, name, {});
+        // The path below the scanned folder, made only when a pattern needs it.
+        std::vector<std::string_view> parts {name};
+        for (const TFileSystemNode *n = node; n && n != FScanner.FRootNode; n = n->Parent())
+            if (n->FileType() != fstFileGroup)
+                parts.push_back(n->Name());
+        std::string path;
+        for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
+            if (!path.empty())
+                path += '/';
+            path.append(*it);
+        }
+        return MatchesExcludePattern(patterns, name, path);
+    }
+
     // Adds the frame's next entry to its directory; returns it when it is a directory to
     // descend.
     TDirNode *TakeEntry(TFrame &frame, std::int32_t level)
@@ -267,16 +319,27 @@ private:
         TDirNode *node = frame.State->Node;
         if (node->IsEmpty())
             node->SetEmpty(false);
+        const bool excluded = Excluded(node, name);
         if (entry.Attributes & FileAttr::Directory) {
-            TDirNode *child = node->AddChildDir(name, entry.Timestamp, entry.Attributes);
+            const bool mount = entry.Attributes & FileAttr::ReparsePoint;
+            TDirNode *child = node->AddChildDir(name, entry.Timestamp,
+                static_cast<std::uint16_t>(entry.Attributes | (excluded ? NodeAttr::Excluded : 0)));
             ++FDirs;
             FCurrent.store(child, std::memory_order_release);
             if (FScanner.OnFind)
                 FScanner.OnFind(*child, level);
-            if (entry.Attributes & FileAttr::ReparsePoint)
+            const bool descend = !mount || FScanner.FScanOptions.CrossMounts;
+            if (!descend)
                 return nullptr;
             --frame.DirsLeft;
             --FDirsLeft;
+            if (excluded)
+                return nullptr;
+            // A mount point's own blocks belong to the mounted file system: its handle tells.
+            if (!mount && entry.DiskSize > 0) {
+                child->SetOwnDiskSize(entry.DiskSize);
+                child->SetDiskSize(child->OwnDiskSize());
+            }
             // The totals so far are shown while the subdirectory is scanned.
             Flush(frame);
             return child;
@@ -285,23 +348,51 @@ private:
         file->SetTimestamp(entry.Timestamp);
         file->SetAttributes(entry.Attributes);
         std::int64_t size = 0;
-        if (!(entry.Attributes & FileAttr::ReparsePoint)) {
-            size = entry.Size;
-            file->SetSize(size);
-            if (!Accumulate(frame.PendingSize, size))
+        std::int64_t disk = 0;
+        if (excluded) {
+            file->SetAttributeBits(NodeAttr::Excluded, true);
+        } else {
+            if (!(entry.Attributes & FileAttr::ReparsePoint)) {
+                size = entry.Size;
+                file->SetSize(size);
+            }
+            disk = entry.DiskSize;
+            if (disk < 0)
+                disk = file->GetDiskSize(); // not measured: the size rounded up
+            else
+                file->SetDiskSize(disk);
+            if (IsSparseAllocation(size, disk))
+                file->SetAttributeBits(NodeAttr::Sparse, true);
+            if (entry.Links > 1) {
+                file->SetHardLinkInfo({entry.Device, entry.Inode, entry.Links});
+                if (FScanner.SeenLink(entry.Device, entry.Inode, file.get())) {
+                    file->SetAttributeBits(NodeAttr::HardLink, true);
+                    size = 0;
+                    disk = 0;
+                }
+            }
+            if (size && !Accumulate(frame.PendingSize, size))
                 FScanner.AddSize(frame.State, size);
+            if (disk && !Accumulate(frame.PendingDisk, disk))
+                frame.State->Node->IncDiskSize(disk);
         }
         ++frame.PendingFiles;
+        // The group takes a file by its own size, counted or not.
+        size = file->GetSize();
         if (size < FScanner.FScanOptions.GroupFileSize) {
             // Created on first use, at the position of the first small file.
             const bool fresh = node->SmallFilesGroup() == nullptr;
             TFileGroupNode *group = node->GetSmallFilesGroup();
             if (fresh && frame.SmallFiles > 1)
                 group->ReserveChildren(frame.SmallFiles);
+            const std::int64_t counted = file->CountedSize(skLogical);
+            const std::int64_t countedDisk = file->CountedSize(skDisk);
             group->AddChildNode(std::move(file));
             ++frame.PendingGroupFiles;
-            if (!Accumulate(frame.PendingGroupSize, size))
-                group->IncSize(size);
+            if (!Accumulate(frame.PendingGroupSize, counted))
+                group->IncSize(counted);
+            if (!Accumulate(frame.PendingGroupDisk, countedDisk))
+                group->IncDiskSize(countedDisk);
         } else {
             node->AddChildNode(std::move(file));
         }
@@ -327,14 +418,18 @@ private:
             const std::int64_t size = std::exchange(frame.PendingSize, 0);
             FScanner.AddSize(frame.State, size);
         }
+        if (frame.PendingDisk)
+            node->IncDiskSize(std::exchange(frame.PendingDisk, 0));
         if (frame.PendingFiles)
             node->IncFileCount(std::exchange(frame.PendingFiles, 0));
-        if (frame.PendingGroupFiles || frame.PendingGroupSize) {
+        if (frame.PendingGroupFiles || frame.PendingGroupSize || frame.PendingGroupDisk) {
             const std::int32_t files = std::exchange(frame.PendingGroupFiles, 0);
             const std::int64_t size = std::exchange(frame.PendingGroupSize, 0);
+            const std::int64_t disk = std::exchange(frame.PendingGroupDisk, 0);
             if (TFileGroupNode *group = node->SmallFilesGroup()) {
                 group->IncFileCount(files);
                 group->IncSize(size);
+                group->IncDiskSize(disk);
             }
         }
     }
@@ -358,7 +453,7 @@ private:
                 if (!child)
                     continue;
                 int err = 0;
-                std::unique_ptr<IDirHandle> handle = frame.Handle->OpenChild(child->Name(), err);
+                std::unique_ptr<IDirHandle> handle = frame.Handle->OpenChild(child->Name(), err, child->IsMountPoint());
                 frame.State->Outstanding.fetch_add(1, std::memory_order_relaxed);
                 const std::size_t depth = FStack.size();
                 Enter(child, frame.State, std::move(handle), err);
@@ -391,7 +486,7 @@ private:
                 task.Node = child;
                 task.Parent = frame.State;
                 task.Level = level;
-                task.Handle = frame.Handle->OpenChild(child->Name(), task.Error);
+                task.Handle = frame.Handle->OpenChild(child->Name(), task.Error, child->IsMountPoint());
                 frame.State->Outstanding.fetch_add(1, std::memory_order_relaxed);
                 try {
                     FPool.Push(std::move(task));
@@ -446,6 +541,8 @@ private:
         frame->Lost = false;
         frame->PendingSize = 0;
         frame->PendingGroupSize = 0;
+        frame->PendingDisk = 0;
+        frame->PendingGroupDisk = 0;
         frame->PendingFiles = 0;
         frame->PendingGroupFiles = 0;
         FSpare.push_back(std::move(frame)); // room reserved: cannot throw
@@ -563,6 +660,7 @@ void TDirScanner::Release(TDirState *state) noexcept
         if (parent) {
             try {
                 AddSize(parent, node->GetSize());
+                parent->Node->IncDiskSize(node->GetDiskSize());
                 parent->Node->IncFileCount(node->FileCount());
             } catch (...) {
                 Abort(std::current_exception());
@@ -583,6 +681,8 @@ void TDirScanner::StartScan(const std::string &path, const TDirScanOptions &opti
     FDirCount.store(0, std::memory_order_relaxed);
     FErrorCount.store(0, std::memory_order_relaxed);
     FScanOptions = options;
+    FNeedPaths = std::any_of(options.ExcludePatterns.begin(), options.ExcludePatterns.end(),
+        [](const std::string &p) { return p.find('/') != std::string::npos; });
     const auto finish = [this] {
         std::scoped_lock guard(FLock);
         bool kept = false;
@@ -650,7 +750,92 @@ void TDirScanner::ScanTree(const std::string &startPath)
     for (std::thread &t : helpers)
         t.join();
     helpers.clear();
-    std::scoped_lock guard(FErrorLock);
-    if (FError)
-        std::rethrow_exception(FError);
+    {
+        std::scoped_lock guard(FErrorLock);
+        if (FError)
+            std::rethrow_exception(FError);
+    }
+    SettleLinks();
+}
+
+bool TDirScanner::SeenLink(std::uint64_t device, std::uint64_t inode, TFileSystemNode *node)
+{
+    std::scoped_lock guard(FLinkLock);
+    std::vector<TFileSystemNode *> &names = FLinks[TLinkKey {device, inode}];
+    names.push_back(node);
+    return names.size() > 1;
+}
+
+namespace {
+
+// Adds `size` and `disk` to every group above `node` up to `top`, which is included.
+void AddUpTo(TFileSystemNode *node, const TDirNode *top, std::int64_t size, std::int64_t disk)
+{
+    for (TGroupNode *group = node->Parent(); group; group = group->Parent()) {
+        group->IncSize(size);
+        group->IncDiskSize(disk);
+        if (group == top)
+            break;
+    }
+}
+
+} // namespace
+
+void TDirScanner::SettleLinks()
+{
+    for (auto &[key, names] : FLinks) {
+        if (names.size() < 2)
+            continue;
+        std::size_t best = 0;
+        std::string bestPath = names[0]->GetFullPathName();
+        for (std::size_t i = 1; i < names.size(); ++i) {
+            std::string path = names[i]->GetFullPathName();
+            if (path < bestPath) {
+                best = i;
+                bestPath = std::move(path);
+            }
+        }
+        if (best == 0)
+            continue;
+        // The sizes move from the name found first to the one that carries them.
+        TFileSystemNode *was = names[0];
+        TFileSystemNode *now = names[best];
+        AddUpTo(was, FRootNode, -was->GetSize(), -was->GetDiskSize());
+        was->SetAttributeBits(NodeAttr::HardLink, true);
+        now->SetAttributeBits(NodeAttr::HardLink, false);
+        AddUpTo(now, FRootNode, now->GetSize(), now->GetDiskSize());
+        std::swap(names[0], names[best]);
+    }
+    FLinks.clear();
+}
+
+bool MatchesExcludePattern(
+    const std::vector<std::string> &patterns, std::string_view name, std::string_view relativePath)
+{
+    const std::string n(name);
+    const std::string path(relativePath);
+    for (const std::string &pattern : patterns) {
+        if (pattern.empty())
+            continue;
+        if (pattern.find('/') == std::string::npos) {
+            if (::fnmatch(pattern.c_str(), n.c_str(), 0) == 0)
+                return true;
+            continue;
+        }
+        // "/build" and "build/" anchor at the scanned folder and name a folder as "build" does.
+        std::string p = pattern;
+        while (p.size() > 1 && p.back() == '/')
+            p.pop_back();
+        if (p.front() == '/')
+            p.erase(0, 1);
+        if (!path.empty() && ::fnmatch(p.c_str(), path.c_str(), FNM_PATHNAME) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool IsCacheDirTag(std::string_view content)
+{
+    static constexpr std::string_view Signature = "Signature: 8a477f597d28d172789f06886806bc55";
+    return content.substr(0, Signature.size()) == Signature;
 }

@@ -6,18 +6,42 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class TDirNode;
+class TFileSystemNode;
 
 struct TDirScanOptions
 {
+    // The first three fields in order, as callers list them ({groupFileSize, 0}).
+    TDirScanOptions(std::int64_t groupFileSize = 0, std::uint16_t maxNumberOfTopItems = 0, std::int32_t threads = 0)
+        : GroupFileSize(groupFileSize)
+        , MaxNumberOfTopItems(maxNumberOfTopItems)
+        , Threads(threads)
+    { }
+
     // Files smaller than this go into their directory's small-files group; 0 disables grouping.
     std::int64_t GroupFileSize = 0;
     std::uint16_t MaxNumberOfTopItems = 0;
     // Workers that walk the tree together; 0 means one per online processor, 1 the single
     // depth-first walk. Every count gives the same tree.
     std::int32_t Threads = 0;
+    // Shell globs: on an entry's name, or, when the pattern holds a "/", on its path below
+    // the scanned folder. A match stays as a row marked excluded, with no size.
+    std::vector<std::string> ExcludePatterns;
+    // Leaves out folders holding a valid CACHEDIR.TAG (the Cache Directory Tagging rules).
+    bool ExcludeCaches = false;
+    // Descends into mount points (other file systems and bind mounts) instead of showing them.
+    bool CrossMounts = false;
 };
+
+// True when `name` (the entry's name) or `relativePath` (its path below the scanned folder)
+// matches one of the patterns as the options describe.
+bool MatchesExcludePattern(
+    const std::vector<std::string> &patterns, std::string_view name, std::string_view relativePath);
+// True when `content`, the start of a file named CACHEDIR.TAG, makes its folder a cache.
+bool IsCacheDirTag(std::string_view content);
 
 inline constexpr std::int32_t MaxScanWorkers = 64;
 
@@ -84,9 +108,16 @@ private:
     void AddSize(TDirState *state, std::int64_t size);
     // Marks the folder as failed; true when it had no error before.
     bool Fail(TDirNode *node, int err);
+    // A file with more than one link was found: true when another of its names carries its
+    // sizes already (this one is then not counted).
+    bool SeenLink(std::uint64_t device, std::uint64_t inode, TFileSystemNode *node);
+    // After the walk: the name that carries an inode's sizes is the one with the smallest path,
+    // whichever worker found which name first.
+    void SettleLinks();
 
     mutable std::mutex FLock; // guards FCurrentDir and the switch from FCurrentNodes to it
     TDirScanOptions FScanOptions;
+    bool FNeedPaths = false; // an exclusion pattern looks at paths, not only names
     TDirNode *FRootNode; // not owned
     std::atomic<bool> FScanning {false};
     std::atomic<bool> FStopScan {false};
@@ -104,6 +135,19 @@ private:
     std::string FCurrentDir;
     std::mutex FErrorLock;
     std::exception_ptr FError;
+    struct TLinkKey
+    {
+        std::uint64_t Device;
+        std::uint64_t Inode;
+        bool operator==(const TLinkKey &) const = default;
+    };
+    struct TLinkKeyHash
+    {
+        std::size_t operator()(const TLinkKey &k) const noexcept { return k.Inode * 0x9E3779B97F4A7C15ull ^ k.Device; }
+    };
+    std::mutex FLinkLock;
+    // The names found per inode; the first carries the sizes.
+    std::unordered_map<TLinkKey, std::vector<TFileSystemNode *>, TLinkKeyHash> FLinks;
 };
 
 // The system-directory redirection of a 32-bit process on a 64-bit system, kept as a pure

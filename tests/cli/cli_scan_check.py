@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """zumbrel-cli scan agrees with find about files and sizes on a tree of awkward entries:
-odd names, links to files and folders, a hard link, a FIFO, a 300-level chain whose paths
+odd names, links to files and folders, a hard link (its size counted once), a FIFO, a 300-level chain whose paths
 pass PATH_MAX, and (when run as root, through an unprivileged user) an unreadable folder."""
 import os
 import shutil
@@ -74,14 +74,17 @@ def main():
     os.chmod(tmp, 0o755)
     try:
         make_tree(tmp)
-        found = subprocess.run(as_user(["find", tmp, "-mindepth", "1", "!", "-type", "d", "-printf", "%y %s\\n"]),
+        found = subprocess.run(as_user(["find", tmp, "-mindepth", "1", "!", "-type", "d", "-printf", "%y %s %D:%i\\n"]),
                                capture_output=True)
         files = 0
         size = 0
+        inodes = set()
         for line in found.stdout.decode().splitlines():
-            kind, bytes_ = line.split()
+            kind, bytes_, inode = line.split()
             files += 1
-            if kind == "f":
+            # Every name counts as a file, a hard-linked file's size once.
+            if kind == "f" and inode not in inodes:
+                inodes.add(inode)
                 size += int(bytes_)
         out = subprocess.run(as_user([cli, "scan", "--no-grouping", tmp]), capture_output=True, check=True)
         report = dict(line.split("=", 1) for line in out.stdout.decode().splitlines())

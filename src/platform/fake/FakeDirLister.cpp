@@ -71,7 +71,7 @@ public:
         return FNode->ListError;
     }
 
-    std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err) override
+    std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err, bool = false) override
     {
         TFakeDirLister::TNode *child = FNode->Child(name);
         if (FOwner->OnOpen)

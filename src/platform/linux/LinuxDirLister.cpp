@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDirLister.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -75,11 +76,12 @@ int OpenDirAt(int dirFd, const char *name, int &err, bool followLink = false)
 class TLinuxDirHandle final : public IDirHandle
 {
 public:
-    TLinuxDirHandle(TFd fd, dev_t dev, ino_t ino, bool identified = true)
+    TLinuxDirHandle(TFd fd, dev_t dev, ino_t ino, bool identified = true, std::int64_t ownDisk = -1)
         : FFd(std::move(fd))
         , FDev(dev)
         , FIno(ino)
         , FIdentified(identified)
+        , FOwnDisk(ownDisk)
     { }
 
     static std::unique_ptr<IDirHandle> Make(TFd fd, int &err)
@@ -91,7 +93,34 @@ public:
             return nullptr;
         }
         err = 0;
-        return std::make_unique<TLinuxDirHandle>(std::move(fd), st.st_dev, st.st_ino);
+        return std::make_unique<TLinuxDirHandle>(
+            std::move(fd), st.st_dev, st.st_ino, true, static_cast<std::int64_t>(st.st_blocks) * 512);
+    }
+
+    [[nodiscard]] std::int64_t OwnDiskSize() const override { return FOwnDisk; }
+
+    long ReadFileStart(std::string_view name, char *buffer, std::size_t size) override
+    {
+        if (FFd.Get() < 0)
+            return -1;
+        const std::string n(name);
+        TFd fd(::openat(FFd.Get(), n.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.Get() < 0)
+            return -1;
+        struct stat st
+        { };
+        if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+            return -1;
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n2 = ::read(fd.Get(), buffer + done, size - done);
+            if (n2 < 0 && errno == EINTR)
+                continue;
+            if (n2 <= 0)
+                break;
+            done += static_cast<std::size_t>(n2);
+        }
+        return static_cast<long>(done);
     }
 
     int ReadAll(TDirListing &out, const std::atomic<bool> &stop) override
@@ -131,7 +160,7 @@ public:
         }
     }
 
-    std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err) override
+    std::unique_ptr<IDirHandle> OpenChild(std::string_view name, int &err, bool crossing) override
     {
         if (FFd.Get() < 0) {
             err = EBADF;
@@ -141,6 +170,8 @@ public:
         TFd fd(OpenDirAt(FFd.Get(), n.c_str(), err));
         if (fd.Get() < 0)
             return nullptr;
+        if (crossing)
+            return Make(std::move(fd), err);
         // The scan descends only into folders that the listing showed on this device, so
         // the child starts with its parent's device (a mount put there in the meantime then
         // shows as foreign below, not crossed); which directory it is, is asked only when
@@ -226,10 +257,15 @@ private:
     {
         int err = 0;
         struct statx sx; // filled by the call; read only when it succeeds
-        const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME;
+        const unsigned mask
+            = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_BLOCKS | STATX_INO | STATX_NLINK;
         std::uint16_t attributes = 0;
         std::int64_t size = 0;
         double timestamp = 0;
+        std::int64_t disk = -1;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::uint32_t links = 1;
         if (::statx(FFd.Get(), name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, mask, &sx) == 0) {
             const mode_t mode = sx.stx_mode;
             if (S_ISDIR(mode)) {
@@ -250,6 +286,12 @@ private:
             if (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_COMPRESSED)
                 attributes |= FileAttr::Compressed;
             timestamp = UnixTimeToDateTime(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+            if (sx.stx_mask & STATX_BLOCKS)
+                disk = static_cast<std::int64_t>(std::min<std::uint64_t>(sx.stx_blocks, INT64_MAX / 512) * 512);
+            device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+            inode = sx.stx_ino;
+            if (!S_ISDIR(mode) && (sx.stx_mask & STATX_NLINK))
+                links = sx.stx_nlink;
         } else {
             err = errno;
             if (type == DT_DIR)
@@ -262,6 +304,11 @@ private:
         if (name[0] == '.')
             attributes |= FileAttr::Hidden;
         out.Add(name, attributes, size, timestamp);
+        TRawDirEntry &entry = out.Entries.back();
+        entry.DiskSize = disk;
+        entry.Device = device;
+        entry.Inode = inode;
+        entry.Links = links;
         return err;
     }
 
@@ -270,6 +317,7 @@ private:
     ino_t FIno;
     bool FRead = false; // the descriptor's position may have moved from the start
     bool FIdentified; // FDev and FIno were read from the descriptor (else FDev is the parent's)
+    std::int64_t FOwnDisk; // the folder's blocks, when opened by path
 };
 
 } // namespace
