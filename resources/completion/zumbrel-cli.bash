@@ -40,7 +40,8 @@ _zumbrel_cli()
     local options
     case ${words[1]} in
         scan) options="--json $scanning" ;;
-        report) options="--depth -d --top X) options="--format --output -o --rounding $scanning" ;;
+        report) options="--depth -d --top --rounding $scanning" ;;
+        export) options="--format --output -o --rounding --sort $scanning" ;;
         diff) options="--top --format" ;;
         top) options="--count --threads --quiet" ;;
         *) options="--depth -d --top --rounding $scanning" ;; # zumbrel-cli PATH: a report
