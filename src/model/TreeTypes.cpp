@@ -11,6 +11,7 @@
 #include "model/NodePool.h"
 #include "model/Paths.h"
 #include "common/Drives.h"
+#include "common/FormatText.h"
 #include "common/ThreadPriority.h"
 #include "common/Translate.h"
 #include "platform/Platform.h"
@@ -151,11 +152,7 @@ TRootNode *TFileSystemNode::GetRootNode() const
         node = node->Parent();
     if (auto *root = dynamic_cast<const TRootNode *>(node))
         return const_cast<TRootNode *>(root);
-    std::string message = _("The root element has an invalid type: %s");
-    const auto pos = message.find("%s");
-    if (pos != std::string::npos)
-        message.replace(pos, 2, node->ClassName());
-    throw std::runtime_error(message);
+    throw std::runtime_error(FormatText(_("The root element has an invalid type: %s"), {node->ClassName()}));
 }
 
 std::int16_t TFileSystemNode::ClampedErrorCode(std::int32_t value)
