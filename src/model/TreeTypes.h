@@ -12,6 +12,7 @@
 
 #include "model/MemNodeList.h"
 #include "model/NodeLock.h"
+#include "platform/Platform.h"
 
 // The tree of one analysis: directories and files found by the scan threads, plus synthetic
 // nodes for the root, for all fixed drives and for the small files of a directory.
@@ -365,15 +366,28 @@ public:
     [[nodiscard]] std::int64_t GroupFileSize() const { return FGroupFileSize; }
     void SetGroupFileSize(std::int64_t value) { FGroupFileSize = value; }
 
+    // The services the tree asks about its volumes: those handed to its constructor, else the
+    // installed ones. A test gives each tree its own fakes.
+    [[nodiscard]] const TPlatform &Services() const { return FPlatform.Volumes ? FPlatform : Platform(); }
+
 protected:
     TRootNode() = default;
+    explicit TRootNode(const TPlatform &platform)
+        : FPlatform(platform)
+    { }
     std::int64_t FGroupFileSize = 0;
+
+private:
+    TPlatform FPlatform; // empty: the installed services
 };
 
 class TRootDirNode : public TRootNode
 {
 public:
     TRootDirNode() = default;
+    explicit TRootDirNode(const TPlatform &platform)
+        : TRootNode(platform)
+    { }
     [[nodiscard]] const char *ClassName() const override { return "TRootDirNode"; }
     // Stores the whole path and reads the volume's label and free space.
     void SetFullPathName(std::string_view value) override;
@@ -395,8 +409,9 @@ private:
 class TFixedDrivesNode : public TRootNode
 {
 public:
-    // Adds one root per fixed drive.
+    // Adds one root per fixed drive; the drives share the node's services.
     TFixedDrivesNode();
+    explicit TFixedDrivesNode(const TPlatform &platform);
     [[nodiscard]] const char *ClassName() const override { return "TFixedDrivesNode"; }
     [[nodiscard]] TFileType FileType() const override { return fstComputer; }
     [[nodiscard]] std::string GetDisplayName() const override;

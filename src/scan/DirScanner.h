@@ -7,13 +7,14 @@
 #include <mutex>
 #include <string>
 
+#include "platform/Platform.h"
+
 class TDirNode;
 
 struct TDirScanOptions
 {
     // Files smaller than this go into their directory's small-files group; 0 disables grouping.
     std::int64_t GroupFileSize = 0;
-    std::uint16_t MaxNumberOfTopItems = 0;
     // Workers that walk the tree together; 0 means one per online processor, 1 the single
     // depth-first walk. Every count gives the same tree.
     std::int32_t Threads = 0;
@@ -43,6 +44,8 @@ using TFindEvent = std::function<void(const TDirNode &dir, std::int32_t level)>;
 class TDirScanner
 {
 public:
+    // Lists through `platform`'s services; without them, through the installed ones.
+    TDirScanner(TDirNode *rootNode, const TPlatform &platform);
     explicit TDirScanner(TDirNode *rootNode);
     ~TDirScanner();
     TDirScanner(const TDirScanner &) = delete;
@@ -77,6 +80,7 @@ private:
     class TPool;
     class TWalker;
     void ScanTree(const std::string &path);
+    [[nodiscard]] const TPlatform &Services() const { return FPlatform.Lister ? FPlatform : Platform(); }
     // Ends the scan after an exception on a worker; the first one is raised by StartScan.
     void Abort(std::exception_ptr error) noexcept;
     // Hands a directory's totals up once nothing below it is left (see TDirState).
@@ -88,6 +92,7 @@ private:
     mutable std::mutex FLock; // guards FCurrentDir and the switch from FCurrentNodes to it
     TDirScanOptions FScanOptions;
     TDirNode *FRootNode; // not owned
+    TPlatform FPlatform; // empty: the installed services
     std::atomic<bool> FScanning {false};
     std::atomic<bool> FStopScan {false};
     double FScanSeconds = 0;

@@ -42,7 +42,6 @@ TDirScanThread *TFormMain::StartScanThread(TDirNode *node, bool mainThread)
     TDirScanOptions options;
     if (FRootNode)
         options.GroupFileSize = FRootNode->GroupFileSize();
-    options.MaxNumberOfTopItems = static_cast<std::uint16_t>(std::clamp(FOptions.MaxMruItems, 0, 65535));
     TDirScanThread *thread = FScanThreads->Add(node, options);
     if (!thread)
         return nullptr;
