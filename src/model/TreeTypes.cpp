@@ -297,11 +297,10 @@ std::int32_t TGroupNode::AddChildNode(std::unique_ptr<TFileSystemNode> node)
     if (node)
         node->SetParent(this);
     std::scoped_lock guard(FLock);
-    if (!CanAddChild(node.get(), FChildren))
+    if (!node)
         return -1;
     const std::int32_t index = FChildren.Add(node.get());
     node.release(); // the list owns it now
-    ChildAdded(FChildren);
     return index;
 }
 
@@ -519,13 +518,6 @@ void TDirNode::Clear()
     SetFlags(Empty);
 }
 
-bool TDirNode::AcceptsFileSize(std::int64_t size) const
-{
-    if (IsIgnoreGroupFileSize())
-        return true;
-    return size >= GetRootNode()->GroupFileSize();
-}
-
 void TDirNode::SetScanning(bool value)
 {
     TGroupNode::SetScanning(value);
@@ -547,10 +539,9 @@ void TDirNode::SetScanning(bool value)
         FSmallFilesGroup.store(nullptr, std::memory_order_release);
         const std::int32_t index = FChildren.IndexOf(group);
         TFileSystemNode *removed = index >= 0 ? FChildren.Extract(index) : nullptr;
-        if (copy && CanAddChild(copy.get(), FChildren)) {
+        if (copy) {
             FChildren.Add(copy.get());
             copy.release(); // the list owns it now
-            ChildAdded(FChildren);
         }
         DestroyNodeTree(removed);
     }
@@ -588,11 +579,6 @@ bool TFileGroupNode::Scanning() const
     if (IsFilesScanned())
         return false;
     return Parent() && Parent()->Scanning();
-}
-
-bool TFileGroupNode::AcceptsFileSize(std::int64_t size) const
-{
-    return size < GetRootNode()->GroupFileSize();
 }
 
 void TFileGroupNode::IncFileCount(std::int32_t value)

@@ -255,10 +255,7 @@ public:
         FImageIndex.store(CheckedImageIndex(value), std::memory_order_relaxed);
     }
 
-    virtual void ChildAdded(TMemNodeList &) { }
-    virtual bool CanAddChild(const TFileSystemNode *node, const TMemNodeList &) { return node != nullptr; }
     [[nodiscard]] virtual bool Scanning() const { return HasFlag(ScanningFlag); }
-    [[nodiscard]] virtual bool AcceptsFileSize(std::int64_t size) const = 0;
     virtual void SetScanning(bool value) { SetFlag(ScanningFlag, value); }
     virtual void IncFileCount(std::int32_t value);
     virtual void RecalcSizeAndFileCount();
@@ -345,7 +342,6 @@ public:
 
     [[nodiscard]] const char *ClassName() const override { return "TDirNode"; }
     void Clear() override;
-    [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
     // Clearing the flag folds a group left with one file back into the directory: the file is
     // copied and appended, then the group is removed from the child list and freed, under this
     // directory's lock, on whichever thread clears the flag (a scan thread, mostly).
@@ -428,7 +424,6 @@ public:
     [[nodiscard]] TFileType FileType() const override { return fstFileGroup; }
     bool IncSize(std::int64_t value) override;
     [[nodiscard]] bool Scanning() const override;
-    [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
     void IncFileCount(std::int32_t value) override;
 };
 
