@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -230,6 +231,9 @@ int main(int argc, char **argv)
         code = command->Run(args);
     } catch (const ECliUsage &e) {
         return UsageError(e.what(), command);
+    } catch (const std::bad_alloc &) {
+        PrintError(_("not enough memory"));
+        return 1;
     } catch (const std::exception &e) {
         PrintError(e.what());
         return 1;

@@ -31,7 +31,8 @@ void AppendFile(std::string &out, const TFileSystemNode &file)
     AppendNcduJsonString(out, file.Name());
     out += ",\"asize\":";
     out += std::to_string(file.GetSize());
-    if (file.IsSymLink())
+    // Links and special files (FIFOs, sockets, devices) alike: ncdu marks both "notreg".
+    if (file.IsSymLink() || file.IsSysFile())
         out += ",\"notreg\":true";
     AppendMtime(out, file);
     out += '}';

@@ -199,10 +199,17 @@ void TGroupNode::operator delete(TGroupNode *node, std::destroying_delete_t, std
 
 TGroupNode::~TGroupNode()
 {
-    std::vector<TFileSystemNode *> pending;
-    DetachChildrenInto(pending);
-    for (TFileSystemNode *node : pending)
-        DestroyNodeTree(node);
+    while (TFileSystemNode *child = TakeLastChild())
+        DestroyNodeTree(child);
+}
+
+TFileSystemNode *TGroupNode::TakeLastChild()
+{
+    std::scoped_lock guard(FLock);
+    TFileSystemNode *child = FChildren.PopLast();
+    if (child)
+        child->SetParent(this); // it is this node's child already; the walk up relies on it
+    return child;
 }
 
 void TGroupNode::DetachChildrenInto(std::vector<TFileSystemNode *> &out)

@@ -319,6 +319,10 @@ public:
 protected:
     TGroupNode() = default;
     void DetachChildrenInto(std::vector<TFileSystemNode *> &out);
+    // Removes the last child from the list without freeing it (null when there is none), its
+    // parent link still naming this node: the way down of DestroyNodeTree, which must not
+    // allocate, since it also runs when memory has run out.
+    TFileSystemNode *TakeLastChild();
     static void Adopt(TFileSystemNode &node, TGroupNode *parent) { node.SetParent(parent); }
     friend void DestroyNodeTree(TFileSystemNode *node);
     friend class TFileSystemNode;
