@@ -35,7 +35,7 @@ _zumbrel_cli()
     case ${words[1]} in
         scan) options="--no-grouping --group-size --threads --import --quiet" ;;
         report) options="--depth --top --rounding --no-grouping --group-size --threads --import --quiet" ;;
-        export) options="--format --output --rounding --no-grouping --group-size --threads --import --quiet" ;;
+        export) options="--format --output --rounding --no-grouping --group-size --threads --import --force --quiet" ;;
         diff) options="--top --format" ;;
         top) options="--count --threads --quiet" ;;
         *) return ;;
