@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "CliArgs.h"
@@ -19,15 +20,30 @@
 #include "common/FormatText.h"
 #include "common/Translate.h"
 #include "export/AtomicFileWriter.h"
+#include "export/ExportEstimate.h"
 #include "export/ExportRegistry.h"
 #include "export/FdStream.h"
+#include "import/HumanSize.h"
 #include "platform/Platform.h"
 
 const char *const ExportUsage = "zumbrel-cli export --format csv|txt|html|xml|xml2|ncdu "
                                 "[--rounding none|bankers|truncate] [--sort size|name|none] [--output FILE] "
-                                "[--no-grouping | --group-size BYTES] [--threads N] [--quiet] PATH | --import FILE";
+                                "[--no-grouping | --group-size BYTES] [--threads N] [--force] [--quiet] "
+                                "PATH | --import FILE";
 
 namespace {
+
+std::string AbsoluteScanRoot(const std::string &path)
+{
+    if (!path.empty() && path[0] == '/')
+        return path;
+    char *resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return path; // the scan reports why
+    std::string absolute(resolved);
+    std::free(resolved);
+    return absolute;
+}
 
 const char *FormatClassName(const std::string &format)
 {
@@ -54,6 +70,7 @@ struct TExportArgs
     std::optional<std::string> Output;
     TScanArgs Scan;
     std::optional<std::string> Import; // an ncdu/gdu JSON export read instead of a scan
+    bool Force = false; // write even an export bigger than ExportSizeLimit
 };
 
 TExportArgs ParseArgs(const std::vector<std::string> &args)
@@ -84,6 +101,8 @@ TExportArgs ParseArgs(const std::vector<std::string> &args)
                 throw ECliUsage(_("--output needs a file name"));
         } else if (reader.Is("--import") || reader.Is("-f")) {
             out.Import = reader.Value();
+        } else if (reader.IsFlag("--force")) {
+            out.Force = true;
         } else if (!ParseScanArgument(reader, out.Scan)) {
             reader.Unknown();
         }
@@ -109,9 +128,13 @@ void Save(TTreeTypesExport &exporter, std::ostream &target)
 
 int CommandExport(const std::vector<std::string> &args)
 {
-    const TExportArgs a = ParseArgs(args);
+    TExportArgs a = ParseArgs(args);
     if (!a.Import && !CheckScanRoot(a.Scan.Path))
         return 1;
+    // The export records the root it was made of; a relative one would name another folder
+    // wherever the file is read.
+    if (!a.Import)
+        a.Scan.Path = AbsoluteScanRoot(a.Scan.Path);
 
     TExportRegistry &registry = ExportRegistry();
     if (registry.Count() == 0)
@@ -139,6 +162,17 @@ int CommandExport(const std::vector<std::string> &args)
             result = RunCliScan(a.Scan.Path, a.Scan.Options, a.Scan.Quiet);
             if (const int code = ScanOutcome(a.Scan.Path, result))
                 return code;
+        }
+        if (!a.Force) {
+            const TExportSizeCheck size
+                = CheckExportSize(*result.Root, exportClass.ClassName(), a.Output ? *a.Output : std::string());
+            if (size.NeedsConfirmation()) {
+                PrintError(FormatText(_("the export would take about %s, more than the %s allowed here (4 GiB or the "
+                                        "free space); --force writes it anyway"),
+                    {DuHumanSize(static_cast<std::int64_t>(size.Estimate)),
+                        DuHumanSize(static_cast<std::int64_t>(size.Limit))}));
+                return 1; // a file to be replaced is left as it was
+            }
         }
         const auto exporter = CreateExport(exportClass, result.Root.get(), a.Rounding, a.Order);
         if (writer) {
@@ -176,7 +210,10 @@ int CommandExport(const std::vector<std::string> &args)
         }
         KeepUntilExit(std::move(result.Root));
     } catch (const EFileWriteError &e) {
-        PrintError(CEscaped(e.FileName()) + ": " + Platform().System->ErrorMessage(e.ErrorCode()));
+        // A reason of the writer's own (what was kept, what to do) says more than the code.
+        const bool plain = e.Reason() == std::generic_category().message(e.ErrorCode());
+        PrintError(
+            CEscaped(e.FileName()) + ": " + (plain ? Platform().System->ErrorMessage(e.ErrorCode()) : e.Reason()));
         return 1;
     } catch (const std::exception &e) {
         PrintError(e.what());

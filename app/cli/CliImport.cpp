@@ -9,6 +9,7 @@
 #include "CliArgs.h"
 #include "CliDefaults.h"
 #include "CliScan.h"
+#include "CliSignals.h"
 #include "common/CEscape.h"
 #include "common/Translate.h"
 #include "import/NcduJsonImport.h"
@@ -20,11 +21,14 @@ bool ImportCliTree(const std::string &fileName, std::int64_t groupFileSize, TCli
     try {
         TImportOptions options;
         options.GroupFileSize = groupFileSize;
+        // Ctrl+C ends a long import at once, without waiting for the watchdog.
+        options.ShouldStop = [] { return InterruptSignal() != 0; };
         TImportResult result = ImportNcduJsonFile(fileName, options);
         out.Root = std::move(result.Root);
         out.Imported = true;
     } catch (const std::exception &e) {
-        PrintError(CEscaped(fileName) + ": " + e.what());
+        if (InterruptSignal() == 0)
+            PrintError(CEscaped(fileName) + ": " + e.what());
         return false;
     }
     out.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

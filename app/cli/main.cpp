@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,11 +52,14 @@ std::string ScanHelp()
 
 std::string ExportHelp()
 {
-    return _("Writes the analysis of PATH as CSV, text tree, HTML, XML or ncdu JSON to FILE (replaced only once "
-             "it is complete) or to standard output.\n"
+    return _("Writes the analysis of PATH as CSV, text tree, HTML, XML or ncdu JSON to FILE or to standard "
+             "output. FILE keeps its old content until the export is complete: it is then replaced, or, when it "
+             "cannot be (hard links, another owner, a folder you may not write), overwritten from a complete "
+             "copy in TMPDIR.\n"
              "  --format FORMAT      csv, txt, html, xml, xml2 or ncdu\n"
              "  -o, --output FILE    the file to write\n"
-             "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)")
+             "  --rounding RULE      sizes in bytes (none), rounded (bankers) or cut (truncate)\n"
+             "  --force              write an export estimated above 4 GiB or the free space")
         + "\n"
         + _("  --sort ORDER         folders of txt and html biggest first (size, the default), by name, "
             "or as read (none)")
@@ -253,6 +257,9 @@ int main(int argc, char **argv)
         code = command->Run(args);
     } catch (const ECliUsage &e) {
         return UsageError(e.what(), command);
+    } catch (const std::bad_alloc &) {
+        PrintError(_("not enough memory"));
+        return 1;
     } catch (const std::exception &e) {
         PrintError(e.what());
         return 1;

@@ -41,7 +41,7 @@ _zumbrel_cli()
     case ${words[1]} in
         scan) options="--json $scanning" ;;
         report) options="--depth -d --top --rounding $scanning" ;;
-        export) options="--format --output -o --rounding --sort $scanning" ;;
+        export) options="--format --output -o --rounding --sort --force $scanning" ;;
         diff) options="--top --format" ;;
         top) options="--count --threads --quiet" ;;
         *) options="--depth -d --top --rounding $scanning" ;; # zumbrel-cli PATH: a report

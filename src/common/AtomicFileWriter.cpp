@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -424,8 +425,7 @@ void TAtomicFileWriter::CreateTempFile()
         // The new file could not keep the group of the old one: keep the old file itself.
         Discard();
         OpenInPlace(true);
-        if (::ftruncate(FFd, 0) != 0)
-            Fail(errno);
+        CreateStageFile();
         return;
     }
     // The group may have dropped set-id bits; put them back.
@@ -433,13 +433,92 @@ void TAtomicFileWriter::CreateTempFile()
         Fail(errno);
 }
 
+void TAtomicFileWriter::CreateStageFile()
+{
+    // The copy must not be another name of the target's file system that readers could see, nor
+    // anything another user could swap: an unnamed file of our own in the temporary folder.
+    const char *tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp && *tmp == '/' ? tmp : "/tmp";
+    const auto refuse = [this, &folder](int code) {
+        const int saved = code;
+        Discard();
+        throw EFileWriteError(FFileName, saved,
+            std::generic_category().message(saved) + " (it cannot be replaced, so its new content is written to "
+                + folder + " first and copied over it; set TMPDIR to a folder with room)");
+    };
+    FStageDirFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (FStageDirFd < 0)
+        refuse(errno);
+    int fd = -1;
+    if (UnnamedTempFilesAllowed)
+        fd = ::openat(FStageDirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        std::string name = RandomTempName(FBase);
+        fd = ::openat(FStageDirFd, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            FStageName = std::move(name);
+            FStageSlot = RegisterTempFile(FStageDirFd, FStageName);
+        } else if (errno != EEXIST) {
+            refuse(errno);
+        }
+    }
+    if (fd < 0)
+        refuse(EEXIST);
+    FStream = std::make_unique<TFdOStream>(fd);
+    FStageFd = fd;
+}
+
+void TAtomicFileWriter::CopyStageInPlace()
+{
+    struct stat st
+    { };
+    if (::fstat(FStageFd, &st) != 0)
+        Fail(errno);
+    const off_t size = st.st_size;
+    // Two writers of one file take turns instead of mixing their output.
+    while (::flock(FFd, LOCK_EX) != 0)
+        if (errno != EINTR)
+            Fail(errno);
+    // The room first: a disk that cannot hold the new content refuses here, before the old
+    // content is touched.
+    if (size > 0 && ::fallocate(FFd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+        throw EFileWriteError(FFileName, errno,
+            std::generic_category().message(errno) + " (the new content does not fit; the old content is kept)");
+    char buffer[64 * 1024];
+    off_t offset = 0;
+    while (offset < size) {
+        const ssize_t got = ::pread(FStageFd, buffer, sizeof buffer, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            Fail(got < 0 ? errno : EIO);
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::pwrite(FFd, buffer + done, static_cast<std::size_t>(got - done), offset + done);
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                Fail(put < 0 ? errno : EIO);
+            done += put;
+        }
+        offset += got;
+    }
+    if (::ftruncate(FFd, size) != 0)
+        Fail(errno);
+    if (::fsync(FFd) != 0 && errno != EINVAL && errno != EROFS)
+        Fail(errno);
+}
+
 void TAtomicFileWriter::Prepare()
 {
     if (FFd >= 0 && FMethod != TMethod::Replace) {
-        if (FRegular && ::ftruncate(FFd, 0) != 0)
-            Fail(errno);
+        if (FRegular) {
+            CreateStageFile();
+            return;
+        }
     } else if (FFd < 0) {
         CreateTempFile();
+        if (FStream)
+            return; // it turned out to be written in place
     }
     FStream = std::make_unique<TFdOStream>(FFd);
 }
@@ -472,6 +551,10 @@ void TAtomicFileWriter::Commit()
         Fail(EIO);
     FStream.reset();
     if (FMethod != TMethod::Replace) {
+        if (FStageFd >= 0) {
+            CopyStageInPlace();
+            DiscardStage();
+        }
         const int fd = FFd;
         FFd = -1;
         if (::close(fd) != 0 && errno != EINTR)
@@ -521,6 +604,7 @@ void TAtomicFileWriter::Commit()
 void TAtomicFileWriter::Discard() noexcept
 {
     FStream.reset();
+    DiscardStage();
     if (FFd >= 0) {
         ::close(FFd);
         FFd = -1;
@@ -530,4 +614,21 @@ void TAtomicFileWriter::Discard() noexcept
         FTempName.clear();
     }
     UnregisterTempFile(FTempSlot);
+}
+
+void TAtomicFileWriter::DiscardStage() noexcept
+{
+    if (FStageFd >= 0) {
+        ::close(FStageFd);
+        FStageFd = -1;
+    }
+    if (!FStageName.empty()) {
+        ::unlinkat(FStageDirFd, FStageName.c_str(), 0);
+        FStageName.clear();
+    }
+    UnregisterTempFile(FStageSlot);
+    if (FStageDirFd >= 0) {
+        ::close(FStageDirFd);
+        FStageDirFd = -1;
+    }
 }

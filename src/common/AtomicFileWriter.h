@@ -34,10 +34,15 @@ private:
 //   hidden ".NAME.XXXXXX" where the file system cannot do that, removed again on SIGINT,
 //   SIGTERM and SIGHUP), which Commit flushes and moves over the target. The new file keeps
 //   the permissions and group of the one it replaces.
-// - In place: a file with several hard links, a file of another user, a file in a folder we
-//   may not write, and anything that is no regular file (pipe, terminal, device) are opened
-//   when the writer is made and written where they are; a regular file is emptied only when
-//   the first data is asked for, so a failure before that leaves it untouched.
+// - In place: a file with several hard links, a file of another user and a file in a folder we
+//   may not write cannot be replaced; they are opened when the writer is made, the data goes
+//   to an unnamed temporary file in $TMPDIR (else /tmp), and Commit copies it over the file
+//   with an exclusive flock on it, after reserving the room the new content needs. Until
+//   Commit the file is untouched (an interruption, a full disk, a failed export leave the old
+//   content); a refused reservation (a full disk) fails Commit with the old content kept.
+//   Only a failure in the middle of the copy itself (the process killed, an I/O error) can
+//   leave a mixture. Without a place for the temporary copy the writer refuses, and says so.
+//   Anything that is no regular file (pipe, terminal, device) is written where it is.
 // - The process's own descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N) are
 //   written through the descriptor, at its position and with its flags, never reopened.
 // - Symbolic links are followed (a save through a link updates the file it names; a dangling
@@ -80,6 +85,9 @@ private:
     void Prepare();
     void CreateTempFile();
     void OpenInPlace(bool regular);
+    void CreateStageFile();
+    void CopyStageInPlace();
+    void DiscardStage() noexcept;
     void Discard() noexcept;
     [[noreturn]] void Fail(int errorCode);
 
@@ -94,6 +102,10 @@ private:
     int FFd = -1;
     std::string FTempName; // a named temporary file in FDirFd
     int FTempSlot = -1; // its entry in the table the signal handler cleans up
+    int FStageFd = -1; // in place, regular: the complete copy, written before the file
+    int FStageDirFd = -1; // its folder
+    std::string FStageName; // its name there when the file system has no unnamed files
+    int FStageSlot = -1;
     std::unique_ptr<TFdOStream> FStream;
     bool FCommitted = false;
 };

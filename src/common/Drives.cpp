@@ -7,7 +7,12 @@
 
 int GetDrives(TDriveTypes types, std::vector<std::string> &list)
 {
-    for (auto &mount : Platform().Volumes->Mounts())
+    return GetDrives(*Platform().Volumes, types, list);
+}
+
+int GetDrives(IVolumes &volumes, TDriveTypes types, std::vector<std::string> &list)
+{
+    for (auto &mount : volumes.Mounts())
         if (types.Contains(mount.DriveType))
             list.push_back(std::move(mount.MountPoint));
     return static_cast<int>(list.size());
@@ -15,11 +20,16 @@ int GetDrives(TDriveTypes types, std::vector<std::string> &list)
 
 TVolumeInfo GetVolumeInfo(const std::string &path)
 {
+    return GetVolumeInfo(Platform(), path);
+}
+
+TVolumeInfo GetVolumeInfo(const TPlatform &platform, const std::string &path)
+{
     TVolumeInfo info;
-    const int err = Platform().Volumes->VolumeInformation(AddTrailingBackslash(path), info);
+    const int err = platform.Volumes->VolumeInformation(AddTrailingBackslash(path), info);
     if (err == 0)
         return info;
-    ZU_LOG_DEBUG(path + " - " + Platform().System->ErrorMessage(err));
+    ZU_LOG_DEBUG(path + " - " + platform.System->ErrorMessage(err));
     return {};
 }
 

@@ -31,11 +31,14 @@ private:
 // Appends the mount points (no trailing delimiter except for "/") of the mounted volumes whose
 // type is in `types`, in mount table order, and returns the list's new count. Any thread.
 int GetDrives(TDriveTypes types, std::vector<std::string> &list);
+int GetDrives(IVolumes &volumes, TDriveTypes types, std::vector<std::string> &list);
 
 // Label, serial number and file system name of the volume holding `path`. When the platform
 // cannot tell, the record is empty and a debug line "<path> - <system message>" is logged.
 // Any thread.
 [[nodiscard]] TVolumeInfo GetVolumeInfo(const std::string &path);
+struct TPlatform;
+[[nodiscard]] TVolumeInfo GetVolumeInfo(const TPlatform &platform, const std::string &path);
 
 // The Windows notation of a drive root: a letter, ":" and an optional "\" ("c:", "C:\").
 // A plain text rule; see IsVolumeRoot for the mount points of this system.

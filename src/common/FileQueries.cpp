@@ -42,6 +42,12 @@ double FileTimestamp(const std::string &path)
 
 int ForEachEntry(const std::string &pattern, const std::function<void(const TEntryRecord &)> &callback)
 {
+    return ForEachEntry(*Platform().Lister, pattern, callback);
+}
+
+int ForEachEntry(
+    IDirLister &lister, const std::string &pattern, const std::function<void(const TEntryRecord &)> &callback)
+{
     std::string folder = pattern;
     std::string namePattern;
     if (const auto slash = pattern.rfind(PathDelim); slash != std::string::npos) {
@@ -58,7 +64,7 @@ int ForEachEntry(const std::string &pattern, const std::function<void(const TEnt
         namePattern.clear();
 
     int err = 0;
-    const auto handle = Platform().Lister->Open(folder, err);
+    const auto handle = lister.Open(folder, err);
     if (!handle)
         return err != 0 ? err : ENOENT;
     TDirListing listing;
@@ -77,7 +83,12 @@ int ForEachEntry(const std::string &pattern, const std::function<void(const TEnt
 
 std::string SpecialFolder(TSpecialFolder folder)
 {
-    return AddTrailingBackslash(Platform().System->SpecialFolder(folder));
+    return SpecialFolder(*Platform().System, folder);
+}
+
+std::string SpecialFolder(ISystem &system, TSpecialFolder folder)
+{
+    return AddTrailingBackslash(system.SpecialFolder(folder));
 }
 
 std::string DocumentsFolder()

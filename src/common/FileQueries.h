@@ -33,9 +33,13 @@ struct TEntryRecord
 // callers. Returns 0, or the errno that kept the folder from being opened or read entirely
 // (entries read before a read error have been passed on). Any thread.
 int ForEachEntry(const std::string &pattern, const std::function<void(const TEntryRecord &)> &callback);
+// The same through `lister`.
+int ForEachEntry(
+    IDirLister &lister, const std::string &pattern, const std::function<void(const TEntryRecord &)> &callback);
 
 // A special folder's path with a trailing delimiter, or empty when the system has none.
 [[nodiscard]] std::string SpecialFolder(TSpecialFolder folder);
+[[nodiscard]] std::string SpecialFolder(ISystem &system, TSpecialFolder folder);
 // The user's documents folder and configuration folder, each with a trailing delimiter.
 [[nodiscard]] std::string DocumentsFolder();
 [[nodiscard]] std::string AppDataFolder();

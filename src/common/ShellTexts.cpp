@@ -47,10 +47,15 @@ constexpr std::pair<int, const char *> FileOperationTexts[] = {
 
 std::string FileOperationErrorText(int code)
 {
+    return FileOperationErrorText(code, *Platform().System);
+}
+
+std::string FileOperationErrorText(int code, ISystem &system)
+{
     for (const auto &[known, text] : FileOperationTexts)
         if (known == code)
             return text;
-    return Platform().System->ErrorMessage(code);
+    return system.ErrorMessage(code);
 }
 
 std::uint32_t GetExplorerAltColor()

@@ -4,10 +4,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/System.h"
+
 // The readable text of a file operation's result code: fixed English texts for the codes of
 // the design's delete operation (113 to 136, 183, 1026, 65536, 65652), and the system's
 // message for every other code (an errno). Not translated. Any thread.
 [[nodiscard]] std::string FileOperationErrorText(int code);
+// The same with the messages of `system` instead of the installed one.
+[[nodiscard]] std::string FileOperationErrorText(int code, ISystem &system);
 
 // The colour (0x00BBGGRR) in which names of compressed entries are drawn. Linux file managers
 // have no such setting, so this is always blue.

@@ -51,7 +51,8 @@ void AppendFile(std::string &out, const TFileSystemNode &file)
         out += ",\"hlnkc\":true,\"nlink\":";
         out += std::to_string(link.Links);
     }
-    if (file.IsSymLink())
+    // Links and special files (FIFOs, sockets, devices) alike: ncdu marks both "notreg".
+    if (file.IsSymLink() || file.IsSysFile())
         out += ",\"notreg\":true";
     AppendMtime(out, file);
     out += '}';

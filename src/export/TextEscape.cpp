@@ -98,13 +98,19 @@ std::string XmlEscape(std::string_view text, bool html)
 
 void AppendCsvField(std::string &out, std::string_view text, std::string_view separator)
 {
-    const bool quote = text.find_first_of("\"\r\n") != std::string_view::npos
+    // A spreadsheet takes a cell that starts with one of these for a formula (a name such as
+    // "=HYPERLINK(...)" would run as one): as OWASP advises against CSV injection, a leading "'"
+    // inside the quoted field makes it text.
+    const bool formula = !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    const bool quote = formula || text.find_first_of("\"\r\n") != std::string_view::npos
         || (!separator.empty() && text.find(separator) != std::string_view::npos);
     if (!quote) {
         AppendUtf8(out, text);
         return;
     }
     out += '"';
+    if (formula)
+        out += '\'';
     ForEachCodePoint(text, [&](char32_t cp, std::string_view bytes) {
         if (cp == '"')
             out += '"';

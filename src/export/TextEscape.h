@@ -23,7 +23,9 @@ void AppendXmlEscaped(std::string &out, std::string_view text, bool html);
 [[nodiscard]] std::string XmlEscape(std::string_view text, bool html);
 
 // One CSV field: unchanged unless it contains `separator`, a double quote, CR or LF; then it
-// is enclosed in double quotes with each inner double quote doubled (RFC 4180).
+// is enclosed in double quotes with each inner double quote doubled (RFC 4180). A field that
+// starts with "=", "+", "-", "@", TAB or CR is quoted with a "'" in front, so that no
+// spreadsheet runs it as a formula.
 void AppendCsvField(std::string &out, std::string_view text, std::string_view separator);
 
 // Text for a line-oriented file: control characters (C0, DEL, C1) and the Unicode line and

@@ -1,5 +1,7 @@
 #include "export/TextTreeExport.h"
 
+#include <algorithm>
+
 #include "export/TextEscape.h"
 #include "model/TreeTypes.h"
 #include "common/Translate.h"
@@ -24,8 +26,14 @@ void TTextTreeExport::WriteNode(const TDirNode &ANode, std::ostream &AStream)
         FLine += "   ";
     } else {
         FLine += "    "; // the root never has a later sibling
-        for (std::size_t l = 1; l < level; ++l)
+        const std::size_t drawn = std::min(level, MaxIndentedLevels);
+        for (std::size_t l = 1; l < drawn; ++l)
             FLine += HasLaterDirSibling(l) ? "   |" : "    ";
+        if (drawn < level) {
+            FLine += " [level ";
+            FLine += std::to_string(level);
+            FLine += ']';
+        }
         FLine += HasLaterDirSibling(level) ? "   |-- " : "   `-- ";
     }
     AppendLineText(FLine, ANode.Name());

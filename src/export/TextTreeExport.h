@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "export/TreeTypesExport.h"
@@ -12,7 +13,11 @@
 //        `-- B   (20, 2 Files)
 //
 // Branches are drawn from directory siblings only. Control characters in names are shown as
-// U+FFFD, so a name never breaks its line.
+// U+FFFD, so a name never breaks its line. Past MaxIndentedLevels the indentation stops
+// growing and a marker names the level ("[level 70] `-- name"): nobody follows 70 columns
+// of branches, and a chain of a million folders would otherwise take terabytes.
+inline constexpr std::size_t MaxIndentedLevels = 64;
+
 class TTextTreeExport : public TTextExport
 {
 public:

@@ -1,6 +1,9 @@
 #include "export/XmlTreeExport.h"
 
+#include <algorithm>
+
 #include "export/TextEscape.h"
+#include "export/TextTreeExport.h"
 #include "model/TreeTypes.h"
 #include "common/Translate.h"
 
@@ -31,7 +34,9 @@ void TXmlTreeExport::WriteXmlLine(std::ostream &AStream, std::string_view S, std
         WriteText(AStream, S);
         return;
     }
-    std::string line(static_cast<std::size_t>(ALevel > 0 ? 4 * ALevel : 0), ' ');
+    // Indentation stops growing where the text tree's does: past it, it shows nothing more.
+    const std::size_t level = ALevel > 0 ? std::min(static_cast<std::size_t>(ALevel), MaxIndentedLevels) : 0;
+    std::string line(4 * level, ' ');
     line += S;
     line += "\r\n";
     WriteText(AStream, line);

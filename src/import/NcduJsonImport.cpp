@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <unordered_set>
 #include <vector>
 
@@ -13,7 +14,9 @@
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "import/ImportInput.h"
 #include "model/Paths.h"
 #include "platform/DirLister.h"
 #include "platform/UnixTime.h"
@@ -386,6 +389,10 @@ private:
         const bool link = FInfo.HasMode ? S_ISLNK(FInfo.Mode) : FInfo.NotReg;
         if (link && !directory)
             attributes |= FileAttr::ReparsePoint;
+        // As the scanner marks them: FIFOs, sockets and devices are "system" files.
+        if (FInfo.HasMode && !directory
+            && (S_ISFIFO(FInfo.Mode) || S_ISSOCK(FInfo.Mode) || S_ISCHR(FInfo.Mode) || S_ISBLK(FInfo.Mode)))
+            attributes |= FileAttr::System;
         return attributes;
     }
 
@@ -408,6 +415,8 @@ private:
             TDirNode *parent = FDirs[FDirs.size() - 2];
             parent->SetEmpty(false);
             node = parent->AddChildDir(FInfo.Name, Timestamp(), Attributes(true));
+            if (!CheckUnique(FDirs.size() - 2, node->Name()))
+                return false;
         }
         node->SetScanning(true);
         if (FInfo.ReadError)
@@ -419,7 +428,28 @@ private:
         // A folder without "dev" is on its parent's device.
         FDevices.push_back(FInfo.HasDevice ? FInfo.Device : (FDevices.empty() ? 0 : FDevices.back()));
         FDirs.back() = node;
+        return Counted();
+    }
+
+    bool Counted()
+    {
         ++Result.Entries;
+        if ((Result.Entries & 4095) == 0 && FOptions.ShouldStop && FOptions.ShouldStop())
+            return Fail("stopped");
+        return true;
+    }
+
+    // A second entry of the same name in one folder is refused: the tree would hold two
+    // nodes for one path, and a comparison would find the path both changed and removed.
+    // The names of the open folders' entries so far; the set of a folder goes when it closes.
+    bool CheckUnique(std::size_t level, std::string_view name)
+    {
+        if (FNames.size() <= level)
+            FNames.resize(level + 1);
+        if (!FNames[level].insert(name).second) {
+            Message = "the name \"" + std::string(name) + "\" appears twice in one folder";
+            return false;
+        }
         return true;
     }
 
@@ -434,6 +464,8 @@ private:
         node->CompactChildrenUnshared();
         if (TFileGroupNode *group = node->SmallFilesGroup())
             group->CompactChildrenUnshared();
+        if (FNames.size() >= FDirs.size())
+            FNames[FDirs.size() - 1].clear();
         FDirs.pop_back();
         if (!FDevices.empty())
             FDevices.pop_back();
@@ -454,14 +486,17 @@ private:
             return false;
         TDirNode *node = FDirs.back();
         node->SetEmpty(false);
-        ++Result.Entries;
+        if (!Counted())
+            return false;
         const std::string &excluded = FInfo.Excluded;
         if (excluded == "otherfs" || excluded == "othfs" || excluded == "kernfs") {
             // A mount point: shown as a folder that was never entered, as a scan shows it.
-            node->AddChildDir(FInfo.Name, Timestamp(), Attributes(true) | FileAttr::ReparsePoint);
-            return true;
+            const TDirNode *dir = node->AddChildDir(FInfo.Name, Timestamp(), Attributes(true) | FileAttr::ReparsePoint);
+            return CheckUnique(FDirs.size() - 1, dir->Name());
         }
         auto file = TFileNode::Create(FInfo.Name);
+        if (!CheckUnique(FDirs.size() - 1, file->Name()))
+            return false;
         file->SetTimestamp(Timestamp());
         file->SetAttributes(Attributes(false));
         if (!excluded.empty()) {
@@ -509,6 +544,8 @@ private:
     const TImportOptions &FOptions;
     TState FState = TState::Start;
     std::vector<TDirNode *> FDirs; // the open folders; null until the folder's info is read
+    // Per open folder, its entries' names (viewing the nodes' own copies).
+    std::vector<std::unordered_set<std::string_view>> FNames;
     std::vector<std::int64_t> FDevices; // the device of each open folder
     struct TLinkHash
     {
@@ -541,26 +578,45 @@ struct TFileCloser
     void operator()(std::FILE *f) const { std::fclose(f); }
 };
 
-template <class TStream> TImportResult Parse(TStream &stream, const TImportOptions &options, std::uint64_t totalBytes)
+std::string OutOfMemoryText(std::int64_t entries)
+{
+    return "not enough memory to hold the analysis (" + std::to_string(entries) + " entries read)";
+}
+
+template <class TStream>
+TImportResult Parse(TStream &input, const TImportOptions &options, std::uint64_t totalBytes, std::uint64_t base)
 {
     THandler handler(options);
-    rapidjson::Reader reader;
-    // Iterative: any nesting depth without growing the call stack.
-    const rapidjson::ParseResult ok = reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler);
-    if (!ok || !handler.Complete()) {
-        const std::uint64_t offset = ok ? stream.Tell() : reader.GetErrorOffset();
-        std::string message;
-        if (!handler.Message.empty())
+    std::uint64_t offset = 0;
+    std::string message;
+    try {
+        TBoundedStringStream<TStream> stream(input, MaxImportedStringBytes);
+        rapidjson::Reader reader;
+        // Iterative: any nesting depth without growing the call stack.
+        const rapidjson::ParseResult ok = reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler);
+        if (ok && handler.Complete())
+            return std::move(handler.Result);
+        offset = base + (ok ? stream.Tell() : reader.GetErrorOffset());
+        if (stream.Over())
+            message = "a name or text longer than " + std::to_string(MaxImportedStringBytes) + " bytes";
+        else if (!handler.Message.empty())
             message = handler.Message;
         else if (offset >= totalBytes)
             message = "the file ends too early (cut off?)";
         else
             message = rapidjson::GetParseError_En(reader.GetParseErrorCode());
-        // The half-built tree goes with the handler; nothing of it is returned.
-        throw EImportError(message, offset);
+    } catch (const std::bad_alloc &) {
+        // The half-built tree is freed first (without allocating), so that the message fits.
+        const std::int64_t entries = handler.Result.Entries;
+        handler.Result.Root.reset();
+        throw EImportError(OutOfMemoryText(entries), 0, false);
     }
-    return std::move(handler.Result);
+    // The half-built tree goes with the handler; nothing of it is returned.
+    throw EImportError(message, offset);
 }
+
+// The first bytes of the input, for DescribeForeignContent and the byte order mark.
+constexpr std::size_t HeadBytes = 16;
 
 } // namespace
 
@@ -573,19 +629,30 @@ EImportError::EImportError(const std::string &message, std::uint64_t offset, boo
 
 TImportResult ImportNcduJsonFile(const std::string &fileName, const TImportOptions &options)
 {
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rbe"));
-    if (!file)
+    std::string error;
+    const int fd = OpenAnalysisFile(fileName, error);
+    if (fd < 0)
+        throw EImportError(error, 0, false);
+    std::unique_ptr<std::FILE, TFileCloser> file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
         throw EImportError(std::strerror(errno), 0, false);
+    }
     struct stat st
     { };
     if (::fstat(fileno(file.get()), &st) != 0)
         throw EImportError(std::strerror(errno), 0, false);
-    if (S_ISDIR(st.st_mode))
-        throw EImportError(std::strerror(EISDIR), 0, false);
+    char head[HeadBytes];
+    const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+    if (const std::string foreign = DescribeForeignContent({head, got}); !foreign.empty())
+        throw EImportError(foreign, 0, false);
+    const std::size_t bom = Utf8BomLength({head, got});
+    if (std::fseek(file.get(), static_cast<long>(bom), SEEK_SET) != 0)
+        throw EImportError(std::strerror(errno), 0, false);
     std::vector<char> buffer(256 * 1024);
     rapidjson::FileReadStream stream(file.get(), buffer.data(), buffer.size());
     try {
-        return Parse(stream, options, S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : UINT64_MAX);
+        return Parse(stream, options, static_cast<std::uint64_t>(st.st_size), bom);
     } catch (const EImportError &) {
         // A read error looks like the end of the file to the parser; say what it really was.
         if (std::ferror(file.get()))
@@ -596,18 +663,27 @@ TImportResult ImportNcduJsonFile(const std::string &fileName, const TImportOptio
 
 TImportResult ImportNcduJsonText(std::string_view text, const TImportOptions &options)
 {
-    rapidjson::MemoryStream stream(text.data(), text.size());
-    return Parse(stream, options, text.size());
+    if (const std::string foreign = DescribeForeignContent(text.substr(0, HeadBytes)); !foreign.empty())
+        throw EImportError(foreign, 0, false);
+    const std::size_t bom = Utf8BomLength(text);
+    rapidjson::MemoryStream stream(text.data() + bom, text.size() - bom);
+    return Parse(stream, options, text.size(), bom);
 }
 
 bool LooksLikeJsonExport(const std::string &fileName)
 {
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rbe"));
-    if (!file)
+    std::string error;
+    const int fd = OpenAnalysisFile(fileName, error);
+    if (fd < 0)
         return false;
-    struct stat st
-    { };
-    if (::fstat(fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode))
+    std::unique_ptr<std::FILE, TFileCloser> file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
+    char head[3];
+    const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+    if (std::fseek(file.get(), static_cast<long>(Utf8BomLength({head, got})), SEEK_SET) != 0)
         return false;
     for (int c = std::fgetc(file.get()); c != EOF; c = std::fgetc(file.get())) {
         if (c == '[')

@@ -15,12 +15,18 @@
 // Recorded facts the model has no room for (disk usage, inodes, owners) are not kept.
 //
 // A file that is not such an export, damaged or cut off raises EImportError with the byte
-// offset of the fault; no tree is returned then. Any thread; each call works on its own tree.
+// offset of the fault; no tree is returned then. So do a name longer than the node model
+// stores (refused as soon as that many bytes are read), two entries of one name in a folder,
+// and a lack of memory ("not enough memory to hold the analysis (N entries read)"; the half
+// tree is freed first). Anything but a regular file is refused without reading, and a file that
+// is compressed or not text says what it is. Any thread; each call works on its own tree.
 
 struct TImportOptions
 {
     // Files smaller than this go into their folder's small-files group; 0 disables grouping.
     std::int64_t GroupFileSize = 0;
+    // Asked every few thousand entries; true ends the import with EImportError "stopped".
+    bool (*ShouldStop)() = nullptr;
 };
 
 class EImportError : public std::runtime_error

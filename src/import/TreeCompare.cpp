@@ -82,7 +82,7 @@ TTreeComparison::TTreeComparison(const TDirNode &oldRoot, const TDirNode &newRoo
                 // A saved analysis holds no groups: the group had its files' sizes and those of
                 // the small files since gone, so that an unchanged folder shows no change.
                 for (const auto &[name, size] : oldByName)
-                    if (group->AcceptsFileSize(size))
+                    if (size < group->GetRootNode()->GroupFileSize())
                         groupOldSize += size;
                 FOldSizes[group] = groupOldSize;
             }

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <functional>
-#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -434,42 +432,4 @@ void RunProgramLoggingStartup(TLogHierarchy &hierarchy, const std::string &execu
         return;
     }
     TLogPropertyConfigurator(hierarchy).ConfigureFromFile(fileName);
-}
-
-namespace {
-std::mutex StartupLock;
-std::string StartupDir;
-bool StartupDirKnown = false;
-} // namespace
-
-void ConfigureProgramLogging(const std::string &executableDir)
-{
-    TLogHierarchy &hierarchy = DefaultHierarchy();
-    std::scoped_lock guard(StartupLock);
-    if (!StartupDirKnown) {
-        StartupDir = LogExecutableDir();
-        StartupDirKnown = true;
-    }
-    std::error_code ignored;
-    // "./bin" and "/opt/zumbrel/bin" may name the same folder; reading its log.cfg twice would
-    // empty a log file opened without "append" a second time.
-    if (executableDir == StartupDir
-        || (!executableDir.empty() && !StartupDir.empty()
-            && std::filesystem::equivalent(executableDir, StartupDir, ignored)))
-        return;
-    StartupDir = executableDir;
-    RunProgramLoggingStartup(hierarchy, executableDir);
-}
-
-std::string LogExecutableDir()
-{
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= path.size())
-        return {};
-    path.resize(static_cast<std::size_t>(n));
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
 }

@@ -96,8 +96,10 @@ std::string TLogFileAppender::OpenLocked(bool append)
         return "cannot open \"" + FFileName + "\": " + LogErrorText(errno);
     if (S_ISDIR(st.st_mode))
         return "cannot open \"" + FFileName + "\": " + LogErrorText(EISDIR);
+    // A FIFO or socket stays non-blocking: a reader that stops reading costs lines, never the
+    // program (a logging call would otherwise wait for it for good).
     const int fileFlags = ::fcntl(fd.Get(), F_GETFL);
-    if (fileFlags >= 0)
+    if (fileFlags >= 0 && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode))
         ::fcntl(fd.Get(), F_SETFL, fileFlags & ~O_NONBLOCK);
     FRegular = S_ISREG(st.st_mode);
     FSize = FRegular ? st.st_size : 0;

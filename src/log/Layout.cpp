@@ -14,6 +14,10 @@ bool TLogOptionHandler::SetOption(const std::string &, const std::string &)
 // ---- dates ----
 
 namespace {
+// Date formats are formatted for every event; a format from log.cfg longer than this (it could
+// be megabytes) is ignored rather than slowing every log line down.
+constexpr std::size_t MaxLogDateFormatLength = 256;
+
 const char *const MonthNames[] = {"January", "February", "March", "April", "May", "June", "July", "August", "September",
     "October", "November", "December"};
 const char *const DayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
@@ -125,6 +129,11 @@ std::string FormatLogDate(std::string_view format, std::chrono::system_clock::ti
 bool TLogLayout::SetOption(const std::string &name, const std::string &value)
 {
     if (LogTextEqualsNoCase(name, "dateFormat")) {
+        if (value.size() > MaxLogDateFormatLength) {
+            TLogLog::Warn(
+                "A date format longer than " + std::to_string(MaxLogDateFormatLength) + " characters is ignored");
+            return true;
+        }
         FDateFormat = value;
         return true;
     }
@@ -309,6 +318,12 @@ void TLogPatternLayout::SetPattern(std::string_view pattern)
             if (close != std::string_view::npos) {
                 part.Text = pattern.substr(pos + 1, close - pos - 1);
                 pos = close + 1;
+                if (part.Conversion == 'd' && part.Text.size() > MaxLogDateFormatLength) {
+                    // Formatted for every event: a huge one would slow each line to seconds.
+                    TLogLog::Warn("A date format longer than " + std::to_string(MaxLogDateFormatLength)
+                        + " characters is ignored");
+                    part.Text = {};
+                }
                 if (part.Conversion == 'c' || part.Conversion == 'C') {
                     const auto count = LogParseInt(part.Text);
                     part.Precision = count && *count < 1000 ? static_cast<int>(*count) : 0;

@@ -1,9 +1,7 @@
 #include "log/Logger.h"
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "log/Configurator.h"
 #include "log/LogLog.h"
 #include "log/Text.h"
 
@@ -226,25 +224,4 @@ void TLogHierarchy::ReportNoAppenders(const TLogLogger &logger)
 {
     if (!FNoAppenderWarned.exchange(true))
         TLogLog::Warn("No appenders could be found for logger \"" + logger.Name() + "\"");
-}
-
-// ---- the program's hierarchy ----
-
-TLogHierarchy &DefaultHierarchy()
-{
-    // Deliberately never destroyed: scan threads may still log while the program exits. The
-    // appenders are closed at exit instead, which writes the footers of HTML logs.
-    static TLogHierarchy *const hierarchy = [] {
-        TLogHierarchy *created = std::make_unique<TLogHierarchy>().release();
-        RunProgramLoggingStartup(*created, LogExecutableDir());
-        std::atexit([] { DefaultHierarchy().Shutdown(); });
-        return created;
-    }();
-    return *hierarchy;
-}
-
-TLogLogger &ProgramLogger()
-{
-    static TLogLogger &logger = DefaultHierarchy().GetLogger("Zumbrel");
-    return logger;
 }

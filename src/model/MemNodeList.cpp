@@ -160,12 +160,21 @@ void TMemNodeList::DetachInto(std::vector<TFileSystemNode *> &out)
     FreeBlocks();
 }
 
+TFileSystemNode *TMemNodeList::PopLast() noexcept
+{
+    const std::uint32_t count = FCount.load(std::memory_order_relaxed);
+    if (count == 0)
+        return nullptr;
+    TFileSystemNode *node = Slots()[count - 1];
+    FCount.store(count - 1, std::memory_order_release);
+    return node;
+}
+
 void TMemNodeList::Clear()
 {
-    std::vector<TFileSystemNode *> nodes;
-    DetachInto(nodes);
-    for (TFileSystemNode *node : nodes)
+    while (TFileSystemNode *node = PopLast())
         DestroyNodeTree(node);
+    FreeBlocks();
 }
 
 void TMemNodeList::CompactUnshared()
@@ -220,16 +229,17 @@ void DestroyNodeTree(TFileSystemNode *node)
 {
     if (!node)
         return;
-    if (!node->IsGroup()) {
-        delete node;
-        return;
-    }
-    std::vector<TFileSystemNode *> pending {node};
-    while (!pending.empty()) {
-        TFileSystemNode *current = pending.back();
-        pending.pop_back();
+    // Down through the last children to a node without any, which is freed; then on with its
+    // parent. Each node is left once all its children are gone.
+    TFileSystemNode *current = node;
+    while (current) {
         if (current->IsGroup())
-            static_cast<TGroupNode *>(current)->DetachChildrenInto(pending);
+            if (TFileSystemNode *child = static_cast<TGroupNode *>(current)->TakeLastChild()) {
+                current = child;
+                continue;
+            }
+        TFileSystemNode *up = current == node ? nullptr : current->Parent();
         delete current;
+        current = up;
     }
 }

@@ -55,6 +55,9 @@ public:
     // readers of earlier states. Only while no other thread can read the list (a tree still
     // being built by one thread).
     void CompactUnshared();
+    // Removes the last element without freeing it and hands it over; null when empty. Never
+    // allocates.
+    TFileSystemNode *PopLast() noexcept;
     // Moves every element into `out` without freeing them; the list is empty afterwards.
     void DetachInto(std::vector<TFileSystemNode *> &out);
     // Stable order by `less`, which must give the same answer for the same pair every time:
@@ -102,5 +105,6 @@ private:
 };
 
 // Frees a node and everything below it without recursion, so that no depth of tree can
-// exhaust the stack.
+// exhaust the stack, and without allocating, so that a tree can be freed when memory ran out
+// while it was built: the parent links are the only stack.
 void DestroyNodeTree(TFileSystemNode *node);

@@ -24,7 +24,7 @@ void TRootDirNode::SetFullPathName(std::string_view value)
     // Only a drive shows its label; a folder on it is named by its path alone.
     FFileType.store(fstNone, std::memory_order_relaxed);
     if (FileType() == fstDrive) {
-        const TVolumeInfo info = GetVolumeInfo(std::string(value));
+        const TVolumeInfo info = GetVolumeInfo(Services(), std::string(value));
         if (!info.Name.empty())
             FVolumeName.Set(info.Name);
     }
@@ -45,7 +45,8 @@ TFileType TRootDirNode::FileType() const
         return type;
     const std::string name(Name());
     // On Linux the drives are the mount points of volumes.
-    const bool drive = IsDriveRoot(name) || (!name.empty() && name[0] == PathDelim && IsVolumeRoot(name));
+    const bool drive
+        = IsDriveRoot(name) || (!name.empty() && name[0] == PathDelim && Services().Volumes->IsVolumeRoot(name));
     type = drive ? fstDrive : fstDirectory;
     FFileType.store(type, std::memory_order_relaxed);
     return type;
@@ -73,13 +74,19 @@ void TRootDirNode::UpdateFreeDiskSize()
         return;
     std::int64_t freeBytes = 0;
     std::int64_t total = 0;
-    if (Platform().Volumes->DiskFreeSpace(name, freeBytes, total) == 0)
+    if (Services().Volumes->DiskFreeSpace(name, freeBytes, total) == 0)
         FFreeDiskSize.store(freeBytes, std::memory_order_relaxed);
 }
 
 // ---- TFixedDrivesNode ----
 
 TFixedDrivesNode::TFixedDrivesNode()
+{
+    PopulateDrives();
+}
+
+TFixedDrivesNode::TFixedDrivesNode(const TPlatform &platform)
+    : TRootNode(platform)
 {
     PopulateDrives();
 }
@@ -99,9 +106,9 @@ std::int32_t TFixedDrivesNode::PopulateDrives()
     if (IsFilesScanned())
         return -1;
     std::vector<std::string> drives;
-    GetDrives({dtFixed}, drives);
+    GetDrives(*Services().Volumes, {dtFixed}, drives);
     for (const std::string &mountPoint : drives) {
-        auto drive = std::make_unique<TRootDirNode>();
+        auto drive = std::make_unique<TRootDirNode>(Services());
         drive->SetName(mountPoint);
         AddChildNode(std::move(drive));
     }

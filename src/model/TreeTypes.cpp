@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Drives.h"
+#include "common/FormatText.h"
 #include "common/ThreadPriority.h"
 #include "common/Translate.h"
 #include "log/Logger.h"
@@ -151,11 +152,7 @@ TRootNode *TFileSystemNode::GetRootNode() const
         node = node->Parent();
     if (auto *root = dynamic_cast<const TRootNode *>(node))
         return const_cast<TRootNode *>(root);
-    std::string message = _("The root element has an invalid type: %s");
-    const auto pos = message.find("%s");
-    if (pos != std::string::npos)
-        message.replace(pos, 2, node->ClassName());
-    throw std::runtime_error(message);
+    throw std::runtime_error(FormatText(_("The root element has an invalid type: %s"), {node->ClassName()}));
 }
 
 std::int16_t TFileSystemNode::ClampedErrorCode(std::int32_t value)
@@ -202,10 +199,17 @@ void TGroupNode::operator delete(TGroupNode *node, std::destroying_delete_t, std
 
 TGroupNode::~TGroupNode()
 {
-    std::vector<TFileSystemNode *> pending;
-    DetachChildrenInto(pending);
-    for (TFileSystemNode *node : pending)
-        DestroyNodeTree(node);
+    while (TFileSystemNode *child = TakeLastChild())
+        DestroyNodeTree(child);
+}
+
+TFileSystemNode *TGroupNode::TakeLastChild()
+{
+    std::scoped_lock guard(FLock);
+    TFileSystemNode *child = FChildren.PopLast();
+    if (child)
+        child->SetParent(this); // it is this node's child already; the walk up relies on it
+    return child;
 }
 
 void TGroupNode::DetachChildrenInto(std::vector<TFileSystemNode *> &out)
@@ -328,11 +332,10 @@ std::int32_t TGroupNode::AddChildNode(std::unique_ptr<TFileSystemNode> node)
     if (node)
         node->SetParent(this);
     std::scoped_lock guard(FLock);
-    if (!CanAddChild(node.get(), FChildren))
+    if (!node)
         return -1;
     const std::int32_t index = FChildren.Add(node.get());
     node.release(); // the list owns it now
-    ChildAdded(FChildren);
     return index;
 }
 
@@ -557,13 +560,6 @@ void TDirNode::Clear()
     SetFlags(Empty);
 }
 
-bool TDirNode::AcceptsFileSize(std::int64_t size) const
-{
-    if (IsIgnoreGroupFileSize())
-        return true;
-    return size >= GetRootNode()->GroupFileSize();
-}
-
 void TDirNode::SetScanning(bool value)
 {
     TGroupNode::SetScanning(value);
@@ -588,12 +584,7 @@ void TDirNode::SetScanning(bool value)
         TFileSystemNode *removed = index >= 0 ? FChildren.Extract(index) : nullptr;
         if (file) {
             Adopt(*file, this);
-            if (CanAddChild(file, FChildren)) {
-                FChildren.Add(file);
-                ChildAdded(FChildren);
-            } else {
-                DestroyNodeTree(file);
-            }
+            FChildren.Add(file);
         }
         DestroyNodeTree(removed);
     }
@@ -636,11 +627,6 @@ bool TFileGroupNode::Scanning() const
     if (IsFilesScanned())
         return false;
     return Parent() && Parent()->Scanning();
-}
-
-bool TFileGroupNode::AcceptsFileSize(std::int64_t size) const
-{
-    return size < GetRootNode()->GroupFileSize();
 }
 
 void TFileGroupNode::IncFileCount(std::int32_t value)

@@ -12,6 +12,7 @@
 
 #include "model/MemNodeList.h"
 #include "model/NodeLock.h"
+#include "platform/Platform.h"
 
 // The tree of one analysis: directories and files found by the scan threads, plus synthetic
 // nodes for the root, for all fixed drives and for the small files of a directory.
@@ -323,10 +324,7 @@ public:
         FImageIndex.store(CheckedImageIndex(value), std::memory_order_relaxed);
     }
 
-    virtual void ChildAdded(TMemNodeList &) { }
-    virtual bool CanAddChild(const TFileSystemNode *node, const TMemNodeList &) { return node != nullptr; }
     [[nodiscard]] virtual bool Scanning() const { return HasFlag(ScanningFlag); }
-    [[nodiscard]] virtual bool AcceptsFileSize(std::int64_t size) const = 0;
     virtual void SetScanning(bool value) { SetFlag(ScanningFlag, value); }
     virtual void IncFileCount(std::int32_t value);
     virtual void RecalcSizeAndFileCount();
@@ -391,6 +389,10 @@ public:
 protected:
     TGroupNode() = default;
     void DetachChildrenInto(std::vector<TFileSystemNode *> &out);
+    // Removes the last child from the list without freeing it (null when there is none), its
+    // parent link still naming this node: the way down of DestroyNodeTree, which must not
+    // allocate, since it also runs when memory has run out.
+    TFileSystemNode *TakeLastChild();
     static void Adopt(TFileSystemNode &node, TGroupNode *parent) { node.SetParent(parent); }
     friend void DestroyNodeTree(TFileSystemNode *node);
     friend class TFileSystemNode;
@@ -416,7 +418,6 @@ public:
 
     [[nodiscard]] const char *ClassName() const override { return "TDirNode"; }
     void Clear() override;
-    [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
     // Clearing the flag folds a group left with one file back into the directory: the file is
     // copied and appended, then the group is removed from the child list and freed, under this
     // directory's lock, on whichever thread clears the flag (a scan thread, mostly).
@@ -437,15 +438,28 @@ public:
     [[nodiscard]] std::int64_t GroupFileSize() const { return FGroupFileSize; }
     void SetGroupFileSize(std::int64_t value) { FGroupFileSize = value; }
 
+    // The services the tree asks about its volumes: those handed to its constructor, else the
+    // installed ones. A test gives each tree its own fakes.
+    [[nodiscard]] const TPlatform &Services() const { return FPlatform.Volumes ? FPlatform : Platform(); }
+
 protected:
     TRootNode() = default;
+    explicit TRootNode(const TPlatform &platform)
+        : FPlatform(platform)
+    { }
     std::int64_t FGroupFileSize = 0;
+
+private:
+    TPlatform FPlatform; // empty: the installed services
 };
 
 class TRootDirNode : public TRootNode
 {
 public:
     TRootDirNode() = default;
+    explicit TRootDirNode(const TPlatform &platform)
+        : TRootNode(platform)
+    { }
     [[nodiscard]] const char *ClassName() const override { return "TRootDirNode"; }
     // Stores the whole path and reads the volume's label and free space.
     void SetFullPathName(std::string_view value) override;
@@ -467,8 +481,9 @@ private:
 class TFixedDrivesNode : public TRootNode
 {
 public:
-    // Adds one root per fixed drive.
+    // Adds one root per fixed drive; the drives share the node's services.
     TFixedDrivesNode();
+    explicit TFixedDrivesNode(const TPlatform &platform);
     [[nodiscard]] const char *ClassName() const override { return "TFixedDrivesNode"; }
     [[nodiscard]] TFileType FileType() const override { return fstComputer; }
     [[nodiscard]] std::string GetDisplayName() const override;
@@ -486,7 +501,6 @@ public:
     bool IncSize(std::int64_t value) override;
     bool IncDiskSize(std::int64_t value) override;
     [[nodiscard]] bool Scanning() const override;
-    [[nodiscard]] bool AcceptsFileSize(std::int64_t size) const override;
     void IncFileCount(std::int32_t value) override;
 };
 

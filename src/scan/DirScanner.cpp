@@ -164,7 +164,7 @@ public:
         FBaseLevel = task.Level + 1;
         try {
             if (rootPath)
-                task.Handle = Platform().Lister->Open(*rootPath, task.Error);
+                task.Handle = FScanner.Services().Lister->Open(*rootPath, task.Error);
             Enter(task.Node, task.Parent, std::move(task.Handle), task.Error);
             Walk();
         } catch (...) {
@@ -607,6 +607,11 @@ std::string RedirectSystemDir(const std::string &path, const std::string &system
     return path;
 }
 
+TDirScanner::TDirScanner(TDirNode *rootNode, const TPlatform &platform)
+    : FRootNode(rootNode)
+    , FPlatform(platform)
+{ }
+
 TDirScanner::TDirScanner(TDirNode *rootNode)
     : FRootNode(rootNode)
 { }
@@ -630,7 +635,7 @@ bool TDirScanner::Fail(TDirNode *node, int err)
 {
     const bool first = node->ErrorCode() == 0;
     node->SetErrorCode(err);
-    Platform().System->DebugOutput("ErrorCode " + std::to_string(node->ErrorCode()) + ": " + node->GetFullPathName());
+    Services().System->DebugOutput("ErrorCode " + std::to_string(node->ErrorCode()) + ": " + node->GetFullPathName());
     return first;
 }
 

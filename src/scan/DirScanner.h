@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Platform.h"
+
 class TDirNode;
 class TFileSystemNode;
 
@@ -23,7 +25,6 @@ struct TDirScanOptions
 
     // Files smaller than this go into their directory's small-files group; 0 disables grouping.
     std::int64_t GroupFileSize = 0;
-    std::uint16_t MaxNumberOfTopItems = 0;
     // Workers that walk the tree together; 0 means one per online processor, 1 the single
     // depth-first walk. Every count gives the same tree.
     std::int32_t Threads = 0;
@@ -67,6 +68,8 @@ using TFindEvent = std::function<void(const TDirNode &dir, std::int32_t level)>;
 class TDirScanner
 {
 public:
+    // Lists through `platform`'s services; without them, through the installed ones.
+    TDirScanner(TDirNode *rootNode, const TPlatform &platform);
     explicit TDirScanner(TDirNode *rootNode);
     ~TDirScanner();
     TDirScanner(const TDirScanner &) = delete;
@@ -101,6 +104,7 @@ private:
     class TPool;
     class TWalker;
     void ScanTree(const std::string &path);
+    [[nodiscard]] const TPlatform &Services() const { return FPlatform.Lister ? FPlatform : Platform(); }
     // Ends the scan after an exception on a worker; the first one is raised by StartScan.
     void Abort(std::exception_ptr error) noexcept;
     // Hands a directory's totals up once nothing below it is left (see TDirState).
@@ -119,6 +123,7 @@ private:
     TDirScanOptions FScanOptions;
     bool FNeedPaths = false; // an exclusion pattern looks at paths, not only names
     TDirNode *FRootNode; // not owned
+    TPlatform FPlatform; // empty: the installed services
     std::atomic<bool> FScanning {false};
     std::atomic<bool> FStopScan {false};
     double FScanSeconds = 0;

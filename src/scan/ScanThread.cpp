@@ -14,10 +14,10 @@ struct TDirScanThread::TListState
     std::vector<TDirScanThread *> Threads;
 };
 
-TDirScanThread::TDirScanThread(
-    TDirNode *rootNode, const TDirScanOptions &options, std::shared_ptr<TListState> owner, IUiDispatcher &dispatcher)
+TDirScanThread::TDirScanThread(TDirNode *rootNode, const TDirScanOptions &options, std::shared_ptr<TListState> owner,
+    IUiDispatcher &dispatcher, const TPlatform &platform)
     : FOwner(std::move(owner))
-    , FDirScanner(std::make_unique<TDirScanner>(rootNode))
+    , FDirScanner(std::make_unique<TDirScanner>(rootNode, platform))
     , FOptions(options)
     , FDispatcher(dispatcher)
 { }
@@ -105,6 +105,13 @@ TDirScanThreadList::TDirScanThreadList(std::int32_t maxThreads, IUiDispatcher &d
     , FDispatcher(dispatcher)
 { }
 
+TDirScanThreadList::TDirScanThreadList(std::int32_t maxThreads, IUiDispatcher &dispatcher, const TPlatform &platform)
+    : FState(std::make_shared<TDirScanThread::TListState>())
+    , FMaxThreads(maxThreads)
+    , FDispatcher(dispatcher)
+    , FPlatform(platform)
+{ }
+
 TDirScanThreadList::~TDirScanThreadList()
 {
     std::scoped_lock guard(FState->Lock);
@@ -121,7 +128,7 @@ TDirScanThread *TDirScanThreadList::Add(TDirNode *node, const TDirScanOptions &o
     if (static_cast<std::int32_t>(FState->Threads.size()) >= FMaxThreads)
         return nullptr;
     // Owned by itself from Start on; until then the list holds the only reference.
-    auto *thread = new TDirScanThread(node, options, FState, FDispatcher);
+    auto *thread = new TDirScanThread(node, options, FState, FDispatcher, FPlatform);
     FState->Threads.push_back(thread);
     return thread;
 }

@@ -56,7 +56,7 @@ private:
     friend class TDirScanThreadList;
     struct TListState;
     TDirScanThread(TDirNode *rootNode, const TDirScanOptions &options, std::shared_ptr<TListState> owner,
-        IUiDispatcher &dispatcher);
+        IUiDispatcher &dispatcher, const TPlatform &platform);
     void Execute();
     void EndScanPending();
 
@@ -75,6 +75,8 @@ class TDirScanThreadList
 {
 public:
     TDirScanThreadList(std::int32_t maxThreads, IUiDispatcher &dispatcher);
+    // Its scans list through `platform`'s services instead of the installed ones.
+    TDirScanThreadList(std::int32_t maxThreads, IUiDispatcher &dispatcher, const TPlatform &platform);
     // Stops every thread (without waiting for them to end) and forgets them.
     ~TDirScanThreadList();
     TDirScanThreadList(const TDirScanThreadList &) = delete;
@@ -99,4 +101,5 @@ private:
     std::shared_ptr<TDirScanThread::TListState> FState;
     std::int32_t FMaxThreads;
     IUiDispatcher &FDispatcher;
+    TPlatform FPlatform; // empty: the installed services
 };

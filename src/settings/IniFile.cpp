@@ -8,6 +8,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,7 +148,10 @@ TIniFile::TIniFile(std::string fileName)
     : FFileName(std::move(fileName))
 { }
 
-TIniFile::~TIniFile() = default;
+TIniFile::~TIniFile()
+{
+    UnlockFile();
+}
 
 const TIniFile::TContent &TIniFile::Current() const
 {
@@ -307,6 +311,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view ident, std
         || ident.find('=') != std::string_view::npos || section.find(']') != std::string_view::npos)
         WriteError(_("The section, key or value cannot be stored in an INI file."));
 
+    const TWriteGuard guard(*this);
     TContent &content = Editable();
     const std::string_view text = content.Text;
     const auto index = FindKey(content, trimmedSection, trimmedIdent);
@@ -457,6 +462,7 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view ident)
 {
+    const TWriteGuard guard(*this);
     if (FindKey(Current(), section, ident) < 0)
         return;
     TContent &content = Editable();
@@ -469,6 +475,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view ident)
 
 void TIniFile::EraseSection(std::string_view section)
 {
+    const TWriteGuard guard(*this);
     if (!SectionExists(section))
         return;
     TContent &content = Editable();
@@ -496,22 +503,29 @@ void TIniFile::EraseSection(std::string_view section)
 
 void TIniFile::BeginUpdate()
 {
-    ++FUpdateCount;
+    if (FUpdateCount++ == 0 && FLockFd < 0)
+        LockFile();
 }
 
 void TIniFile::EndUpdate()
 {
     if (FUpdateCount == 0)
         return;
-    if (--FUpdateCount > 0 || !FDirty)
+    if (--FUpdateCount > 0)
         return;
+    if (!FDirty) {
+        UnlockFile();
+        return;
+    }
     FDirty = false;
     try {
         Store();
     } catch (...) {
         FLoaded = false; // the file still holds the old text; read it again
+        UnlockFile();
         throw;
     }
+    UnlockFile();
 }
 
 void TIniFile::CancelUpdate() noexcept
@@ -520,6 +534,34 @@ void TIniFile::CancelUpdate() noexcept
     if (FDirty) {
         FDirty = false;
         FLoaded = false;
+    }
+    UnlockFile();
+}
+
+void TIniFile::LockFile() noexcept
+{
+    // The lock is on the folder that holds the file: the file itself is replaced by every
+    // write (a lock on it would be a lock on the old one), and a lock file beside it would be
+    // one more file in the user's folder. Without the folder the writes fail anyway.
+    const std::size_t slash = FFileName.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : FFileName.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd);
+            return;
+        }
+    }
+    FLockFd = fd;
+}
+
+void TIniFile::UnlockFile() noexcept
+{
+    if (FLockFd >= 0) {
+        ::close(FLockFd); // closing releases the flock
+        FLockFd = -1;
     }
 }
 

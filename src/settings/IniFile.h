@@ -28,6 +28,9 @@ public:
 // in the same folder that is flushed and renamed over it, so the file is always either the old
 // or the new one. Writes between BeginUpdate and EndUpdate reach the file together at the
 // outermost EndUpdate. An existing file that cannot be read is never replaced: such writes fail.
+// Every write, and a batch from its BeginUpdate to its end, holds an exclusive flock on the
+// folder that holds the file and starts from the file as it is then: two processes on one
+// file never undo each other's keys, only a key both write goes to the later one.
 // Not thread-safe; one thread uses one object.
 class TIniFile
 {
@@ -141,6 +144,29 @@ private:
     // Replaces the text from `begin` to `end` and parses the result again.
     static void Splice(TContent &content, std::size_t begin, std::size_t end, std::string_view text);
     [[noreturn]] void WriteError(const std::string &reason) const;
+    void LockFile() noexcept;
+    void UnlockFile() noexcept;
+    // Holds the lock for one write outside a batch (a batch holds it already).
+    class TWriteGuard
+    {
+    public:
+        explicit TWriteGuard(TIniFile &ini)
+            : FIni(ini.FLockFd < 0 ? &ini : nullptr)
+        {
+            if (FIni)
+                FIni->LockFile();
+        }
+        ~TWriteGuard()
+        {
+            if (FIni)
+                FIni->UnlockFile();
+        }
+        TWriteGuard(const TWriteGuard &) = delete;
+        TWriteGuard &operator=(const TWriteGuard &) = delete;
+
+    private:
+        TIniFile *FIni;
+    };
 
     std::string FFileName;
     mutable TContent FContent;
@@ -148,4 +174,5 @@ private:
     mutable bool FLoaded = false;
     int FUpdateCount = 0;
     bool FDirty = false;
+    int FLockFd = -1; // the locked folder, while a write or batch holds it
 };

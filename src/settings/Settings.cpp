@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -148,7 +149,14 @@ void TSettings::Load()
                 {std::to_string(maxMruItems), "MaxMruItems", "0", "65535"}));
         FMaxMruItems = static_cast<std::uint16_t>(maxMruItems);
     });
-    step([this] { FLanguageCode = FIniFile.ReadString(SettingsSection, "Language", FLanguageCode); });
+    step([this] {
+        std::string code = FIniFile.ReadString(SettingsSection, "Language", FLanguageCode);
+        // Anything but a plain code ("pt_BR", "sr@latin", "de_AT.UTF-8") would fail every save.
+        if (code.size() <= 64 && std::all_of(code.begin(), code.end(), [](unsigned char c) {
+                return std::isalnum(c) || c == '_' || c == '-' || c == '.' || c == '@';
+            }))
+            FLanguageCode = std::move(code);
+    });
     step([this] {
         const std::string paintOptions = FIniFile.ReadString(SettingsSection, "PaintOptions", "");
         if (!paintOptions.empty())
@@ -164,30 +172,54 @@ void TSettings::Load()
     step([this] {
         FBarChartPainterClass = ResolvePainterClass(FIniFile.ReadString(SettingsSection, "BarChartPainterClass", ""));
     });
+    FStoredTexts.clear();
+    for (const auto &[key, text] : PreferenceTexts()) {
+        // A missing key stands for the value this object has now, its default.
+        FStoredTexts.emplace(std::string(key), FIniFile.ReadString(SettingsSection, key, text));
+    }
     if (!problems.empty())
         ErrorBox(problems);
+}
+
+std::vector<std::pair<std::string_view, std::string>> TSettings::PreferenceTexts() const
+{
+    return {
+        {"GroupSmallFiles", GroupSmallFiles() ? "1" : "0"},
+        {"GroupFileSize", std::to_string(GroupFileSize())},
+        {"Language", FLanguageCode},
+        {"TreeViewRefreshRate", std::to_string(TreeViewRefreshRate())},
+        {"PaintOptions", SetToText(PaintOptions().Bits(), PaintOptionNames)},
+        {"FileSizeRounding", std::to_string(static_cast<int>(FileSizeRounding()))},
+        {"BarChartPainterClass", FBarChartPainterClass},
+        {"MaxMruItems", std::to_string(MaxMruItems())},
+    };
 }
 
 void TSettings::Save()
 {
     try {
         CheckWritable();
-        // One replacement of the file for all keys; the steps before a failing one still count.
+        // One replacement of the file for the changed keys, under its lock and starting from the
+        // file as it is now; a key that cannot be stored does not keep the others from it.
         TIniFile::TUpdate update(FIniFile);
         std::string failure;
-        try {
-            FIniFile.WriteBool(SettingsSection, "GroupSmallFiles", GroupSmallFiles());
-            FIniFile.WriteInt64(SettingsSection, "GroupFileSize", GroupFileSize());
-            FIniFile.WriteString(SettingsSection, "Language", FLanguageCode);
-            FIniFile.WriteInteger(SettingsSection, "TreeViewRefreshRate", TreeViewRefreshRate());
-            FIniFile.WriteSet(SettingsSection, "PaintOptions", PaintOptions().Bits(), PaintOptionNames);
-            FIniFile.WriteInteger(SettingsSection, "FileSizeRounding", FileSizeRounding());
-            FIniFile.WriteString(SettingsSection, "BarChartPainterClass", FBarChartPainterClass);
-            FIniFile.WriteInt64(SettingsSection, "MaxMruItems", MaxMruItems());
-        } catch (const std::exception &e) {
-            failure = e.what();
+        std::vector<std::pair<std::string, std::string>> written;
+        for (auto &[key, text] : PreferenceTexts()) {
+            // Unchanged here and present in the file: the file's value may be another window's.
+            const auto stored = FStoredTexts.find(key);
+            if (stored != FStoredTexts.end() && stored->second == text && FIniFile.ValueExists(SettingsSection, key))
+                continue;
+            try {
+                FIniFile.WriteString(SettingsSection, key, text);
+                written.emplace_back(std::string(key), std::move(text));
+            } catch (const std::exception &e) {
+                failure += failure.empty() ? "" : "\n";
+                failure += e.what();
+            }
         }
         update.Commit();
+        for (auto &[key, text] : written)
+            FStoredTexts[key] = std::move(text);
         if (!failure.empty())
             ErrorBox(failure);
     } catch (const std::exception &e) {

@@ -3,10 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "common/SizeText.h"
 #include "settings/ZuIniFile.h"
@@ -55,7 +58,10 @@ enum class TSettingsAccess { ReadWrite, ReadOnly };
 // The user's preferences and typed access to every key of the settings file
 // (~/.config/Zumbrel/Zumbrel.ini, $XDG_CONFIG_HOME honoured).
 //
-// Preferences live in memory: Load reads them once at start, Save writes them once at exit.
+// Preferences live in memory: Load reads them once at start, Save writes them once at exit,
+// under the file's lock and on the file as it is then, only the keys whose values differ from
+// what this object last read or wrote (two windows keep each other's changes). Values that
+// could not be stored again (a language code with a NUL byte) are dropped at Load.
 // The other keys go through to the file at once. Load and Save never throw: a failure is shown
 // in an error box and the remaining steps are skipped.
 //
@@ -165,6 +171,8 @@ public:
 
 private:
     void CheckWritable() const;
+    // The text each preference is stored as, in the order Save writes them.
+    [[nodiscard]] std::vector<std::pair<std::string_view, std::string>> PreferenceTexts() const;
 
     TZuIniFile FIniFile;
     TSettingsAccess FAccess;
@@ -177,4 +185,8 @@ private:
     std::atomic<TRoundingStyle> FFileSizeRounding {rsTruncate};
     std::string FBarChartPainterClass {DefaultBarChartPainterClass};
     std::atomic<std::uint16_t> FMaxMruItems {DefaultMaxMruItems};
+    // The preferences' texts as the file held them at Load or the last Save (a missing key: the
+    // default): Save writes only the keys whose text differs or that the file lacks, so that
+    // another window's changes to the others survive.
+    std::map<std::string, std::string, std::less<>> FStoredTexts;
 };

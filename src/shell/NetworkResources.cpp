@@ -1,3 +1,4 @@
+#include "common/FormatText.h"
 #include "shell/NetworkResources.h"
 
 #include <algorithm>
@@ -33,22 +34,10 @@ std::string Unescape(std::string_view text)
     return out;
 }
 
-// "SHARE on SERVER", translated; the two parts are inserted in one pass so that a "%s" inside
-// a name stays as it is.
+// "SHARE on SERVER", translated; a "%s" inside a name stays as it is.
 std::string OnText(const std::string &what, const std::string &where)
 {
-    const std::string pattern = _("%s on %s");
-    std::string out;
-    int used = 0;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' && used < 2) {
-            out += used++ == 0 ? what : where;
-            ++i;
-        } else {
-            out.push_back(pattern[i]);
-        }
-    }
-    return out;
+    return FormatText(_("%s on %s"), {what, where});
 }
 
 } // namespace

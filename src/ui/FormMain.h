@@ -280,7 +280,6 @@ private:
     void RestoreRows(
         const QModelIndex &index, const TFileSystemNode *focused, QItemSelection &selection, QModelIndex &focusIndex);
     void RefreshRows(TFileTreeModel::TRefresh what);
-    void SetSpans(const QModelIndex &parent);
     // Spans the row's first cell across the row when its cells report themselves empty.
     void UpdateSpan(const QModelIndex &index);
     void UpdateStatusFromSelection();

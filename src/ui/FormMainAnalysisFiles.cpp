@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QTreeView>
 
+#include "common/FormatText.h"
 #include "import/NcduJsonImport.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
@@ -73,10 +74,7 @@ bool TFormMain::OpenAnalysisFile(const std::string &fileName)
         result = ImportNcduJsonFile(fileName, options);
     } catch (const std::exception &e) {
         // The analysis shown so far stays as it is.
-        std::string text = _("The analysis file \"%s\" cannot be read: %s");
-        text.replace(text.find("%s"), 2, fileName);
-        text.replace(text.find("%s"), 2, e.what());
-        ErrorBox(text);
+        ErrorBox(FormatText(_("The analysis file \"%s\" cannot be read: %s"), {fileName, e.what()}));
         return false;
     }
 

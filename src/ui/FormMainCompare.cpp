@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 
+#include "common/FormatText.h"
 #include "common/MessageBoxes.h"
 #include "common/Translate.h"
 #include "import/NcduJsonImport.h"
@@ -75,17 +76,13 @@ bool TFormMain::CompareWithFile(const std::string &fileName)
         comparison = std::make_unique<TTreeComparison>(*saved.Root, *current);
         DiscardTree(std::move(saved.Root));
     } catch (const std::exception &e) {
-        std::string text = _("The analysis file \"%s\" cannot be read: %s");
-        text.replace(text.find("%s"), 2, fileName);
-        text.replace(text.find("%s"), 2, e.what());
-        ErrorBox(text);
+        ErrorBox(FormatText(_("The analysis file \"%s\" cannot be read: %s"), {fileName, e.what()}));
         return false;
     }
     FComparison = std::move(comparison);
-    std::string status = _("Compared with %s: %s grown, %s shrunk");
-    status.replace(status.find("%s"), 2, fileName);
-    status.replace(status.find("%s"), 2, SignedSize(FFileSizeStrProc, FComparison->Growth()));
-    status.replace(status.find("%s"), 2, SignedSize(FFileSizeStrProc, -FComparison->Shrinkage()));
+    const std::string status = FormatText(_("Compared with %s: %s grown, %s shrunk"),
+        {fileName, SignedSize(FFileSizeStrProc, FComparison->Growth()),
+            SignedSize(FFileSizeStrProc, -FComparison->Shrinkage())});
     FCompareStatus->setText(DecodeName(status));
     if (!FCompareStatus->parent() || FCompareStatus->parent() != statusBar())
         statusBar()->addPermanentWidget(FCompareStatus);

@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "common/FormatText.h"
 #include "log/Logger.h"
 #include "model/DeleteNodes.h"
 #include "model/Paths.h"
@@ -208,10 +209,8 @@ void TFormMain::ActShellOpenFileExecute()
     const std::string path = node->GetFullPathName();
     const std::string name(node->Name());
     if (IsSystemFile(*node, path)) {
-        std::string text = _("You are trying to open a system file (%s). Are you sure you want to continue?");
-        if (const auto pos = text.find("%s"); pos != std::string::npos)
-            text.replace(pos, 2, name);
-        if (!WarningBox(text))
+        if (!WarningBox(
+                FormatText(_("You are trying to open a system file (%s). Are you sure you want to continue?"), {name})))
             return;
     }
     ZU_LOG_DEBUG("open " + name);

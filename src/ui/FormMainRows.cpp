@@ -65,13 +65,6 @@ void TFormMain::RestoreRows(
         RestoreRows(FModel->index(i, 0, index), focused, selection, focusIndex);
 }
 
-void TFormMain::SetSpans(const QModelIndex &parent)
-{
-    const int count = FModel->rowCount(parent);
-    for (int i = 0; i < count; ++i)
-        UpdateSpan(FModel->index(i, 0, parent));
-}
-
 void TFormMain::UpdateSpan(const QModelIndex &index)
 {
     bool spanned = false;

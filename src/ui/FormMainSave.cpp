@@ -4,6 +4,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "common/FormatText.h"
+#include "export/ExportEstimate.h"
+#include "export/ExportRegistry.h"
+#include "log/Logger.h"
+#include "model/Paths.h"
 #include "common/MessageBoxes.h"
 #include "common/ShellTexts.h"
 #include "common/TextUtils.h"
@@ -89,9 +94,7 @@ void TFormMain::ActSaveScanResultExecute()
         fileName += ext;
         // The dialog asked about the name without the extension; ask about the real one.
         if (QFileInfo::exists(DecodeName(fileName))) {
-            std::string question = _("The file \"%s\" already exists. Do you want to replace it?");
-            question.replace(question.find("%s"), 2, fileName);
-            if (!ConfirmBox(question))
+            if (!ConfirmBox(FormatText(_("The file \"%s\" already exists. Do you want to replace it?"), {fileName})))
                 return;
         }
     }
@@ -102,6 +105,17 @@ void TFormMain::ActSaveScanResultExecute()
     } catch (const std::exception &e) {
         // The settings file failing must not cost the user the saved analysis.
         ProgramLogger().ErrorMsg(e.what(), &e);
+    }
+    // Output grows with the square of the depth: a small analysis of a deep tree can fill a disk.
+    if (FRootNode) {
+        const TExportSizeCheck size
+            = CheckExportSize(*FRootNode, ExportRegistry().GetExportClass(filterIndex - 1).ClassName(), fileName);
+        if (size.NeedsConfirmation()
+            && !ConfirmBox(FormatText(_("The export would take about %s, more than %s (4 GiB or the free space "
+                                        "there). Do you want to write it anyway?"),
+                {FFileSizeStrProc(static_cast<std::int64_t>(size.Estimate)),
+                    FFileSizeStrProc(static_cast<std::int64_t>(size.Limit))})))
+            return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {

@@ -42,7 +42,6 @@ TDirScanThread *TFormMain::StartScanThread(TDirNode *node, bool mainThread)
     TDirScanOptions options;
     if (FRootNode)
         options.GroupFileSize = FRootNode->GroupFileSize();
-    options.MaxNumberOfTopItems = static_cast<std::uint16_t>(std::clamp(FOptions.MaxMruItems, 0, 65535));
     TDirScanThread *thread = FScanThreads->Add(node, options);
     if (!thread)
         return nullptr;
@@ -343,7 +342,9 @@ void TFormMain::ProcessCommandLine(const std::vector<std::string> &args, const s
         // The folder is shown at once rather than behind a start page.
         ProcessPath(args.front(), false);
         QCoreApplication::processEvents();
-    } else if (!args.empty() && LooksLikeJsonExport(args.front())) {
-        OpenAnalysisFile(args.front()); // a saved analysis: zumbrel FILE.json
+    } else if (!args.empty()) {
+        // A saved analysis (zumbrel FILE.json); anything else, a missing folder included, is
+        // refused with the reason rather than ignored.
+        OpenAnalysisFile(args.front());
     }
 }

@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -447,6 +449,121 @@ TEST_F(WriterRulesTest, AnInterruptedWriteLeavesNoTemporaryFile)
     TAtomicFileWriter::AllowUnnamedTempFiles(true);
     EXPECT_EQ(ReadFile(FTree / "big.csv"), "named");
     EXPECT_EQ(Entries(FTree.Path()), std::vector<std::string> {"big.csv"});
+}
+
+// A file that cannot be replaced (here: two hard links) keeps its old content until the whole
+// new content exists elsewhere: an interrupt, a failed export and a full disk leave it as it
+// was, and two exports at once give one complete result, never a mixture.
+class InPlaceWriterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FStage = FTree / "stage";
+        FTree.MakeDir("stage");
+        const char *old = std::getenv("TMPDIR");
+        FOldTmp = old ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("TMPDIR", FStage.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        if (FOldTmp)
+            ::setenv("TMPDIR", FOldTmp->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+    // "<folder>/out.csv" holding `old`, with a second name beside it.
+    std::string Linked(const std::string &folder, const std::string &old)
+    {
+        WriteFile(folder + "/out.csv", old);
+        EXPECT_EQ(::link((folder + "/out.csv").c_str(), (folder + "/other.csv").c_str()), 0);
+        return folder + "/out.csv";
+    }
+
+    TempTree FTree;
+    std::string FStage;
+    std::optional<std::string> FOldTmp;
+};
+
+TEST_F(InPlaceWriterTest, TheOldContentStaysUntilTheNewIsComplete)
+{
+    const std::string path = Linked(FTree.Path(), "old content");
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        // Killed by SIGINT half way through a long export.
+        const pid_t child = ::fork();
+        if (child == 0) {
+            TAtomicFileWriter::AllowUnnamedTempFiles(unnamed);
+            TAtomicFileWriter writer(path);
+            writer.Stream() << std::string(4 << 20, 'x');
+            writer.Stream().flush();
+            ::raise(SIGINT);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+        EXPECT_EQ(ReadFile(path), "old content");
+        EXPECT_TRUE(Entries(FStage).empty()) << "the complete copy goes with the process";
+    }
+    // Written, not committed: nothing changes.
+    {
+        TAtomicFileWriter writer(path);
+        ASSERT_EQ(writer.Method(), TAtomicFileWriter::TMethod::InPlace);
+        writer.Stream() << "never";
+    }
+    EXPECT_EQ(ReadFile(path), "old content");
+    // Committed: both names see the new content, the stage is gone.
+    EXPECT_EQ(Save(path, "new"), "");
+    EXPECT_EQ(ReadFile(FTree / "other.csv"), "new");
+    EXPECT_TRUE(Entries(FStage).empty());
+}
+
+TEST_F(InPlaceWriterTest, TwoExportsAtOnceGiveOneCompleteResult)
+{
+    const std::string path = Linked(FTree.Path(), "old");
+    const std::string a(300000, 'a');
+    const std::string b(200000, 'b');
+    for (int round = 0; round < 20; ++round) {
+        std::thread first([&] { EXPECT_EQ(Save(path, a), ""); });
+        std::thread second([&] { EXPECT_EQ(Save(path, b), ""); });
+        first.join();
+        second.join();
+        const std::string result = ReadFile(path);
+        ASSERT_TRUE(result == a || result == b) << "round " << round << ": " << result.size() << " bytes";
+    }
+}
+
+// A full disk under the file, and a full temporary folder: the export fails, the old content
+// stays. Needs a small tmpfs of its own.
+TEST_F(InPlaceWriterTest, AFullDiskKeepsTheOldContent)
+{
+    FTree.MakeDir("small");
+    const std::string small = FTree / "small";
+    if (::geteuid() != 0 || std::system(("mount -t tmpfs -o size=1m tmpfs " + small + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root (and mount permission); not tested here";
+    struct TUnmount
+    {
+        std::string Path;
+        ~TUnmount() { (void)std::system(("umount " + Path).c_str()); }
+    } unmount {small};
+
+    const std::string path = Linked(small, std::string(100000, 'o'));
+    // Fill the rest of the disk.
+    {
+        std::ofstream fill(small + "/fill", std::ios::binary);
+        const std::string block(4096, 'f');
+        for (int i = 0; i < 1024 && fill; ++i)
+            fill << block;
+    }
+    const std::string message = Save(path, std::string(600000, 'n'));
+    EXPECT_NE(message.find("the old content is kept"), std::string::npos) << message;
+    EXPECT_EQ(ReadFile(path), std::string(100000, 'o'));
+
+    // The temporary folder itself on the full disk: refused before the file is touched.
+    ::setenv("TMPDIR", small.c_str(), 1);
+    EXPECT_NE(Save(path, std::string(600000, 'n')), "");
+    EXPECT_EQ(ReadFile(path), std::string(100000, 'o'));
 }
 
 } // namespace

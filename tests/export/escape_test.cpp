@@ -1,6 +1,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <utility>
 
 #include "export/TextEscape.h"
 
@@ -52,6 +53,25 @@ TEST(TextEscapeTest, EachConversionOnOddNames)
         std::string line;
         AppendLineText(line, c.Input);
         EXPECT_EQ(line, c.Line) << c.Input;
+    }
+}
+
+TEST(TextEscapeTest, CsvCellsNeverStartAFormula)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+        {"+1", "\"'+1\""},
+        {"-2", "\"'-2\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"\tx", "\"'\tx\""},
+        {"\rx", "\"'\rx\""},
+        {"a=b", "a=b"}, // only the first character counts
+        {"/srv/=x", "/srv/=x"},
+    };
+    for (const auto &[input, expected] : cases) {
+        std::string csv;
+        AppendCsvField(csv, input, ",");
+        EXPECT_EQ(csv, expected) << input;
     }
 }
 

@@ -1,3 +1,5 @@
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -191,6 +193,14 @@ TEST(UnixTime, WholeSecondsSurviveTheRoundTripAroundZoneChanges)
              std::int64_t {1'711'846'800}, std::int64_t {1'729'990'800}, std::int64_t {1'729'994'399},
              std::int64_t {1'729'994'400}, std::int64_t {-86'400}})
         EXPECT_EQ(LocalDateTimeToUnixSeconds(UnixSecondsToLocalDateTime(t)), t) << t;
+    // Far outside any calendar (a hostile or damaged analysis file): never 1970, and the ends
+    // of the range stay at their ends. Days as a double keep about 15 digits.
+    for (const std::int64_t t : {std::int64_t {999'999'999'999'999}, std::int64_t {-5'000'000'000'000'000},
+             std::int64_t {4'000'000'000'000'000'000}, INT64_MAX, INT64_MIN}) {
+        const std::int64_t back = LocalDateTimeToUnixSeconds(UnixSecondsToLocalDateTime(t));
+        EXPECT_NEAR(static_cast<double>(back), static_cast<double>(t), 1e-12 * std::abs(static_cast<double>(t))) << t;
+        EXPECT_EQ(back > 0, t > 0) << t;
+    }
     if (old)
         ::setenv("TZ", saved.c_str(), 1);
     else

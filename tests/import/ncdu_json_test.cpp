@@ -7,6 +7,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "export/NcduJsonExport.h"
@@ -50,6 +51,11 @@ std::string Export(const TDirNode &root)
     std::ostringstream out;
     exporter.SaveToStream(out);
     return out.str();
+}
+
+void WriteFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::int64_t Seconds(const TFileSystemNode &n)
@@ -349,6 +355,128 @@ TEST(NcduJson, FileErrorsNameTheCauseAndTruncationTheOffset)
         EXPECT_EQ(e.Offset(), 41u); // the length of the file
         EXPECT_NE(std::string(e.what()).find("ends too early"), std::string::npos) << e.what();
     }
+}
+
+// What a hostile or unlucky user hands over: the import says what is wrong and holds no more
+// than a name's worth of any string.
+TEST(NcduJson, HostileInputIsRefusedWithTheReason)
+{
+    const std::string head = "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"";
+    struct TCase
+    {
+        std::string Text;
+        const char *Message; // a part of the error text; empty: accepted
+    };
+    const TCase cases[] = {
+        {"\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", "gzip"},
+        {"\x28\xB5\x2F\xFD\x04\x00", "zstd"},
+        {"\xFF\xFE[\0"
+         "1\0",
+            "UTF-16"},
+        {std::string("\x01\x02\x00garbage", 10), "binary data"},
+        {"hello, world", "not an analysis in JSON"},
+        {"\xEF\xBB\xBF[1,2,{},[{\"name\":\"/r\"}]]", ""}, // a byte order mark is read past
+        {head + "a\"},{\"name\":\"a\"}]]", "\"a\" appears twice"},
+        {head + "a\"},[{\"name\":\"a\"}]]]", "\"a\" appears twice"}, // a file and a folder
+        {head + "a\"},[{\"name\":\"b\"},{\"name\":\"a\"}],[{\"name\":\"d\"},{\"name\":\"a\"}]]]", ""}, // per folder
+        {head + std::string(65535, 'n') + "\"}]]", ""},
+        {head + std::string(65536, 'n') + "\"}]]", "longer than 65535 bytes"},
+        // Escapes count as what they decode to: 21845 three-byte characters fit, one more not.
+        {head +
+                [] {
+                    std::string s;
+                    for (int i = 0; i < 21845; ++i)
+                        s += "\\u20ac";
+                    return s;
+                }()
+                + "\"}]]",
+            ""},
+        {head +
+                [] {
+                    std::string s;
+                    for (int i = 0; i < 21846; ++i)
+                        s += "\\u20ac";
+                    return s;
+                }()
+                + "\"}]]",
+            "longer than 65535 bytes"},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Text.substr(0, 60));
+        if (!*c.Message) {
+            EXPECT_NO_THROW((void)ImportNcduJsonText(c.Text, {0}));
+            continue;
+        }
+        try {
+            (void)ImportNcduJsonText(c.Text, {0});
+            ADD_FAILURE() << "accepted";
+        } catch (const EImportError &e) {
+            EXPECT_NE(std::string(e.what()).find(c.Message), std::string::npos) << e.what();
+        }
+    }
+
+    // A name of 64 MiB is refused once the limit is passed, not after the parser has read and
+    // copied all of it: the offset is the limit's, right behind the name's start.
+    const std::string huge = head + std::string(64u << 20, 'x') + "\"}]]";
+    try {
+        (void)ImportNcduJsonText(huge, {0});
+        ADD_FAILURE() << "accepted";
+    } catch (const EImportError &e) {
+        EXPECT_EQ(e.Offset(), head.size() + 65536) << e.what();
+    }
+}
+
+TEST(NcduJson, SpecialFilesAreRefusedWithoutBlocking)
+{
+    TempTree tree;
+    const std::string fifo = tree / "analysis.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Without O_NONBLOCK both calls would wait for a writer for ever.
+    EXPECT_FALSE(LooksLikeJsonExport(fifo));
+    try {
+        (void)ImportNcduJsonFile(fifo, {0});
+        ADD_FAILURE() << "accepted";
+    } catch (const EImportError &e) {
+        EXPECT_NE(std::string(e.what()).find("a FIFO"), std::string::npos) << e.what();
+    }
+    try {
+        (void)ImportNcduJsonFile("/dev/zero", {0});
+        ADD_FAILURE() << "accepted";
+    } catch (const EImportError &e) {
+        EXPECT_NE(std::string(e.what()).find("a device"), std::string::npos) << e.what();
+    }
+    // The gzip check works on files as well; a byte order mark shifts no offset.
+    const std::string gz = tree / "a.json.gz";
+    WriteFile(gz, std::string("\x1F\x8B\x08\x00", 4));
+    EXPECT_THROW((void)ImportNcduJsonFile(gz, {0}), EImportError);
+    const std::string bom = tree / "bom.json";
+    WriteFile(bom, "\xEF\xBB\xBF[1,2,{},[{\"name\":\"/r\"},{\"name\":\"a\",\"asize\":x}]]");
+    EXPECT_TRUE(LooksLikeJsonExport(bom));
+    try {
+        (void)ImportNcduJsonFile(bom, {0});
+        ADD_FAILURE() << "accepted";
+    } catch (const EImportError &e) {
+        EXPECT_EQ(e.Offset(), 46u) << e.what();
+    }
+}
+
+// FIFOs, sockets and devices reach an export as "notreg", as ncdu writes them, and come back
+// as special files.
+TEST(NcduJson, SpecialFilesAreExportedAsNotRegular)
+{
+    PlatformGuard platform(LinuxPlatform());
+    TempTree tree;
+    tree.MakeFile("plain", 3);
+    ASSERT_EQ(::mkfifo((tree / "pipe").c_str(), 0600), 0);
+    auto root = Scan(tree.Path(), 0);
+    const std::string text = Export(*root);
+    EXPECT_NE(text.find("{\"name\":\"pipe\",\"asize\":0,\"notreg\":true"), std::string::npos) << text;
+    EXPECT_EQ(text.find("{\"name\":\"plain\",\"asize\":3,\"notreg\""), std::string::npos) << text;
+    const TImportResult back = ImportNcduJsonText(text, {0});
+    const TFileSystemNode *pipe = back.Root->FindChildNode("pipe");
+    ASSERT_NE(pipe, nullptr);
+    EXPECT_TRUE(pipe->IsSymLink()) << "without a mode, notreg reads as a link, as before";
+    EXPECT_TRUE(root->FindChildNode("pipe")->IsSysFile());
 }
 
 } // namespace

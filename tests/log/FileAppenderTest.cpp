@@ -249,6 +249,23 @@ TEST_F(TFileFixture, RollingNeverRenamesADeviceNodeOrAFifo)
     ::close(reader);
 }
 
+// A FIFO whose reader never reads: once the pipe is full, lines are dropped (and reported
+// once), the logging call returns at once instead of waiting for the reader for good.
+TEST_F(TFileFixture, AFullFifoDropsLinesInsteadOfBlocking)
+{
+    Tree.MakeFifo("pipe");
+    const int reader = ::open((Tree / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    auto appender = Attach<TLogFileAppender>("F");
+    ASSERT_TRUE(appender->OpenFile(Tree / "pipe"));
+    const std::string line(1000, 'x');
+    for (int i = 0; i < 200; ++i) // 200 KB, more than a pipe holds
+        Hierarchy.Root().Info(line);
+    EXPECT_NE(Channel.Text().find("cannot write"), std::string::npos) << Channel.Text();
+    Hierarchy.Root().RemoveAllAppenders();
+    ::close(reader);
+}
+
 struct TSizeCase
 {
     const char *Text;

@@ -101,6 +101,22 @@ TEST(LogPatternLayout, WithoutExceptionAndWithDateFormatOption)
     EXPECT_EQ(out, "13:05:09 <>");
 }
 
+// Date formats from log.cfg are formatted for every event: a huge one is ignored with a
+// warning (it took minutes per start), a normal one still works.
+TEST(LogPatternLayout, HugeDateFormatsAreIgnored)
+{
+    TFixedZone zone;
+    TInternalChannelCapture channel;
+    const TLogEvent event = TCaller::Event(nullptr);
+    const std::string huge(100000, 'y');
+    TLogPatternLayout layout("%d{" + huge + "} %m");
+    EXPECT_TRUE(layout.SetOption("dateFormat", huge));
+    std::string out;
+    layout.Format(event, out);
+    EXPECT_LT(out.size(), 100u) << out.substr(0, 100);
+    EXPECT_NE(channel.Text().find("date format longer than 256"), std::string::npos);
+}
+
 TEST(LogSimpleLayout, LevelDashMessage)
 {
     const TLogEvent event = TCaller::Event(nullptr);

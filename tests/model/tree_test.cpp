@@ -71,7 +71,7 @@ TEST_F(TreeTest, OneSmallFileGroupIsFoldedBackWhenTheScanEnds)
     EXPECT_EQ(moved->Parent(), dir);
     EXPECT_EQ(moved->GetSize(), 10);
     // Once the group is gone, every size is accepted directly.
-    EXPECT_TRUE(dir->AcceptsFileSize(1));
+    EXPECT_TRUE(dir->IsIgnoreGroupFileSize());
 }
 
 TEST_F(TreeTest, TwoSmallFilesKeepTheirGroupAndCountOnce)
@@ -90,9 +90,6 @@ TEST_F(TreeTest, TwoSmallFilesKeepTheirGroupAndCountOnce)
     EXPECT_EQ(root.GetSize(), 30);
     EXPECT_EQ(root.FileCount(), 2);
     EXPECT_EQ(group->FileType(), fstFileGroup);
-    EXPECT_TRUE(group->AcceptsFileSize(99));
-    EXPECT_FALSE(group->AcceptsFileSize(100));
-    EXPECT_FALSE(root.AcceptsFileSize(99));
 }
 
 TEST_F(TreeTest, FullPathsSkipGroupsAndTheDrivesNode)
@@ -257,7 +254,6 @@ TEST_F(TreeTest, GetRootNodeRejectsTreesWithoutRoot)
     } catch (const std::runtime_error &e) {
         EXPECT_NE(std::string(e.what()).find("TDirNode"), std::string::npos);
     }
-    EXPECT_THROW((void)child->AcceptsFileSize(1), std::runtime_error);
 }
 
 TEST_F(TreeTest, FileNodesKeepShortNamesInline)

@@ -255,3 +255,68 @@ TEST_F(ThreadListTest, NoStoppedThreadTouchesItsRootAfterTheStopReturned)
 }
 
 } // namespace
+
+namespace {
+
+// Each scan lists through the services its creator handed over, never through the installed
+// ones: two lists of threads scan the same paths on two fake file systems at the same time.
+TEST(ScanPlatform, EachScanListsThroughTheServicesItWasGiven)
+{
+    struct TWorld
+    {
+        TFakeDirLister Lister;
+        TFakeVolumes Volumes;
+        TFakeSystem System;
+        TPlatform Services() { return {&Lister, &Volumes, &System}; }
+    };
+    TWorld installed, first, second;
+    installed.Lister.AddDir("/data"); // empty: a scan that used it would find nothing
+    first.Lister.AddFile("/data/a/one", 100);
+    first.Volumes.AddMount("/data", dtFixed);
+    first.Volumes.SetDiskFreeSpace("/data", 1111, 5000);
+    second.Lister.AddFile("/data/b/two", 20);
+    second.Lister.AddFile("/data/b/three", 3);
+    second.Volumes.SetDiskFreeSpace("/data", 2222, 5000);
+    second.Lister.SetOpenError("/data/b", EACCES);
+    const TScopedPlatform scoped(installed.Services());
+
+    TQueueDispatcher dispatcher;
+    std::atomic<int> finished {0};
+    std::vector<std::unique_ptr<TDirScanThreadList>> lists;
+    std::vector<std::unique_ptr<TRootDirNode>> roots;
+    for (TWorld *world : {&first, &second}) {
+        lists.push_back(std::make_unique<TDirScanThreadList>(2, dispatcher, world->Services()));
+        roots.push_back(std::make_unique<TRootDirNode>(world->Services()));
+        roots.back()->SetFullPathName("/data");
+        TDirScanThread *thread = lists.back()->Add(roots.back().get(), {});
+        ASSERT_NE(thread, nullptr);
+        thread->SetOnTerminate([&](TDirScanThread &) { ++finished; });
+        thread->Start();
+    }
+    dispatcher.ProcessUntil([&] { return finished == 2; });
+
+    EXPECT_EQ(roots[0]->GetSize(), 100);
+    EXPECT_EQ(roots[0]->FreeDiskSize(), 1111);
+    EXPECT_EQ(roots[0]->FileType(), fstDrive) << "the mount point is known to its own volumes only";
+    EXPECT_EQ(roots[1]->GetSize(), 0);
+    EXPECT_EQ(roots[1]->FreeDiskSize(), 2222);
+    EXPECT_EQ(roots[1]->FileType(), fstDirectory);
+    const auto *failed = static_cast<const TDirNode *>(roots[1]->FindChildNode("b"));
+    ASSERT_NE(failed, nullptr);
+    EXPECT_EQ(failed->ErrorCode(), EACCES);
+    // The failure went to the debug output of the scan's own services.
+    EXPECT_FALSE(second.System.DebugLines().empty());
+    EXPECT_TRUE(installed.System.DebugLines().empty());
+    EXPECT_TRUE(first.System.DebugLines().empty());
+
+    // The drives of a fixed-drives tree come from its own volumes and ask them, too.
+    first.Volumes.AddMount("/mnt/disk", dtFixed);
+    first.Volumes.SetDiskFreeSpace("/mnt/disk", 7, 9);
+    const TFixedDrivesNode drives(first.Services());
+    ASSERT_EQ(drives.InterlockedChildCount(), 2);
+    const auto *disk = static_cast<const TRootDirNode *>(drives.FindChildNode("/mnt/disk"));
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(disk->Services().Volumes, &first.Volumes);
+}
+
+} // namespace

@@ -339,7 +339,8 @@ TEST_F(SettingsTest, AFailingSaveIsShownAndLeavesTheFile)
     EXPECT_NE(FBoxes.Texts[0].find(FPath), std::string::npos) << FBoxes.Texts[0];
     EXPECT_EQ(ReadWholeFile(FPath), original);
 
-    // A value that cannot be stored stops the steps after it; the ones before still count.
+    // A value that cannot be stored is reported and keeps none of the others from the file
+    // (it used to stop the steps after it, so a bad language blocked every later save).
     settings.SetLanguageCode("de\n[Injected]");
     settings.SetGroupFileSize(123);
     settings.Save();
@@ -348,7 +349,7 @@ TEST_F(SettingsTest, AFailingSaveIsShownAndLeavesTheFile)
     EXPECT_EQ(reread.ReadSettingStr("GroupFileSize", ""), "123");
     EXPECT_EQ(reread.ReadSettingStr("Language", ""), "en");
     EXPECT_FALSE(reread.IniFile().SectionExists("Injected"));
-    EXPECT_FALSE(reread.IniFile().ValueExists("Settings", "MaxMruItems"));
+    EXPECT_TRUE(reread.IniFile().ValueExists("Settings", "MaxMruItems"));
 }
 
 TEST_F(SettingsTest, ReadOnlySettingsNeverWrite)
@@ -442,6 +443,55 @@ TEST_F(SettingsTest, ScanThreadsReadWhileTheDialogAssigns)
         settings.Assign(i % 2 ? other : *defaults);
     stop = true;
     reader.join();
+}
+
+// Two windows on one file: each one's changes survive the other's exit, whichever order they
+// exit in; a key both changed goes to the later one.
+TEST_F(SettingsTest, TwoWindowsKeepEachOthersChanges)
+{
+    Settings("Language=en\nMaxMruItems=20\n");
+    TSettings first(FPath);
+    TSettings second(FPath);
+    first.Load();
+    second.Load();
+    first.SetGroupFileSize(4096);
+    first.SetMaxMruItems(5);
+    second.SetLanguageCode("de");
+    second.SetMaxMruItems(7);
+    // Meanwhile a key of another kind goes to the file at once.
+    first.SaveSettingStr("LastFolder", "/srv");
+    first.Save();
+    second.Save();
+    EXPECT_TRUE(FBoxes.Texts.empty());
+
+    TSettings reread(FPath);
+    reread.Load();
+    EXPECT_EQ(reread.GroupFileSize(), 4096);
+    EXPECT_EQ(reread.LanguageCode(), "de");
+    EXPECT_EQ(reread.MaxMruItems(), 7);
+    EXPECT_EQ(reread.ReadSettingStr("LastFolder", ""), "/srv");
+    // Saving again without changes writes nothing over the others' keys.
+    reread.SaveSettingStr("Language", "fr");
+    first.Save();
+    EXPECT_EQ(TSettings(FPath).ReadSettingStr("Language", ""), "fr");
+}
+
+// A value the file cannot hold again (a NUL byte, a line break through an edit) is dropped at
+// Load, so the next Save stores every key, that one included.
+TEST_F(SettingsTest, UnstorableValuesAreDroppedOnLoad)
+{
+    Settings(std::string("Language=de\0x\n", 14) + "GroupFileSize=77\n");
+    TSettings settings(FPath);
+    settings.Load();
+    EXPECT_EQ(settings.LanguageCode(), GetCurrentLanguage());
+    EXPECT_EQ(settings.GroupFileSize(), 77);
+    settings.SetMaxMruItems(9);
+    settings.Save();
+    EXPECT_TRUE(FBoxes.Texts.empty()) << FBoxes.Texts.front();
+    const std::string text = ReadWholeFile(FPath);
+    EXPECT_EQ(text.find('\0'), std::string::npos);
+    EXPECT_NE(text.find("MaxMruItems=9\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Language=" + GetCurrentLanguage() + "\n"), std::string::npos) << text;
 }
 
 } // namespace

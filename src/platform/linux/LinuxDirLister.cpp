@@ -280,6 +280,8 @@ private:
                 attributes |= FileAttr::ReparsePoint;
             } else if (S_ISREG(mode)) {
                 size = static_cast<std::int64_t>(sx.stx_size);
+            } else {
+                attributes |= FileAttr::System; // a FIFO, socket or device
             }
             if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
                 attributes |= FileAttr::ReadOnly;

@@ -1,3 +1,4 @@
+#include "common/FormatText.h"
 #include "ui/startpage/FavoriteItems.h"
 
 #include <sys/stat.h>
@@ -39,15 +40,7 @@ int ClosedFolderIcon(const TFavoriteSources &sources)
 
 QStringList DriveSubItems(std::int64_t total, std::int64_t free, TFileSizeStrProc sizeText)
 {
-    std::string freeText = _("%s free of %s");
-    const auto first = freeText.find("%s");
-    if (first != std::string::npos) {
-        const std::string a = sizeText(free);
-        freeText.replace(first, 2, a);
-        const auto second = freeText.find("%s", first + a.size());
-        if (second != std::string::npos)
-            freeText.replace(second, 2, sizeText(total));
-    }
+    const std::string freeText = FormatText(_("%s free of %s"), {sizeText(free), sizeText(total)});
     // The same form as the tree's percentages: "71%", with the digits of the window's language.
     return {QLocale().toString(TFavoriteListView::UsedPercent(total, free)) + QLatin1Char('%'), QString(),
         QString::fromStdString(freeText)};
