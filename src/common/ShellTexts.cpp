@@ -45,12 +45,17 @@ constexpr std::pair<int, const char *> FileOperationTexts[] = {
 
 } // namespace
 
-std::string FileOperationErrorText(int code)
+std::string FileOperationErrorText(int errnoCode)
+{
+    return Platform().System->ErrorMessage(errnoCode);
+}
+
+std::string ShellOperationErrorText(int shellCode)
 {
     for (const auto &[known, text] : FileOperationTexts)
-        if (known == code)
+        if (known == shellCode)
             return text;
-    return Platform().System->ErrorMessage(code);
+    return Platform().System->ErrorMessage(shellCode);
 }
 
 std::uint32_t GetExplorerAltColor()
