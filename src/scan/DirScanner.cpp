@@ -12,10 +12,10 @@
 
 #include <unistd.h>
 
+#include "common/Profiler.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "common/Profiler.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -232,6 +232,9 @@ private:
         // The frame is on the stack, so whatever throws from here on finishes it (Run).
         node->SetScanning(true);
         TFrame &frame = *FStack.back();
+        // File commands later check that this name still leads to the folder listed now.
+        if (std::uint64_t device = 0, inode = 0; frame.Handle->Identity(device, inode))
+            node->SetDiskIdentity(device, inode);
         if (const int listError = frame.Handle->ReadAll(frame.Listing, FScanner.FStopScan))
             Fail(node, listError); // what was read before the error is kept
         // The whole listing is known: make room once instead of growing per entry.
