@@ -3,7 +3,7 @@
 // to a folder only root can read, or for a folder of theirs, in a tight loop, while each file
 // command runs. Every round checks that nothing outside the analysed folder was touched and
 // that nothing went to or came from a folder of the other user.
-//   shell_link_swap_attack [ROUNDS]   (200 by default)
+//   shell_link_swap_attack [ROUNDS [openat2|openat [file|folder]]]   (200 rounds, every way)
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -177,10 +177,16 @@ int main(int argc, char **argv)
     InstallPlatform(LinuxPlatform());
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 200;
     int broken = 0;
+    const std::string onlyWay = argc > 2 ? argv[2] : "";
+    const std::string onlyKind = argc > 3 ? argv[3] : "";
     for (const bool openat2 : {true, false}) {
+        if (!onlyWay.empty() && onlyWay != (openat2 ? "openat2" : "openat"))
+            continue;
         SetOpenat2Allowed(openat2);
         std::printf("-- %s\n", openat2 ? "openat2" : "openat step by step");
         for (const bool folder : {false, true}) {
+            if (!onlyKind.empty() && onlyKind != (folder ? "folder" : "file"))
+                continue;
             for (const bool permanent : {true, false}) {
                 TTally tally;
                 for (int i = 0; i < rounds; ++i) {
