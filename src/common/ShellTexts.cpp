@@ -45,17 +45,22 @@ constexpr std::pair<int, const char *> FileOperationTexts[] = {
 
 } // namespace
 
-std::string FileOperationErrorText(int code)
+std::string FileOperationErrorText(int errnoCode)
 {
-    return FileOperationErrorText(code, *Platform().System);
+    return FileOperationErrorText(errnoCode, *Platform().System);
 }
 
-std::string FileOperationErrorText(int code, ISystem &system)
+std::string FileOperationErrorText(int errnoCode, ISystem &system)
+{
+    return system.ErrorMessage(errnoCode);
+}
+
+std::string ShellOperationErrorText(int shellCode)
 {
     for (const auto &[known, text] : FileOperationTexts)
-        if (known == code)
+        if (known == shellCode)
             return text;
-    return system.ErrorMessage(code);
+    return Platform().System->ErrorMessage(shellCode);
 }
 
 std::uint32_t GetExplorerAltColor()

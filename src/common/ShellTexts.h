@@ -6,12 +6,18 @@
 
 #include "platform/System.h"
 
-// The readable text of a file operation's result code: fixed English texts for the codes of
-// the design's delete operation (113 to 136, 183, 1026, 65536, 65652), and the system's
-// message for every other code (an errno). Not translated. Any thread.
-[[nodiscard]] std::string FileOperationErrorText(int code);
+// The readable text of a file operation's errno: the system's message. Every file command of
+// this program reports errno values, and several of them (EUCLEAN 117, ESTALE 116, EDQUOT
+// 122, ECANCELED 125, ...) share their numbers with the shell result codes below, so an
+// errno never goes through that table. Not translated. Any thread.
+[[nodiscard]] std::string FileOperationErrorText(int errnoCode);
 // The same with the messages of `system` instead of the installed one.
-[[nodiscard]] std::string FileOperationErrorText(int code, ISystem &system);
+[[nodiscard]] std::string FileOperationErrorText(int errnoCode, ISystem &system);
+
+// The readable text of a shell file operation's result code: fixed English texts for the
+// codes of that operation (113 to 136, 183, 1026, 65536, 65652), the system's message for any
+// other code. Only for codes that came from such an operation. Not translated. Any thread.
+[[nodiscard]] std::string ShellOperationErrorText(int shellCode);
 
 // The colour (0x00BBGGRR) in which names of compressed entries are drawn. Linux file managers
 // have no such setting, so this is always blue.

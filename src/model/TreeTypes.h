@@ -428,8 +428,21 @@ public:
     // Removes and frees the small-files group (one that deleting its files emptied).
     void DropSmallFilesGroup();
 
+    // Which folder on disk the scan listed here (st_dev, st_ino), so that file commands can
+    // tell it from whatever takes its name later; both 0 when unknown (an imported analysis, a
+    // lister that cannot tell).
+    void SetDiskIdentity(std::uint64_t device, std::uint64_t inode)
+    {
+        FDiskDevice.store(device, std::memory_order_relaxed);
+        FDiskInode.store(inode, std::memory_order_relaxed);
+    }
+    [[nodiscard]] std::uint64_t DiskDevice() const { return FDiskDevice.load(std::memory_order_relaxed); }
+    [[nodiscard]] std::uint64_t DiskInode() const { return FDiskInode.load(std::memory_order_relaxed); }
+
 protected:
     std::atomic<TFileGroupNode *> FSmallFilesGroup {nullptr}; // not owned: it is one of the children
+    std::atomic<std::uint64_t> FDiskDevice {0};
+    std::atomic<std::uint64_t> FDiskInode {0};
 };
 
 class TRootNode : public TDirNode

@@ -92,6 +92,10 @@ public:
     // checks that it is the same directory as before. Returns 0, ESTALE when another
     // directory is found there, or the errno of the open. Does nothing on an open handle.
     virtual int Reopen(IDirHandle *parent, const std::string &name) = 0;
+
+    // Which directory this is (st_dev, st_ino), for the analysis to record. False when the
+    // lister cannot tell.
+    virtual bool Identity(std::uint64_t & /*device*/, std::uint64_t & /*inode*/) { return false; }
 };
 
 // Directory listing service.

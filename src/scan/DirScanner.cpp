@@ -241,6 +241,9 @@ private:
             node->SetOwnDiskSize(own);
             node->SetDiskSize(node->OwnDiskSize());
         }
+        // File commands later check that this name still leads to the folder listed now.
+        if (std::uint64_t device = 0, inode = 0; frame.Handle->Identity(device, inode))
+            node->SetDiskIdentity(device, inode);
         if (const int listError = frame.Handle->ReadAll(frame.Listing, FScanner.FStopScan))
             Fail(node, listError); // what was read before the error is kept
         if (FScanner.FScanOptions.ExcludeCaches && node != FScanner.FRootNode && IsCache(frame)) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <ctime>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,52 +14,17 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QStandardPaths>
 #include <QStorageInfo>
 
-#include "model/Paths.h"
+#include "common/FormatText.h"
 #include "common/ShellTexts.h"
+#include "common/Translate.h"
+#include "model/Paths.h"
+#include "shell/FileTarget.h"
+#include "shell/UniqueFd.h"
 
 namespace {
-
-// A file descriptor that closes itself.
-class TFd
-{
-public:
-    explicit TFd(int fd = -1)
-        : FFd(fd)
-    { }
-    ~TFd()
-    {
-        if (FFd >= 0)
-            ::close(FFd);
-    }
-    TFd(TFd &&other) noexcept
-        : FFd(other.Release())
-    { }
-    TFd &operator=(TFd &&other) noexcept
-    {
-        if (this != &other) {
-            if (FFd >= 0)
-                ::close(FFd);
-            FFd = other.Release();
-        }
-        return *this;
-    }
-    TFd(const TFd &) = delete;
-    TFd &operator=(const TFd &) = delete;
-    [[nodiscard]] int Get() const { return FFd; }
-    [[nodiscard]] bool Valid() const { return FFd >= 0; }
-    int Release()
-    {
-        const int fd = FFd;
-        FFd = -1;
-        return fd;
-    }
-
-private:
-    int FFd;
-};
 
 // True when the folder open as `fd` is the root of a mount, bind mounts of the same file
 // system included (kernels before 5.8 do not tell; the device check then stands alone).
@@ -80,7 +47,10 @@ public:
 
     // Removes `name` inside the folder `parentFd` (whose path is `parentPath`); true when it is
     // gone. `device` is the file system the selection lives on.
-    bool Remove(int parentFd, const std::string &parentPath, const std::string &name, dev_t device)
+    // `confirmed`, for a selected entry, is what the resolution found: the entry must still be
+    // that (the same kind, and the same folder) when the walk starts on it.
+    bool Remove(int parentFd, const std::string &parentPath, const std::string &name, dev_t device,
+        const struct stat *confirmed = nullptr)
     {
         if (FCancelled)
             return false;
@@ -89,6 +59,11 @@ public:
         { };
         if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return Fail(path, errno);
+        if (confirmed
+            && (KindOfMode(st.st_mode) != KindOfMode(confirmed->st_mode)
+                || (S_ISDIR(st.st_mode) && IdentityOf(st) != IdentityOf(*confirmed))))
+            return Fail(
+                path, ESTALE, FormatText(_("%s changed while it was being deleted; it was left alone."), {path}));
         if (S_ISDIR(st.st_mode)) {
             if (st.st_dev != device) // a mount point: its contents are not ours to take
                 return Fail(path, EXDEV, "another file system is mounted here; it was left alone");
@@ -198,46 +173,11 @@ bool Exists(const std::string &path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Qt up to 6.4 writes the original path of a .trashinfo without the percent-encoding the
-// Trash specification asks for, so a name holding "%41" would come back as "A" (here and in
-// every file manager). The record is written again, encoded, keeping its deletion date.
-void RewriteTrashInfo(const std::string &trashPath, const std::string &originalPath)
+void AddFailure(TFileOpResult &result, const std::string &path, int code, std::string note = {})
 {
-    const std::string infoPath = TrashInfoPathOf(trashPath);
-    QFile info(QFile::decodeName(QByteArray::fromStdString(infoPath)));
-    if (!info.open(QIODevice::ReadOnly))
-        return;
-    QByteArray date;
-    for (const QByteArray &line : info.readAll().split('\n'))
-        if (line.startsWith("DeletionDate="))
-            date = line.trimmed();
-    info.close();
-    // Absolute paths are valid in every Trash, a volume's included.
-    const std::string &recorded = originalPath;
-    const QByteArray text
-        = "[Trash Info]\nPath=" + QByteArray::fromStdString(recorded).toPercentEncoding("/") + "\n" + date + "\n";
-    QSaveFile out(info.fileName());
-    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size())
-        out.commit();
-}
-
-// Qt moves an item off the home volume into <top>/.Trash/<uid> or <top>/.Trash-<uid>, following
-// a link or taking a folder of someone else's there: on a volume others can write to, that would
-// hand the item to them. Such a planted trash folder stops the move.
-bool VolumeTrashIsOurs(const QString &path)
-{
-    const QStorageInfo volume(path);
-    if (!volume.isValid() || volume == QStorageInfo(QDir::home()))
-        return true;
-    const std::string top = QFile::encodeName(volume.rootPath()).toStdString();
-    const std::string uid = std::to_string(::geteuid());
-    for (const std::string &candidate : {JoinPath(JoinPath(top, ".Trash"), uid), JoinPath(top, ".Trash-" + uid)}) {
-        struct stat st
-        { };
-        if (::lstat(candidate.c_str(), &st) == 0 && (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()))
-            return false;
-    }
-    return true;
+    result.Failures.push_back({path, code, std::move(note)});
+    if (result.Code == 0)
+        result.Code = code;
 }
 
 // A recorded path must name its place directly: no "." or ".." steps that would lead a
@@ -257,7 +197,248 @@ bool IsPlainPath(const std::string &value)
     return true;
 }
 
+// The folder `name` inside `dirFd`, made (0700) when missing; it must be a folder of ours,
+// reached without a link. -1 otherwise.
+int OwnFolderAt(int dirFd, const char *name)
+{
+    if (::mkdirat(dirFd, name, 0700) != 0 && errno != EEXIST)
+        return -1;
+    TFd fd(OpenFolderBeneath(dirFd, name));
+    struct stat st
+    { };
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || st.st_uid != ::geteuid())
+        return -1;
+    return fd.Release();
+}
+
+// A Trash folder ready to take items of one file system.
+struct TTrashFolder
+{
+    std::string Path;
+    TFd Trash;
+    TFd Files;
+    TFd Info;
+};
+
+// files/ and info/ of the Trash folder `trash` (of ours), made when missing.
+bool OpenTrashParts(TTrashFolder &folder)
+{
+    folder.Files = TFd(OwnFolderAt(folder.Trash.Get(), "files"));
+    folder.Info = TFd(OwnFolderAt(folder.Trash.Get(), "info"));
+    return folder.Files.Valid() && folder.Info.Valid();
+}
+
+// The user's own Trash ($XDG_DATA_HOME/Trash) when it lives on `device`.
+bool OpenHomeTrash(dev_t device, TTrashFolder &folder)
+{
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dataHome.isEmpty() || !QDir().mkpath(dataHome))
+        return false;
+    const std::string data = QFile::encodeName(dataHome).toStdString();
+    // The data folder is the user's own setting: taken as it stands, links included.
+    TFd dataFd(::open(data.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat st
+    { };
+    if (!dataFd.Valid() || ::fstat(dataFd.Get(), &st) != 0 || st.st_dev != device)
+        return false;
+    folder.Trash = TFd(OwnFolderAt(dataFd.Get(), "Trash"));
+    if (!folder.Trash.Valid() || ::fstat(folder.Trash.Get(), &st) != 0 || st.st_dev != device)
+        return false;
+    folder.Path = JoinPath(data, "Trash");
+    return OpenTrashParts(folder);
+}
+
+// The Trash of the volume that holds `path` (on `device`) for this user: <top>/.Trash/<uid>
+// when the administrator made <top>/.Trash (a real folder with the sticky bit), else
+// <top>/.Trash-<uid>. On a volume others can write to, a link or someone else's folder in
+// their place would hand the item to them: such a Trash is refused.
+bool OpenVolumeTrash(const std::string &path, dev_t device, TTrashFolder &folder)
+{
+    const QStorageInfo volume(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (!volume.isValid())
+        return false;
+    const std::string top = QFile::encodeName(volume.rootPath()).toStdString();
+    TFd topFd(::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat st
+    { };
+    if (!topFd.Valid() || ::fstat(topFd.Get(), &st) != 0 || st.st_dev != device)
+        return false;
+    const std::string uid = std::to_string(::geteuid());
+    TFd shared(OpenFolderBeneath(topFd.Get(), ".Trash"));
+    if (shared.Valid() && ::fstat(shared.Get(), &st) == 0 && (st.st_mode & S_ISVTX) != 0) {
+        folder.Trash = TFd(OwnFolderAt(shared.Get(), uid.c_str()));
+        if (folder.Trash.Valid()) {
+            folder.Path = JoinPath(JoinPath(top, ".Trash"), uid);
+            return OpenTrashParts(folder);
+        }
+    }
+    struct stat planted
+    { };
+    if (::fstatat(topFd.Get(), (".Trash-" + uid).c_str(), &planted, AT_SYMLINK_NOFOLLOW) == 0
+        && (!S_ISDIR(planted.st_mode) || planted.st_uid != ::geteuid()))
+        return false;
+    folder.Trash = TFd(OwnFolderAt(topFd.Get(), (".Trash-" + uid).c_str()));
+    if (!folder.Trash.Valid())
+        return false;
+    folder.Path = JoinPath(top, ".Trash-" + uid);
+    return OpenTrashParts(folder);
+}
+
+std::string DeletionDate()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+// Writes `text` into a new file `name` of `dirFd`: never through a link, never over an
+// existing file (EEXIST tells the caller to choose another name).
+int CreateExclusive(int dirFd, const std::string &name, const std::string &text)
+{
+    TFd fd(::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.Valid())
+        return errno;
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd.Get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int code = n < 0 ? errno : EIO;
+            ::unlinkat(dirFd, name.c_str(), 0);
+            return code;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+// "name", "name.2", "name.3", ... keeping an extension at the end ("a.2.txt").
+std::string TrashNameCandidate(const std::string &name, int attempt)
+{
+    if (attempt <= 1)
+        return name;
+    const auto dot = name.rfind('.');
+    const std::string suffix = "." + std::to_string(attempt);
+    if (dot == std::string::npos || dot == 0)
+        return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+// Moves the entry `name` of `parentFd` (found as `now`) into the Trash.
+int TrashOne(const TFileTarget &target, int parentFd, const struct stat &now, TTrashedItem &item, std::string &note)
+{
+    TTrashFolder trash;
+    if (!OpenHomeTrash(now.st_dev, trash)) {
+        trash = TTrashFolder();
+        if (!OpenVolumeTrash(ParentOf(target.Path), now.st_dev, trash)) {
+            note = _("no trash folder on its volume can take it");
+            return EXDEV;
+        }
+    }
+    const std::string original = ExcludeTrailingPathDelimiter(target.Path);
+    // Absolute paths are valid in every Trash, a volume's included.
+    const std::string info
+        = "[Trash Info]\nPath=" + QByteArray::fromStdString(original).toPercentEncoding("/").toStdString()
+        + "\nDeletionDate=" + DeletionDate() + "\n";
+    for (int attempt = 1; attempt < 10000; ++attempt) {
+        const std::string candidate = TrashNameCandidate(target.Name, attempt);
+        const std::string infoName = candidate + ".trashinfo";
+        if (infoName.size() > NAME_MAX)
+            return ENAMETOOLONG;
+        // The record comes first and claims the name (the Trash's own rule against races).
+        if (const int code = CreateExclusive(trash.Info.Get(), infoName, info); code != 0) {
+            if (code == EEXIST)
+                continue;
+            return code;
+        }
+        if (::renameat2(parentFd, target.Name.c_str(), trash.Files.Get(), candidate.c_str(), RENAME_NOREPLACE) != 0) {
+            const int code = errno;
+            ::unlinkat(trash.Info.Get(), infoName.c_str(), 0);
+            if (code == EEXIST)
+                continue;
+            return code;
+        }
+        struct stat st
+        { };
+        item.OriginalPath = original;
+        item.TrashPath = JoinPath(JoinPath(trash.Path, "files"), candidate);
+        item.TrashFolder = trash.Path;
+        if (::fstat(trash.Trash.Get(), &st) == 0)
+            item.TrashIdentity = IdentityOf(st);
+        if (::fstatat(trash.Files.Get(), candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            item.Identity = IdentityOf(st);
+        if (::fstat(parentFd, &st) == 0)
+            item.ParentIdentity = IdentityOf(st);
+        item.Origin = target;
+        return 0;
+    }
+    return EEXIST;
+}
+
+// Opens the folder a trashed item goes back to, from its root downwards, never through a
+// link; missing folders are made. A folder on the way that is not the recorded one (or has no
+// record) must be the user's own; the root of the system's folders counts as such for items
+// that came from there.
+int OpenRestoreParent(const TTrashedItem &item, TFd &parent, std::string &note)
+{
+    const TFileTarget &origin = item.Origin;
+    parent = TFd(::open(origin.Root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.Valid())
+        return errno;
+    struct stat st
+    { };
+    if (::fstat(parent.Get(), &st) != 0)
+        return errno;
+    const auto acceptable = [](const struct stat &found, const TDiskIdentity &recorded) {
+        return (recorded.Known() && IdentityOf(found) == recorded) || found.st_uid == ::geteuid()
+            || (!recorded.Known() && found.st_uid == 0);
+    };
+    const bool leaf = origin.Folders.empty();
+    if (!acceptable(st, leaf && item.ParentIdentity.Known() ? item.ParentIdentity : origin.RootIdentity)) {
+        note = FormatText(
+            _("%s is no longer the folder the item came from, and it belongs to someone else."), {origin.Root});
+        return EACCES;
+    }
+    std::string path = ExcludeTrailingPathDelimiter(origin.Root);
+    for (std::size_t i = 0; i < origin.Folders.size(); ++i) {
+        const TFileTarget::TFolder &folder = origin.Folders[i];
+        path = JoinPath(path, folder.Name);
+        bool made = false;
+        TFd next(OpenFolderBeneath(parent.Get(), folder.Name.c_str()));
+        if (!next.Valid() && errno == ENOENT) {
+            // Private until the user says otherwise: it is made in a place that may be others'.
+            if (::mkdirat(parent.Get(), folder.Name.c_str(), 0700) != 0 && errno != EEXIST)
+                return errno;
+            made = true;
+            next = TFd(OpenFolderBeneath(parent.Get(), folder.Name.c_str()));
+        }
+        if (!next.Valid()) {
+            const int code = errno;
+            if (code == ELOOP || code == ENOTDIR)
+                note = FormatText(_("%s is a link or a file now; nothing is put back through it."), {path});
+            return code;
+        }
+        if (::fstat(next.Get(), &st) != 0)
+            return errno;
+        const TDiskIdentity &recorded
+            = i + 1 == origin.Folders.size() && item.ParentIdentity.Known() ? item.ParentIdentity : folder.Identity;
+        if (!made && !acceptable(st, recorded)) {
+            note = FormatText(
+                _("%s is no longer the folder the item came from, and it belongs to someone else."), {path});
+            return EACCES;
+        }
+        parent = std::move(next);
+    }
+    return 0;
+}
+
 } // namespace
+
+std::function<void(const TFileTarget &)> TestHookBeforeAction;
 
 std::string TFileOpResult::FailureText(std::size_t limit) const
 {
@@ -273,73 +454,95 @@ std::string TFileOpResult::FailureText(std::size_t limit) const
     return text;
 }
 
+namespace {
+
+std::vector<TFileTarget> TargetsAsTheyAreNow(const std::vector<std::string> &paths)
+{
+    std::vector<TFileTarget> targets;
+    targets.reserve(paths.size());
+    for (const std::string &path : paths)
+        targets.push_back(TargetAsItIsNow(path));
+    return targets;
+}
+
+} // namespace
+
 TFileOpResult DeletePermanently(const std::vector<std::string> &paths, const TFileOpProgress &progress)
+{
+    return DeletePermanently(TargetsAsTheyAreNow(paths), progress);
+}
+
+TFileOpResult DeletePermanently(const std::vector<TFileTarget> &targets, const TFileOpProgress &progress)
 {
     TFileOpResult result;
     TDeleteWalk walk(result, progress);
-    for (const std::string &original : paths) {
+    for (const TFileTarget &target : targets) {
         if (walk.Cancelled())
             break;
-        const std::string path = ExcludeTrailingPathDelimiter(original);
-        const std::string parent = ParentOf(path);
-        const std::string name(LastPathComponent(path));
-        if (name.empty() || name == "/" || name == "." || name == "..") {
-            result.Failures.push_back({path, EINVAL, {}});
-            if (result.Code == 0)
-                result.Code = EINVAL;
+        const std::string path = ExcludeTrailingPathDelimiter(target.Path);
+        TResolvedTarget resolved = ResolveTarget(target);
+        if (resolved.Code != 0) {
+            AddFailure(result, path, resolved.Code, std::move(resolved.Note));
             continue;
         }
-        TFd parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        struct stat st
-        { };
-        if (!parentFd.Valid() || ::fstatat(parentFd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            result.Failures.push_back({path, errno, {}});
-            if (result.Code == 0)
-                result.Code = errno;
-            continue;
-        }
+        if (TestHookBeforeAction)
+            TestHookBeforeAction(target);
         const std::size_t failuresBefore = result.Failures.size();
-        if (walk.Remove(parentFd.Get(), parent, name, st.st_dev))
-            result.Removed.push_back(original);
+        if (walk.Remove(resolved.Parent.Get(), ParentOf(path), target.Name, resolved.Now.st_dev, &resolved.Now))
+            result.Removed.push_back(target.Path);
         else if (result.Failures.size() != failuresBefore || walk.Cancelled())
-            result.Partial.push_back(original);
+            result.Partial.push_back(target.Path);
     }
     result.Aborted = walk.Cancelled();
     return result;
 }
 
+std::vector<TFileOpFailure> ChangedTargets(const std::vector<TFileTarget> &targets)
+{
+    std::vector<TFileOpFailure> changed;
+    for (const TFileTarget &target : targets)
+        if (TResolvedTarget resolved = ResolveTarget(target); resolved.Code != 0)
+            changed.push_back({ExcludeTrailingPathDelimiter(target.Path), resolved.Code, std::move(resolved.Note)});
+    return changed;
+}
+
 TFileOpResult MoveToTrash(const std::vector<std::string> &paths, const TFileOpProgress &progress)
 {
+    return MoveToTrash(TargetsAsTheyAreNow(paths), progress);
+}
+
+TFileOpResult MoveToTrash(const std::vector<TFileTarget> &targets, const TFileOpProgress &progress)
+{
     TFileOpResult result;
-    for (const std::string &original : paths) {
+    for (const TFileTarget &target : targets) {
         if (result.Aborted)
             break;
-        const std::string path = ExcludeTrailingPathDelimiter(original);
-        const QString name = QFile::decodeName(QByteArray::fromStdString(path));
-        QString inTrash;
-        // Checked first: moveToTrash reports no reason of its own.
-        if (!Exists(path)) {
-            result.Failures.push_back({path, errno, {}});
-        } else if (QFile::encodeName(name).toStdString() != path) {
-            // Qt names files by QString: a name that is not valid in the locale's encoding would
-            // reach the Trash as another name, possibly another file's.
-            result.Failures.push_back({path, EILSEQ, {}});
-        } else if (!VolumeTrashIsOurs(name)) {
-            result.Failures.push_back({path, EXDEV, "no trash folder on its volume can take it"});
-        } else if (QFile::moveToTrash(name, &inTrash)) {
-            const std::string trashed = QFile::encodeName(inTrash).toStdString();
-            RewriteTrashInfo(trashed, path);
-            result.Removed.push_back(original);
-            result.Trashed.push_back({path, trashed});
+        const std::string path = ExcludeTrailingPathDelimiter(target.Path);
+        TResolvedTarget resolved = ResolveTarget(target);
+        if (resolved.Code != 0) {
+            AddFailure(result, path, resolved.Code, std::move(resolved.Note));
         } else {
-            // No Trash that the item could be renamed into: a read-only folder, or a volume
-            // without a usable Trash folder.
-            const int code = ::access(ParentOf(path).c_str(), W_OK) != 0 ? errno : EXDEV;
-            result.Failures.push_back(
-                {path, code, code == EXDEV ? "no trash folder on its volume can take it" : std::string()});
+            if (TestHookBeforeAction)
+                TestHookBeforeAction(target);
+            // The entry is taken as the resolution found it: a swap in the last moment is
+            // caught by the identity the moved item has in the Trash.
+            TTrashedItem item;
+            std::string note;
+            if (const int code = TrashOne(target, resolved.Parent.Get(), resolved.Now, item, note); code != 0) {
+                AddFailure(result, path, code, std::move(note));
+            } else if (KindOfMode(resolved.Now.st_mode) == TEntryKind::Folder
+                && item.Identity != IdentityOf(resolved.Now)) {
+                // Another folder took the name in the last moment: it goes back where it was.
+                (void)::renameat2(
+                    AT_FDCWD, item.TrashPath.c_str(), resolved.Parent.Get(), target.Name.c_str(), RENAME_NOREPLACE);
+                ::unlink(TrashInfoPathOf(item.TrashPath).c_str());
+                AddFailure(result, path, ESTALE,
+                    FormatText(_("%s changed while it was being moved; it was left alone."), {path}));
+            } else {
+                result.Removed.push_back(target.Path);
+                result.Trashed.push_back(std::move(item));
+            }
         }
-        if (!result.Failures.empty() && result.Code == 0)
-            result.Code = result.Failures.front().Code;
         if (progress && !progress(path))
             result.Aborted = true;
     }
@@ -392,17 +595,60 @@ int RestoreFromTrash(const std::string &trashPath, std::string *restoredTo)
     const std::string original = ReadTrashInfoPath(info);
     if (original.empty())
         return Exists(info) ? EINVAL : ENOENT;
-    if (!Exists(trashPath))
-        return ENOENT;
-    if (Exists(original))
-        return EEXIST;
-    if (!QDir().mkpath(QFile::decodeName(QByteArray::fromStdString(ParentOf(original)))))
-        return EACCES;
-    // Never replaces what appeared meanwhile (renameat2 RENAME_NOREPLACE).
-    if (::renameat2(AT_FDCWD, trashPath.c_str(), AT_FDCWD, original.c_str(), RENAME_NOREPLACE) != 0)
-        return errno;
-    ::unlink(info.c_str());
+    // No record of the way: from "/" down, every folder must be the user's or the system's.
+    TTrashedItem item;
+    item.OriginalPath = original;
+    item.TrashPath = trashPath;
+    item.TrashFolder = ParentOf(ParentOf(trashPath));
+    item.Origin.Path = original;
+    item.Origin.Root = "/";
+    std::size_t start = 1;
+    while (start < original.size()) {
+        const std::size_t end = std::min(original.find(PathDelim, start), original.size());
+        item.Origin.Folders.push_back({original.substr(start, end - start), {}});
+        start = end + 1;
+    }
+    item.Origin.Name = item.Origin.Folders.back().Name;
+    item.Origin.Folders.pop_back();
+    std::string note;
+    return RestoreFromTrash(item, restoredTo, &note);
+}
+
+int RestoreFromTrash(const TTrashedItem &item, std::string *restoredTo, std::string *note)
+{
+    std::string why;
+    const auto fail = [&](int code) {
+        if (note)
+            *note = why;
+        return code;
+    };
+    const std::string trashName(LastPathComponent(item.TrashPath));
+    TFd trash(::open(item.TrashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat st
+    { };
+    if (!trash.Valid() || ::fstat(trash.Get(), &st) != 0)
+        return fail(ENOENT);
+    if ((item.TrashIdentity.Known() && IdentityOf(st) != item.TrashIdentity) || st.st_uid != ::geteuid())
+        return fail(ESTALE);
+    TFd filesFd(OpenFolderBeneath(trash.Get(), "files"));
+    TFd infoFd(OpenFolderBeneath(trash.Get(), "info"));
+    if (!filesFd.Valid() || !infoFd.Valid())
+        return fail(ENOENT);
+    if (::fstatat(filesFd.Get(), trashName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return fail(ENOENT);
+    if (item.Identity.Known() && IdentityOf(st) != item.Identity)
+        return fail(ESTALE);
+    TFd parent;
+    if (const int code = OpenRestoreParent(item, parent, why); code != 0)
+        return fail(code);
+    if (::fstatat(parent.Get(), item.Origin.Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return fail(EEXIST);
+    // Never replaces what appeared meanwhile (RENAME_NOREPLACE), never through a link: both
+    // ends are named relative to folders opened without one.
+    if (::renameat2(filesFd.Get(), trashName.c_str(), parent.Get(), item.Origin.Name.c_str(), RENAME_NOREPLACE) != 0)
+        return fail(errno);
+    ::unlinkat(infoFd.Get(), (trashName + ".trashinfo").c_str(), 0);
     if (restoredTo)
-        *restoredTo = original;
+        *restoredTo = item.OriginalPath;
     return 0;
 }

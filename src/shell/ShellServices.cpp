@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "common/Drives.h"
+#include "common/FormatText.h"
 #include "common/Translate.h"
 #include "model/Paths.h"
 #include "shell/SysImageList.h"
@@ -112,6 +113,22 @@ int OpenInFileManager(const std::string &path)
     if (::stat(path.c_str(), &st) != 0)
         return 2;
     return DesktopServices().ShowInFileManager(path, !S_ISDIR(st.st_mode)) ? 33 : 31;
+}
+
+bool ShowInFileManager(const std::string &path, std::string &error)
+{
+    switch (OpenInFileManager(path)) {
+    case 33:
+        return true;
+    case 2:
+        error = FormatText(_("%s cannot be shown: %s"), {path, std::strerror(ENOENT)});
+        return false;
+    default:
+        error = FormatText(_("No file manager could show %s: none answered, and no application is set to open "
+                             "folders."),
+            {path});
+        return false;
+    }
 }
 
 std::string DisplayNameOfPath(const std::string &path)

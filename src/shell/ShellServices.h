@@ -36,6 +36,9 @@ IDesktopServices *InstallDesktopServices(IDesktopServices *services);
 // Shows the folder in the file manager. Returns 33 on success and 2 (not found) or 31 (no
 // association) otherwise, the way the callers of the shell's open verb expect.
 int OpenInFileManager(const std::string &path);
+// The same, with a text for the user when it fails (the entry is gone, or no file manager
+// answered and nothing opens folders).
+bool ShowInFileManager(const std::string &path, std::string &error);
 // The name the desktop shows for a path: its last component; a volume root shows its label
 // when it has one.
 [[nodiscard]] std::string DisplayNameOfPath(const std::string &path);

@@ -1,12 +1,15 @@
 #include "ui/DeleteCommand.h"
 
+#include <sys/stat.h>
+
 #include <QWidget>
 
-#include "log/Logger.h"
-#include "model/Paths.h"
 #include "common/MessageBoxes.h"
 #include "common/ShellTexts.h"
 #include "common/Translate.h"
+#include "log/Logger.h"
+#include "model/Paths.h"
+#include "shell/NodeTarget.h"
 #include "ui/DeleteConfirmDialog.h"
 #include "ui/FileOperationDialog.h"
 
@@ -30,6 +33,17 @@ std::vector<TDeleteEntry> TDeleteCommand::Targets(const std::vector<TDeleteEntry
     return CollapseNestedEntries(expanded);
 }
 
+std::vector<TFileTarget> TDeleteCommand::FileTargets(const std::vector<TDeleteEntry> &targets)
+{
+    std::vector<TFileTarget> fileTargets;
+    fileTargets.reserve(targets.size());
+    for (const TDeleteEntry &target : targets) {
+        fileTargets.push_back(target.Node ? TargetOfNode(*target.Node) : TargetAsItIsNow(target.Path));
+        fileTargets.back().Path = target.Path; // results name the entries as the caller does
+    }
+    return fileTargets;
+}
+
 TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, const std::vector<TDeleteEntry> &entries,
     bool permanent, TFileSizeStrProc sizeText, const TBusyTest &busy, const std::function<void()> &modelChanged,
     const std::function<void(const TFileSystemNode *)> &nodeLeaving)
@@ -50,11 +64,21 @@ TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, co
     }
 
     std::vector<TDeleteConfirmDialog::TItem> items;
-    std::vector<std::string> paths;
+    // What the user confirms, with the way there that the analysis recorded.
+    const std::vector<TFileTarget> fileTargets = FileTargets(targets);
     long long expected = 0;
-    for (const TDeleteEntry &target : targets) {
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const TDeleteEntry &target = targets[i];
         TDeleteConfirmDialog::TItem item;
         item.Path = target.Path;
+        if (!target.Node) {
+            // A path the analysis does not know: described as it is on disk now.
+            struct stat st
+            { };
+            item.Directory = fileTargets[i].Kind == TEntryKind::Folder;
+            if (!item.Directory && ::lstat(target.Path.c_str(), &st) == 0)
+                item.Size = st.st_size;
+        }
         if (target.Node) {
             item.Size = target.Node->GetSize();
             item.Directory = target.Node->IsGroup();
@@ -66,17 +90,28 @@ TDeleteCommand::TOutcome TDeleteCommand::Run(QWidget *owner, TRootNode *root, co
             ++expected;
         }
         items.push_back(std::move(item));
-        paths.push_back(target.Path);
     }
     if (!TDeleteConfirmDialog::Ask(items, permanent, sizeText, owner))
         return outcome;
     outcome.Confirmed = true;
 
-    ProgramLogger().Debug(std::string(permanent ? "delete " : "trash ") + std::to_string(paths.size()) + " entries");
+    // The disk may have changed while the question waited: then nothing is done.
+    if (const std::vector<TFileOpFailure> changed = ChangedTargets(fileTargets); !changed.empty()) {
+        TFileOpResult refused;
+        for (const TFileOpFailure &failure : changed)
+            refused.Failures.push_back(failure);
+        const std::string text = refused.FailureText();
+        ProgramLogger().Error("delete refused: " + text);
+        ErrorBox(_("Nothing was deleted: what you confirmed has changed on disk.") + "\n\n" + text);
+        return outcome;
+    }
+
+    ProgramLogger().Debug(
+        std::string(permanent ? "delete " : "trash ") + std::to_string(fileTargets.size()) + " entries");
     TFileOperationDialog progress(
         QString::fromStdString(permanent ? _("Deleting") : _("Moving to Trash")), expected, owner);
-    outcome.Result = progress.Run([&paths, permanent](const TFileOpProgress &report) {
-        return permanent ? DeletePermanently(paths, report) : MoveToTrash(paths, report);
+    outcome.Result = progress.Run([&fileTargets, permanent](const TFileOpProgress &report) {
+        return permanent ? DeletePermanently(fileTargets, report) : MoveToTrash(fileTargets, report);
     });
 
     // What is gone leaves the model, also after a cancel or a failure: the tree must not

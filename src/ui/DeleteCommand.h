@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "model/DeleteNodes.h"
 #include "common/SizeText.h"
+#include "model/DeleteNodes.h"
 #include "shell/FileOperations.h"
 
 class QWidget;
@@ -45,4 +45,8 @@ public:
 
     // The entries the command acts on: group rows replaced by their members, then collapsed.
     [[nodiscard]] static std::vector<TDeleteEntry> Targets(const std::vector<TDeleteEntry> &entries);
+    // What the file system part acts on for those entries: the way from the analysis root with
+    // the identities the scan recorded and the kind the user is shown (entries without a node
+    // as they are on disk now).
+    [[nodiscard]] static std::vector<TFileTarget> FileTargets(const std::vector<TDeleteEntry> &targets);
 };

@@ -16,13 +16,14 @@
 #include <QTreeView>
 
 #include "common/FormatText.h"
-#include "log/Logger.h"
-#include "model/DeleteNodes.h"
-#include "model/Paths.h"
 #include "common/MessageBoxes.h"
 #include "common/ShellTexts.h"
 #include "common/TextUtils.h"
 #include "common/Translate.h"
+#include "log/Logger.h"
+#include "model/DeleteNodes.h"
+#include "model/Paths.h"
+#include "shell/NodeTarget.h"
 #include "shell/ShellServices.h"
 #include "ui/AboutBox.h"
 #include "ui/DeleteCommand.h"
@@ -62,6 +63,18 @@ bool IsSystemFile(const TFileSystemNode &node, const std::string &path)
             return ::lstat(path.c_str(), &st) == 0 && st.st_uid != ::geteuid();
         }
     }
+    return false;
+}
+
+// Whether the entry on disk is still the one the analysis found, reached without a link from
+// the analysis root; `error` says what changed when it is not.
+bool FileIsAsAnalysed(const TFileSystemNode &node, std::string &error)
+{
+    const TResolvedTarget resolved = ResolveTarget(TargetOfNode(node));
+    if (resolved.Code == 0)
+        return true;
+    error
+        = resolved.Note.empty() ? node.GetFullPathName() + ": " + FileOperationErrorText(resolved.Code) : resolved.Note;
     return false;
 }
 
@@ -215,6 +228,11 @@ void TFormMain::ActShellOpenFileExecute()
     }
     ZU_LOG_DEBUG("open " + name);
     std::string error;
+    if (!FileIsAsAnalysed(*node, error)) {
+        ProgramLogger().Error("Error: " + error);
+        ErrorBox(error);
+        return;
+    }
     if (DesktopServices().OpenPath(path, error)) {
         ZU_LOG_DEBUG(name + " opened");
         return;
@@ -231,8 +249,17 @@ void TFormMain::ActOpenInExplorerExecute()
     const std::string path = node->GetFullPathName();
     struct stat st
     { };
+    std::string error;
+    if (node->FileType() != fstFileGroup && ::lstat(path.c_str(), &st) == 0 && !FileIsAsAnalysed(*node, error)) {
+        ProgramLogger().Error("Error: " + error);
+        ErrorBox(error);
+        return;
+    }
     // A group row or a vanished entry: its folder.
-    OpenInFileManager(::lstat(path.c_str(), &st) == 0 ? path : ParentPath(path));
+    if (!ShowInFileManager(::lstat(path.c_str(), &st) == 0 ? path : ParentPath(path), error)) {
+        ProgramLogger().Error("Error: " + error);
+        ErrorBox(error);
+    }
 }
 
 void TFormMain::ActionHomepageExecute()
@@ -384,8 +411,9 @@ void TFormMain::ActUndoTrashExecute()
     std::string failures;
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
         std::string restored;
-        if (const int code = RestoreFromTrash(it->TrashPath, &restored); code != 0) {
-            failures += "\n" + it->OriginalPath + ": " + FileOperationErrorText(code);
+        std::string note;
+        if (const int code = RestoreFromTrash(*it, &restored, &note); code != 0) {
+            failures += "\n" + it->OriginalPath + ": " + (note.empty() ? FileOperationErrorText(code) : note);
             continue;
         }
         ZU_LOG_INFO("restored from the trash: " + restored);
@@ -417,7 +445,7 @@ void TFormMain::DeletePaths(const std::vector<std::string> &paths, bool permanen
         return;
     std::vector<TDeleteEntry> entries;
     for (const std::string &path : paths)
-        entries.push_back({path, FRootNode ? FRootNode->FindChildNodePath(path) : nullptr});
+        entries.push_back({path, FRootNode ? FindNodeOrGroupMember(*FRootNode, path) : nullptr});
     DeleteEntries(entries, permanent);
 }
 

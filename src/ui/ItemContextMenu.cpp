@@ -12,14 +12,15 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "log/Logger.h"
-#include "model/Paths.h"
 #include "common/Drives.h"
 #include "common/MessageBoxes.h"
 #include "common/SizeText.h"
 #include "common/Translate.h"
+#include "log/Logger.h"
+#include "model/Paths.h"
 #include "shell/DesktopApps.h"
 #include "shell/ShellServices.h"
+#include "shell/Terminal.h"
 
 namespace {
 
@@ -70,9 +71,22 @@ TItemContextMenu::TItemContextMenu(
         }
     }
     MenuOpenWith->setEnabled(!MenuOpenWith->isEmpty());
-    ActShowInFileManager = addAction(
-        Themed("system-file-manager"), Q(_("Show in &File Manager")), this, [this] { OpenInFileManager(FPath); });
+    ActShowInFileManager = addAction(Themed("system-file-manager"), Q(_("Show in &File Manager")), this, [this] {
+        std::string error;
+        if (!ShowInFileManager(FPath, error)) {
+            ProgramLogger().Error("Error: " + error);
+            ErrorBox(error);
+        }
+    });
     ActShowInFileManager->setEnabled(exists);
+    ActOpenTerminal = addAction(Themed("utilities-terminal"), Q(_("Open Te&rminal Here")), this, [this] {
+        std::string error;
+        if (!TerminalLauncher().OpenTerminal(TerminalFolder(FPath), error)) {
+            ProgramLogger().Error("Error: " + error);
+            ErrorBox(error);
+        }
+    });
+    ActOpenTerminal->setEnabled(exists);
     ActCopyPath = addAction(Themed("edit-copy"), Q(_("&Copy Path")), this, [this] {
         const QString text = QFile::decodeName(QByteArray::fromStdString(FPath));
         auto *mime = new QMimeData;
@@ -95,6 +109,19 @@ TItemContextMenu::TItemContextMenu(
     const bool canDelete = exists && deleteAllowed && FOnDelete && !IsProtectedPath(path);
     ActMoveToTrash->setEnabled(canDelete);
     ActDeletePermanently->setEnabled(canDelete);
+}
+
+std::string TItemContextMenu::TerminalFolder(const std::string &path)
+{
+    struct stat st
+    { };
+    const std::string clean = ExcludeTrailingPathDelimiter(path);
+    if (::lstat(clean.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return clean;
+    const auto slash = clean.rfind(PathDelim);
+    if (slash == std::string::npos)
+        return clean;
+    return slash == 0 ? std::string(1, PathDelim) : clean.substr(0, slash);
 }
 
 void TItemContextMenu::OpenPath()

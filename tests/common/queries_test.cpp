@@ -7,12 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "log/Appender.h"
-#include "log/Layout.h"
-#include "log/Logger.h"
 #include "common/Drives.h"
 #include "common/FileQueries.h"
 #include "common/ShellTexts.h"
+#include "log/Appender.h"
+#include "log/Layout.h"
+#include "log/Logger.h"
 #include "platform/fake/FakeDirLister.h"
 #include "platform/fake/FakeSystem.h"
 #include "platform/fake/FakeVolumes.h"
@@ -158,16 +158,20 @@ TEST_F(QueriesTest, SpecialFoldersGetATrailingDelimiter)
 
 TEST_F(QueriesTest, FileOperationErrorTexts)
 {
-    EXPECT_EQ(FileOperationErrorText(113), "The source and destination files are the same file.");
-    EXPECT_EQ(FileOperationErrorText(117),
+    // The shell table serves the codes of a shell operation only.
+    EXPECT_EQ(ShellOperationErrorText(113), "The source and destination files are the same file.");
+    EXPECT_EQ(ShellOperationErrorText(117),
         "The operation was cancelled by the user, or silently cancelled if the appropriate flags were supplied to "
         "SHFileOperation.");
-    EXPECT_EQ(FileOperationErrorText(1026),
+    EXPECT_EQ(ShellOperationErrorText(1026),
         "An unknown error occurred. This is typically due to an invalid path in the source or destination. This error "
         "does not occur on Windows Vista and later.");
-    EXPECT_EQ(FileOperationErrorText(65652), "Destination is a root directory and cannot be renamed.");
-    EXPECT_EQ(FileOperationErrorText(EACCES), std::strerror(EACCES));
-    EXPECT_EQ(FileOperationErrorText(ENOENT), std::strerror(ENOENT));
+    EXPECT_EQ(ShellOperationErrorText(65652), "Destination is a root directory and cannot be renamed.");
+    EXPECT_EQ(ShellOperationErrorText(EACCES), std::strerror(EACCES));
+    // errno values read as the system's messages, those that share a number with a shell
+    // code included.
+    for (const int code : {EACCES, ENOENT, ESTALE, EUCLEAN, EDQUOT, ECANCELED, EXDEV})
+        EXPECT_EQ(FileOperationErrorText(code), std::strerror(code)) << code;
 }
 
 TEST(ShellTexts, VersionCaptionAndAltColor)

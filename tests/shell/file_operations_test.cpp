@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "platform/linux/LinuxPlatform.h"
 #include "shell/FileOperations.h"
 #include "shell/ShellServices.h"
+#include "shell/Terminal.h"
 #include "support/TempTree.h"
 
 namespace {
@@ -37,6 +39,65 @@ void Write(const std::string &path, const std::string &text)
 {
     std::ofstream(path) << text;
 }
+
+// What an analysis of `root` recorded of `rel` (as the scan does): the way there with each
+// folder's identity, the kind, a folder's identity.
+TFileTarget Recorded(const std::string &root, const std::string &rel)
+{
+    TFileTarget target;
+    target.Path = root + "/" + rel;
+    target.Root = root;
+    struct stat st
+    { };
+    if (::stat(root.c_str(), &st) == 0)
+        target.RootIdentity = IdentityOf(st);
+    std::string path = root;
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = rel.find('/', start)) != std::string::npos; start = slash + 1) {
+        const std::string name = rel.substr(start, slash - start);
+        path += "/" + name;
+        ::lstat(path.c_str(), &st);
+        target.Folders.push_back({name, IdentityOf(st)});
+    }
+    target.Name = rel.substr(start);
+    if (::lstat(target.Path.c_str(), &st) == 0) {
+        target.Kind = KindOfMode(st.st_mode);
+        if (target.Kind == TEntryKind::Folder)
+            target.Identity = IdentityOf(st);
+    }
+    return target;
+}
+
+// Runs a shell command as another user (nobody) when the tests run as root, as ourselves
+// otherwise (the way there changes the same for every user).
+bool AsAnotherUser(const std::string &command)
+{
+    const std::string quoted = "'" + command + "'";
+    if (::geteuid() == 0 && ::access("/usr/sbin/runuser", X_OK) == 0)
+        return std::system(("/usr/sbin/runuser -u nobody -- sh -c " + quoted).c_str()) == 0;
+    return std::system(("sh -c " + quoted).c_str()) == 0;
+}
+
+bool AnotherUserIsReal()
+{
+    return ::geteuid() == 0 && ::access("/usr/sbin/runuser", X_OK) == 0;
+}
+
+// A folder of the analysis that another user may write (the root of the tree and `dir`),
+// holding dir/victim.txt, and a folder only we can read that holds a file of the same name.
+struct TSharedFolder
+{
+    TempTree Tree;
+    TempTree Secret;
+    TSharedFolder()
+    {
+        Tree.MakeFile("dir/victim.txt", 10);
+        Secret.MakeFile("victim.txt", 20);
+        ::chmod(Tree.Path().c_str(), 0777);
+        ::chmod((Tree / "dir").c_str(), 0777);
+        ::chmod(Secret.Path().c_str(), 0700);
+    }
+};
 
 } // namespace
 
@@ -310,6 +371,245 @@ private slots:
         QCOMPARE(sound.Code, 0);
         QCOMPARE(sound.Trashed.size(), std::size_t(1));
         QCOMPARE(sound.Trashed[0].TrashPath, mnt / (".Trash-" + uid + "/files/w"));
+    }
+
+    // While the confirmation waits, another user moves the folder aside and puts a link to a
+    // folder only we can read, or a folder of theirs, in its place: nothing is touched there,
+    // and the failure says what changed. Both ways of resolving (openat2 and the step-by-step
+    // fallback) are run.
+    void swapWhileTheConfirmationWaitsChangesNothing()
+    {
+        struct TCase
+        {
+            const char *Swap;
+            int Code;
+        };
+        const TCase swaps[] = {
+            {"mv dir dir.moved && ln -s SECRET dir", ELOOP},
+            {"mv dir dir.moved && mkdir dir && echo x > dir/victim.txt", ESTALE},
+            {"mv dir dir.moved && ln -s SECRET/victim.txt dir", ELOOP},
+        };
+        for (const bool openat2 : {true, false}) {
+            SetOpenat2Allowed(openat2);
+            for (const bool permanent : {true, false}) {
+                for (const TCase &c : swaps) {
+                    TSharedFolder shared;
+                    const TFileTarget target = Recorded(shared.Tree.Path(), "dir/victim.txt");
+                    std::string swap = c.Swap;
+                    if (const auto at = swap.find("SECRET"); at != std::string::npos)
+                        swap.replace(at, 6, shared.Secret.Path());
+                    QVERIFY(AsAnotherUser("cd " + shared.Tree.Path() + " && " + swap));
+                    const TFileOpResult result = permanent ? DeletePermanently({target}) : MoveToTrash({target});
+                    const std::string what = std::string(c.Swap) + (permanent ? " delete" : " trash")
+                        + (openat2 ? " openat2" : " openat") + ": " + result.FailureText();
+                    QVERIFY2(result.Code == c.Code, what.c_str());
+                    QVERIFY2(result.Removed.empty(), what.c_str());
+                    QVERIFY2(!result.Failures.front().Note.empty(), what.c_str());
+                    QVERIFY(Exists(shared.Secret / "victim.txt"));
+                    QVERIFY(Exists(shared.Tree / "dir.moved/victim.txt"));
+                    QVERIFY(!Exists(*FData / "Trash/files/victim.txt"));
+                }
+            }
+        }
+        SetOpenat2Allowed(true);
+        QVERIFY(UsesOpenat2() || !UsesOpenat2()); // either way, both paths ran above
+    }
+
+    // What is on disk is compared with what was confirmed: a file that became a folder, a
+    // folder that became a file, or another folder of the same name, is left alone.
+    void aChangedTargetIsLeftAlone()
+    {
+        struct TCase
+        {
+            const char *Before; // "file" or "dir"
+            const char *Change;
+            int Code;
+        };
+        const TCase cases[] = {
+            {"file", "rm docs && mkdir docs && touch docs/a docs/b", ESTALE},
+            {"dir", "rm -r docs && echo x > docs", ESTALE},
+            {"dir", "mv docs docs.old && mkdir docs && touch docs/a", ESTALE},
+            {"file", "rm docs", ENOENT},
+        };
+        for (const bool permanent : {true, false}) {
+            for (const TCase &c : cases) {
+                TempTree tree;
+                if (std::string(c.Before) == "file")
+                    tree.MakeFile("docs", 10);
+                else
+                    tree.MakeFile("docs/inner", 10);
+                const TFileTarget target = Recorded(tree.Path(), "docs");
+                QVERIFY(std::system(("cd " + tree.Path() + " && " + c.Change).c_str()) == 0);
+                const std::vector<TFileOpFailure> changed = ChangedTargets({target});
+                QCOMPARE(changed.size(), std::size_t(1));
+                QVERIFY2(!changed[0].Note.empty(), c.Change);
+                const TFileOpResult result = permanent ? DeletePermanently({target}) : MoveToTrash({target});
+                QVERIFY2(result.Code == c.Code, (std::string(c.Change) + ": " + result.FailureText()).c_str());
+                QVERIFY(result.Removed.empty());
+                if (c.Code != ENOENT)
+                    QVERIFY(Exists(tree / "docs"));
+            }
+        }
+        // What is as confirmed goes.
+        TempTree tree;
+        tree.MakeFile("keep/docs", 10);
+        const TFileTarget target = Recorded(tree.Path(), "keep/docs");
+        QVERIFY(ChangedTargets({target}).empty());
+        QCOMPARE(DeletePermanently({target}).Code, 0);
+        QVERIFY(!Exists(tree / "keep/docs"));
+    }
+
+    // The last moment: a swap between the resolution and the action is caught by the walk
+    // (delete) or by the identity of what reached the Trash (which goes back).
+    void swapInTheLastMomentIsCaught()
+    {
+        for (const bool permanent : {true, false}) {
+            TSharedFolder shared;
+            shared.Tree.MakeFile("dir/sub/own.txt", 5);
+            const TFileTarget target = Recorded(shared.Tree.Path(), "dir/sub");
+            TestHookBeforeAction = [&](const TFileTarget &) {
+                QVERIFY(AsAnotherUser("cd " + shared.Tree.Path() + "/dir && mv sub sub.moved && mkdir sub"));
+            };
+            const TFileOpResult result = permanent ? DeletePermanently({target}) : MoveToTrash({target});
+            TestHookBeforeAction = nullptr;
+            QVERIFY2(result.Code == ESTALE, result.FailureText().c_str());
+            QVERIFY(result.Removed.empty());
+            QVERIFY(Exists(shared.Tree / "dir/sub"));
+            QVERIFY(Exists(shared.Tree / "dir/sub.moved/own.txt"));
+            QVERIFY(!Exists(*FData / "Trash/files/sub"));
+        }
+    }
+
+    // Undo puts an item back only through the folders it came from: not through a link put
+    // in their place, not into a folder of another user that took the place; a folder that
+    // is gone is made again, and what is unchanged takes it back.
+    void undoNeverRestoresThroughAnotherUsersFolder()
+    {
+        struct TCase
+        {
+            const char *Change;
+            int Code;
+            bool NeedsAnotherUser;
+        };
+        const TCase cases[] = {
+            {"", 0, false},
+            {"mv dir dir.moved && ln -s SECRET dir", ELOOP, false},
+            {"mv dir dir.moved && mkdir dir && chmod 777 dir", EACCES, true},
+            {"mv dir dir.moved", 0, false},
+        };
+        for (const TCase &c : cases) {
+            if (c.NeedsAnotherUser && !AnotherUserIsReal())
+                continue;
+            TSharedFolder shared;
+            const TFileTarget target = Recorded(shared.Tree.Path(), "dir/victim.txt");
+            const TFileOpResult trashed = MoveToTrash({target});
+            QVERIFY2(trashed.Code == 0, trashed.FailureText().c_str());
+            QCOMPARE(trashed.Trashed.size(), std::size_t(1));
+            if (*c.Change) {
+                std::string change = c.Change;
+                if (const auto at = change.find("SECRET"); at != std::string::npos)
+                    change.replace(at, 6, shared.Secret.Path());
+                QVERIFY(AsAnotherUser("cd " + shared.Tree.Path() + " && " + change));
+            }
+            std::string restoredTo, note;
+            const int code = RestoreFromTrash(trashed.Trashed[0], &restoredTo, &note);
+            QVERIFY2(code == c.Code, (std::string(c.Change) + ": " + std::to_string(code) + " " + note).c_str());
+            QCOMPARE(Exists(trashed.Trashed[0].TrashPath), code != 0);
+            QVERIFY(Exists(shared.Secret / "victim.txt"));
+            if (code == 0) {
+                QCOMPARE(restoredTo, shared.Tree / "dir/victim.txt");
+                QVERIFY(Exists(shared.Tree / "dir/victim.txt"));
+                QVERIFY(!Exists(TrashInfoPathOf(trashed.Trashed[0].TrashPath)));
+                struct stat st
+                { };
+                QCOMPARE(::lstat((shared.Tree / "dir").c_str(), &st), 0);
+                QVERIFY(S_ISDIR(st.st_mode));
+                if (std::string(c.Change) == "mv dir dir.moved")
+                    QCOMPARE(st.st_mode & 0777, 0700u); // made again, private
+            } else {
+                QVERIFY(!note.empty());
+                QVERIFY(!Exists(shared.Tree / "dir/victim.txt")
+                    || std::string(c.Change).find("ln -s") != std::string::npos);
+            }
+        }
+    }
+
+    // The user's terminal starts in the folder: the desktop's setting first (GNOME keeps it
+    // for gsettings to read), else Debian's x-terminal-emulator; none on the PATH says so.
+    void userTerminalStartsInTheFolder()
+    {
+        TempTree bin;
+        TempTree folder;
+        const auto script = [&](const std::string &name, const std::string &body) {
+            Write(bin / name, "#!/bin/sh\n" + body + "\n");
+            ::chmod((bin / name).c_str(), 0755);
+        };
+        script("x-terminal-emulator", "pwd > " + bin / "debian.out");
+        script("my-term", "pwd > " + bin / "desktop.out");
+        script("gsettings", "echo \"'my-term'\"");
+        const QByteArray savedPath = qgetenv("PATH");
+        const QByteArray savedDesktop = qgetenv("XDG_CURRENT_DESKTOP");
+        qputenv("PATH", QByteArray::fromStdString(bin.Path()));
+        struct TCase
+        {
+            const char *Desktop;
+            const char *Output;
+        };
+        for (const TCase &c : {TCase {"KDE", "debian.out"}, TCase {"ubuntu:GNOME", "desktop.out"}}) {
+            qputenv("XDG_CURRENT_DESKTOP", c.Desktop);
+            std::string error;
+            QVERIFY2(TerminalLauncher().OpenTerminal(folder.Path(), error), error.c_str());
+            QTRY_VERIFY(Exists(bin / c.Output));
+            QTRY_COMPARE(ReadAll(bin / c.Output), folder.Path() + "\n");
+        }
+        TempTree empty;
+        qputenv("PATH", QByteArray::fromStdString(empty.Path()));
+        std::string error;
+        QVERIFY(!TerminalLauncher().OpenTerminal(folder.Path(), error));
+        QVERIFY(!error.empty());
+        qputenv("PATH", savedPath);
+        qputenv("XDG_CURRENT_DESKTOP", savedDesktop);
+    }
+
+    void desktopEntriesForAMimeType()
+    {
+        TempTree xdg;
+        xdg.MakeDir("data/applications");
+        xdg.MakeDir("config");
+        Write(xdg / "data/applications/viewer.desktop",
+            "[Desktop Entry]\nType=Application\nName=Viewer\nName[de]=Betrachter\nIcon=viewer\n"
+            "Exec=viewer --open %U\n");
+        Write(xdg / "data/applications/editor.desktop",
+            "[Desktop Entry]\nType=Application\nName=Editor\nExec=\"/opt/my editor/bin/ed\" -n %f\n");
+        Write(xdg / "data/applications/gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nExec=gone\n");
+        Write(xdg / "data/applications/hidden.desktop",
+            "[Desktop Entry]\nType=Application\nName=Hidden\nExec=hidden\nNoDisplay=true\n");
+        Write(xdg / "data/applications/mimeinfo.cache",
+            "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;missing.desktop;\n");
+        Write(xdg / "config/mimeapps.list",
+            "[Default Applications]\ntext/plain=editor.desktop\n[Removed Associations]\ntext/plain=gone.desktop;\n");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(xdg / "none"));
+        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(xdg / "data"));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(xdg / "config"));
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(xdg / "none"));
+        const auto apps = ApplicationsForMimeType(QStringLiteral("text/plain"));
+        QStringList ids;
+        for (const auto &app : apps)
+            ids << app.Id;
+        QCOMPARE(ids, (QStringList {QStringLiteral("editor.desktop"), QStringLiteral("viewer.desktop")}));
+
+        QCOMPARE(ExpandExecLine(apps[0], "/tmp/a b.txt"),
+            (QStringList {
+                QStringLiteral("/opt/my editor/bin/ed"), QStringLiteral("-n"), QStringLiteral("/tmp/a b.txt")}));
+        QCOMPARE(ExpandExecLine(apps[1], "/tmp/a b.txt"),
+            (QStringList {
+                QStringLiteral("viewer"), QStringLiteral("--open"), QStringLiteral("file:///tmp/a%20b.txt")}));
+        TDesktopApp bare;
+        bare.Exec = QStringLiteral("tool %% --x");
+        QCOMPARE(ExpandExecLine(bare, "/f"),
+            (QStringList {QStringLiteral("tool"), QStringLiteral("%"), QStringLiteral("--x"), QStringLiteral("/f")}));
+        bare.Exec = QStringLiteral("\"unterminated %f");
+        QVERIFY(ExpandExecLine(bare, "/f").isEmpty());
     }
 
     void shellWrappers()

@@ -79,7 +79,7 @@ public:
     bool ShowInFileManager(const std::string &path, bool selectItem) override
     {
         Shown.emplace_back(path, selectItem);
-        return true;
+        return !NoFileManager;
     }
     bool OpenUrl(const std::string &url) override
     {
@@ -88,4 +88,5 @@ public:
     }
     std::vector<std::string> Opened, Urls;
     std::vector<std::pair<std::string, bool>> Shown;
+    bool NoFileManager = false; // as a desktop where no file manager answers
 };

@@ -1,5 +1,8 @@
 // The window's file commands on real scans of real folders.
+#include <cstdlib>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -12,7 +15,9 @@
 #include "UiTestSupport.h"
 #include "common/MessageBoxes.h"
 #include "shell/ShellServices.h"
+#include "shell/Terminal.h"
 #include "ui/DeleteConfirmDialog.h"
+#include "ui/ItemContextMenu.h"
 
 namespace {
 
@@ -37,6 +42,44 @@ bool Refuse(TDeleteConfirmDialog &)
 {
     return false;
 }
+
+// What another user does while the confirmation waits (run as nobody when the tests run as
+// root), and the question the dialog asked.
+bool AsAnotherUser(const std::string &script)
+{
+    const std::string quoted = "'" + script + "'";
+    const std::string command = ::geteuid() == 0 && ::access("/usr/sbin/runuser", X_OK) == 0
+        ? "/usr/sbin/runuser -u nobody -- sh -c " + quoted
+        : "sh -c " + quoted;
+    return std::system(command.c_str()) == 0;
+}
+std::string GSwap;
+QString GQuestion;
+bool SwapThenConfirm(TDeleteConfirmDialog &dialog)
+{
+    GQuestion = dialog.Question();
+    return AsAnotherUser(GSwap);
+}
+bool ChangeThenConfirm(TDeleteConfirmDialog &dialog)
+{
+    GQuestion = dialog.Question();
+    return std::system(GSwap.c_str()) == 0;
+}
+
+// Records where terminals were asked for.
+class TRecordingTerminal final : public ITerminalLauncher
+{
+public:
+    bool OpenTerminal(const std::string &folder, std::string &error) override
+    {
+        Folders.push_back(folder);
+        if (Fails)
+            error = "no terminal here";
+        return !Fails;
+    }
+    std::vector<std::string> Folders;
+    bool Fails = false;
+};
 
 void SelectOnly(TFormMain &form, const TFileSystemNode *node)
 {
@@ -332,6 +375,161 @@ private slots:
             QVERIFY2(texts.contains(action->text()), qPrintable(action->text()));
         QCOMPARE(form.ActDelete->shortcut(), QKeySequence(Qt::Key_Delete));
         QCOMPARE(form.ActOpenInExplorer->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    }
+
+    // Another user swaps a folder of the analysis for a link to a folder only we can read, or
+    // for a folder of theirs, while the confirmation waits: neither Delete nor Move to Trash
+    // touches anything, the message says what changed, and the rows stay.
+    void aSwapWhileTheConfirmationWaitsTouchesNothing()
+    {
+        for (const bool permanent : {true, false}) {
+            for (const char *swap : {"mv dir dir.moved && ln -s SECRET dir", "mv dir dir.moved && mkdir dir"}) {
+                TempTree tree;
+                TempTree secret;
+                tree.MakeFile("dir/victim.txt", 10);
+                tree.MakeFile("other.bin", 1000);
+                secret.MakeFile("victim.txt", 20);
+                ::chmod(tree.Path().c_str(), 0777);
+                ::chmod((tree / "dir").c_str(), 0777);
+                ::chmod(secret.Path().c_str(), 0700);
+                TWindowFixture w;
+                TFormMain &form = *w.Form;
+                form.ProcessPath(tree.Path(), false);
+                QVERIFY(w.WaitForScans());
+                TRootNode *root = form.RootNode();
+                auto *dir = dynamic_cast<TDirNode *>(root->FindChildNode("dir"));
+                SelectOnly(form, dir->FindChildNode("victim.txt"));
+                GSwap = "cd " + tree.Path() + " && " + swap;
+                if (const auto at = GSwap.find("SECRET"); at != std::string::npos)
+                    GSwap.replace(at, 6, secret.Path());
+                TDeleteConfirmDialog::TestAnswer = SwapThenConfirm;
+                FBoxes.Asked.clear();
+                form.UpdateActions();
+                form.Tree()->setFocus();
+                QTest::keyClick(form.Tree(), Qt::Key_Delete, permanent ? Qt::ShiftModifier : Qt::NoModifier);
+                QVERIFY(Exists(secret / "victim.txt"));
+                QVERIFY(Exists(tree / "dir.moved/victim.txt"));
+                QVERIFY(!Exists(*FData / "Trash/files/victim.txt"));
+                QCOMPARE(FBoxes.Asked.size(), std::size_t(1));
+                QCOMPARE(FBoxes.Asked[0].first, TMessageKind::Error);
+                QVERIFY2(
+                    FBoxes.Asked[0].second.find(tree / "dir") != std::string::npos, FBoxes.Asked[0].second.c_str());
+                QCOMPARE(dir->FindChildNode("victim.txt") != nullptr, true);
+                QCOMPARE(root->GetSize(), 1010);
+            }
+        }
+    }
+
+    // The confirmation said "the file docs (10 Byte)"; on disk docs has become a folder
+    // meanwhile: nothing of it goes.
+    void aFileThatBecameAFolderIsLeftAlone()
+    {
+        TempTree tree;
+        tree.MakeFile("docs", 10);
+        tree.MakeFile("other.bin", 3000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        SelectOnly(form, form.RootNode()->FindChildNode("docs"));
+        // An unlucky user's own change, made while the question waited.
+        GSwap = "cd " + tree.Path() + " && rm docs && mkdir docs && touch docs/a docs/b";
+        TDeleteConfirmDialog::TestAnswer = ChangeThenConfirm;
+        form.Tree()->setFocus();
+        QTest::keyClick(form.Tree(), Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(Exists(tree / "docs/a") && Exists(tree / "docs/b"));
+        QCOMPARE(FBoxes.Asked.size(), std::size_t(1));
+        QVERIFY2(FBoxes.Asked[0].second.find("folder") != std::string::npos, FBoxes.Asked[0].second.c_str());
+    }
+
+    // Undo after another user put a folder of theirs where the item came from: it stays in
+    // the Trash, and the window says why.
+    void undoRefusesAFolderThatChangedHands()
+    {
+        if (::geteuid() != 0 || ::access("/usr/sbin/runuser", X_OK) != 0)
+            QSKIP("needs a second user (root and runuser)");
+        TempTree tree;
+        tree.MakeFile("dir/victim.txt", 10);
+        tree.MakeFile("other.bin", 1000);
+        ::chmod(tree.Path().c_str(), 0777);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        auto *dir = dynamic_cast<TDirNode *>(form.RootNode()->FindChildNode("dir"));
+        SelectOnly(form, dir->FindChildNode("victim.txt"));
+        TDeleteConfirmDialog::TestAnswer = Confirm;
+        form.UpdateActions();
+        form.Tree()->setFocus();
+        QTest::keyClick(form.Tree(), Qt::Key_Delete);
+        QVERIFY(Exists(*FData / "Trash/files/victim.txt"));
+        QVERIFY(AsAnotherUser("cd " + tree.Path() + " && mv dir dir.moved && mkdir dir && chmod 777 dir"));
+        FBoxes.Asked.clear();
+        form.ActUndoTrashExecute();
+        QVERIFY(Exists(*FData / "Trash/files/victim.txt"));
+        QVERIFY(!Exists(tree / "dir/victim.txt"));
+        QCOMPARE(FBoxes.Asked.size(), std::size_t(1));
+        QCOMPARE(FBoxes.Asked[0].first, TMessageKind::Error);
+    }
+
+    // The context menu of a file shown inside a small-files group names its real size.
+    void contextMenuDeleteOfAGroupMemberNamesItsSize()
+    {
+        TempTree tree;
+        tree.MakeFile("sub/small.txt", 8);
+        tree.MakeFile("sub/big.bin", 3000000);
+        tree.MakeFile("sub/tiny", 3);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        auto *sub = dynamic_cast<TDirNode *>(form.RootNode()->FindChildNode("sub"));
+        QVERIFY(sub && sub->SmallFilesGroup());
+        GSwap = "true";
+        TDeleteConfirmDialog::TestAnswer = SwapThenConfirm;
+        form.DeletePaths({tree / "sub/small.txt"}, false);
+        const QString expected = QString::fromStdString(FileSizeToStrTruncated(8));
+        QVERIFY2(GQuestion.contains(expected), qPrintable(GQuestion + QStringLiteral(" / ") + expected));
+        QVERIFY(!GQuestion.contains(QString::fromStdString(FileSizeToStrTruncated(0))));
+        QVERIFY(!Exists(tree / "sub/small.txt"));
+        QCOMPARE(sub->GetSize(), 3000003);
+    }
+
+    // Show in File Manager and Open Terminal Here say when nothing answers.
+    void showInFileManagerAndTerminalSayWhenNothingAnswers()
+    {
+        TempTree tree;
+        tree.MakeFile("sub/a.txt", 3000000);
+        TWindowFixture w;
+        TFormMain &form = *w.Form;
+        form.ProcessPath(tree.Path(), false);
+        QVERIFY(w.WaitForScans());
+        auto *sub = dynamic_cast<TDirNode *>(form.RootNode()->FindChildNode("sub"));
+        SelectOnly(form, sub);
+        FDesktop.NoFileManager = true;
+        form.ActOpenInExplorerExecute();
+        QCOMPARE(FBoxes.Asked.size(), std::size_t(1));
+        QCOMPARE(FBoxes.Asked[0].first, TMessageKind::Error);
+        QVERIFY(FBoxes.Asked[0].second.find(tree / "sub") != std::string::npos);
+        TItemContextMenu menu(tree / "sub/a.txt", {}, true);
+        menu.ActShowInFileManager->trigger();
+        QCOMPARE(FBoxes.Asked.size(), std::size_t(2));
+
+        // The terminal opens in a folder, or in a file's folder.
+        TRecordingTerminal terminal;
+        ITerminalLauncher *previous = InstallTerminalLauncher(&terminal);
+        menu.ActOpenTerminal->trigger();
+        TItemContextMenu folderMenu(tree / "sub", {}, true);
+        folderMenu.ActOpenTerminal->trigger();
+        QCOMPARE(terminal.Folders, (std::vector<std::string> {tree / "sub", tree / "sub"}));
+        QCOMPARE(FBoxes.Asked.size(), std::size_t(2));
+        terminal.Fails = true;
+        folderMenu.ActOpenTerminal->trigger();
+        InstallTerminalLauncher(previous);
+        QCOMPARE(FBoxes.Asked.size(), std::size_t(3));
+        QVERIFY(FBoxes.Asked[2].second.find("no terminal here") != std::string::npos);
+        TItemContextMenu missing(tree / "gone", {}, true);
+        QVERIFY(!missing.ActOpenTerminal->isEnabled());
     }
 
     void invalidRecentItemsAreRemovedAfterAsking()

@@ -180,6 +180,22 @@ public:
         return std::make_unique<TLinuxDirHandle>(std::move(fd), FDev, 0, false);
     }
 
+    bool Identity(std::uint64_t &device, std::uint64_t &inode) override
+    {
+        if (!FIdentified) {
+            struct stat st
+            { };
+            if (FFd.Get() < 0 || ::fstat(FFd.Get(), &st) != 0)
+                return false;
+            FDev = st.st_dev;
+            FIno = st.st_ino;
+            FIdentified = true;
+        }
+        device = FDev;
+        inode = FIno;
+        return true;
+    }
+
     void Park() override
     {
         if (FFd.Get() >= 0 && !FIdentified) {
