@@ -16,10 +16,9 @@ class TFileSystemNode;
 
 struct TDirScanOptions
 {
-    // The first three fields in order, as callers list them ({groupFileSize, 0}).
-    TDirScanOptions(std::int64_t groupFileSize = 0, std::uint16_t maxNumberOfTopItems = 0, std::int32_t threads = 0)
+    // The first two fields in order, as callers list them ({groupFileSize, 0}).
+    TDirScanOptions(std::int64_t groupFileSize = 0, std::int32_t threads = 0)
         : GroupFileSize(groupFileSize)
-        , MaxNumberOfTopItems(maxNumberOfTopItems)
         , Threads(threads)
     { }
 
