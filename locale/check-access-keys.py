@@ -11,14 +11,14 @@ import subprocess
 import sys
 
 GROUPS = {
-    "menu bar": ["&File", "&Analysis", "&View", "&Extras", "&Help"],
+    "menu bar": ["&File", "&Analysis", "&View", "&Tools", "&Help"],
     "File menu": ["&Choose Folder...", "&Open Analysis...", "Co&mpare with Saved Analysis...",
                   "&Remove invalid recent items...", "&Open File", "&Delete", "&Undo Move to Trash", "&Exit"],
     "Analysis menu": ["&Repeat Analysis", "R&escan Selected Directory", "&Stop Analysis", "Analyze &Local Drives"],
-    "Extras menu": ["&Open directory with File Manager...", "&Save Analysis Result..."],
-    "Help menu": ["Zumbrel &Homepage", "&Info..."],
+    "Tools menu": ["&Open directory with File Manager...", "&Save Analysis Result..."],
+    "Help menu": ["Zumbrel &Homepage", "&About Zumbrel"],
     "item menu": ["&Open", "Open &With", "Show in &File Manager", "&Copy Path", "Move to &Trash",
-                  "&Delete Permanently"],
+                  "&Delete Permanently", "Open Te&rminal Here"],
     "preferences buttons": ["&OK", "&Cancel"],
 }
 
