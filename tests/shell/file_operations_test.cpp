@@ -571,47 +571,6 @@ private slots:
         qputenv("XDG_CURRENT_DESKTOP", savedDesktop);
     }
 
-    void desktopEntriesForAMimeType()
-    {
-        TempTree xdg;
-        xdg.MakeDir("data/applications");
-        xdg.MakeDir("config");
-        Write(xdg / "data/applications/viewer.desktop",
-            "[Desktop Entry]\nType=Application\nName=Viewer\nName[de]=Betrachter\nIcon=viewer\n"
-            "Exec=viewer --open %U\n");
-        Write(xdg / "data/applications/editor.desktop",
-            "[Desktop Entry]\nType=Application\nName=Editor\nExec=\"/opt/my editor/bin/ed\" -n %f\n");
-        Write(xdg / "data/applications/gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nExec=gone\n");
-        Write(xdg / "data/applications/hidden.desktop",
-            "[Desktop Entry]\nType=Application\nName=Hidden\nExec=hidden\nNoDisplay=true\n");
-        Write(xdg / "data/applications/mimeinfo.cache",
-            "[MIME Cache]\ntext/plain=viewer.desktop;gone.desktop;hidden.desktop;missing.desktop;\n");
-        Write(xdg / "config/mimeapps.list",
-            "[Default Applications]\ntext/plain=editor.desktop\n[Removed Associations]\ntext/plain=gone.desktop;\n");
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(xdg / "none"));
-        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(xdg / "data"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(xdg / "config"));
-        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(xdg / "none"));
-        const auto apps = ApplicationsForMimeType(QStringLiteral("text/plain"));
-        QStringList ids;
-        for (const auto &app : apps)
-            ids << app.Id;
-        QCOMPARE(ids, (QStringList {QStringLiteral("editor.desktop"), QStringLiteral("viewer.desktop")}));
-
-        QCOMPARE(ExpandExecLine(apps[0], "/tmp/a b.txt"),
-            (QStringList {
-                QStringLiteral("/opt/my editor/bin/ed"), QStringLiteral("-n"), QStringLiteral("/tmp/a b.txt")}));
-        QCOMPARE(ExpandExecLine(apps[1], "/tmp/a b.txt"),
-            (QStringList {
-                QStringLiteral("viewer"), QStringLiteral("--open"), QStringLiteral("file:///tmp/a%20b.txt")}));
-        TDesktopApp bare;
-        bare.Exec = QStringLiteral("tool %% --x");
-        QCOMPARE(ExpandExecLine(bare, "/f"),
-            (QStringList {QStringLiteral("tool"), QStringLiteral("%"), QStringLiteral("--x"), QStringLiteral("/f")}));
-        bare.Exec = QStringLiteral("\"unterminated %f");
-        QVERIFY(ExpandExecLine(bare, "/f").isEmpty());
-    }
-
     void shellWrappers()
     {
         QCOMPARE(DisplayNameOfPath("/usr/share/"), std::string("share"));
