@@ -164,7 +164,7 @@ def check_messages(tmp, tree):
     for args in (["--help"], ["-h"], ["report", "--help"]):
         r = subprocess.run([cli, *args], capture_output=True, env=env)
         text = r.stdout.decode()
-        check(r.returncode == 0 and "zumbrel-cli report" in text and "\\xNN" in text, f"{args}: {r}")
+        check(r.returncode == 0 and "zumbrel-cli [report]" in text and "\\xNN" in text, f"{args}: {r}")
     for args in (["--version"], ["-V"]):
         r = subprocess.run([cli, *args], capture_output=True, env=env)
         check(r.returncode == 0 and r.stdout.decode().startswith("zumbrel-cli "), f"{args}: {r}")
