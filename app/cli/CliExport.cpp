@@ -5,9 +5,9 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 #include "CliArgs.h"

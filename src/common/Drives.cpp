@@ -1,8 +1,8 @@
 #include "common/Drives.h"
 
-#include "log/Logger.h"
 #include "common/TextUtils.h"
 #include "common/Translate.h"
+#include "log/Logger.h"
 #include "platform/Platform.h"
 
 int GetDrives(TDriveTypes types, std::vector<std::string> &list)

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
+#include "common/Translate.h"
 #include "export/TextEscape.h"
 #include "model/TreeTypes.h"
-#include "common/Translate.h"
 
 TCsvTextExport::TCsvTextExport(const TDirNode *ARootNode)
     : TTextExport(ARootNode)

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "export/TextEscape.h"
-#include "model/TreeTypes.h"
 #include "common/SizeText.h"
 #include "common/Translate.h"
+#include "export/TextEscape.h"
+#include "model/TreeTypes.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "common/Translate.h"
 #include "export/TextEscape.h"
 #include "model/TreeTypes.h"
-#include "common/Translate.h"
 
 std::string TTextTreeExport::GetFileDesc()
 {

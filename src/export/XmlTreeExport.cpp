@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "common/Translate.h"
 #include "export/TextEscape.h"
 #include "export/TextTreeExport.h"
 #include "model/TreeTypes.h"
-#include "common/Translate.h"
 
 namespace {
 

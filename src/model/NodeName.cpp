@@ -5,13 +5,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/Drives.h"
+#include "common/ThreadPriority.h"
+#include "common/Translate.h"
 #include "log/Logger.h"
 #include "model/NodePool.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "common/Drives.h"
-#include "common/ThreadPriority.h"
-#include "common/Translate.h"
 #include "platform/Platform.h"
 
 // ---- TNodeName ----

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "log/Logger.h"
-#include "model/TreeTypes.h"
 #include "common/MessageBoxes.h"
 #include "common/ThreadPriority.h"
+#include "log/Logger.h"
+#include "model/TreeTypes.h"
 
 struct TDirScanThread::TListState
 {

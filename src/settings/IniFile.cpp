@@ -13,10 +13,10 @@
 #include <unistd.h>
 
 #include "common/AtomicFileWriter.h"
+#include "common/FormatText.h"
 #include "common/TextUtils.h"
 #include "common/Translate.h"
 #include "common/Utf8.h"
-#include "common/FormatText.h"
 
 namespace {
 
