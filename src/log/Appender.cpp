@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <ostream>
 #include <vector>
 
@@ -264,8 +265,14 @@ bool LogWriteDebugChannel(std::string_view line, int priority, std::string_view 
         {const_cast<char *>(loggerField.data()), loggerField.size()},
     };
     // No journal, no listener: the line is dropped, as the channel drops it on the platform the
-    // program comes from.
-    (void)sd_journal_sendv(fields, loggerName.empty() ? 3 : 4);
+    // program comes from. libsystemd opens its journal socket lazily on the first send, in code
+    // ThreadSanitizer cannot follow; one lock keeps scan threads that report errors at the same
+    // moment in order, and costs nothing on this rare path.
+    {
+        static std::mutex journalLock;
+        const std::scoped_lock guard(journalLock);
+        (void)sd_journal_sendv(fields, loggerName.empty() ? 3 : 4);
+    }
 
     if (!copyToStandardError)
         return true;
