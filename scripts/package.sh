@@ -36,7 +36,9 @@ dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
 lintian --fail-on error,warning "$changes" "$deb"
 unpacked=$out/unpacked
 dpkg-deb -x "$deb" "$unpacked"
-hardening-check "$unpacked/usr/bin/zumbrel" "$unpacked/usr/bin/zumbrel-cli"
+# Debian 12's dpkg-buildflags has no control-flow protection feature yet (it came with dpkg 1.22),
+# so hardening=+all cannot give -fcf-protection here; every other check must pass.
+hardening-check --nocfprotection "$unpacked/usr/bin/zumbrel" "$unpacked/usr/bin/zumbrel-cli"
 
 if [ "${1:-}" = "--check" ]; then
     sudo_cmd=()
