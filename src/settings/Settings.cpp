@@ -8,9 +8,9 @@
 #include <system_error>
 
 #include "common/FileQueries.h"
+#include "common/FormatText.h"
 #include "common/MessageBoxes.h"
 #include "common/Translate.h"
-#include "common/FormatText.h"
 
 namespace {
 

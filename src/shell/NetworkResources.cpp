@@ -1,4 +1,3 @@
-#include "common/FormatText.h"
 #include "shell/NetworkResources.h"
 
 #include <algorithm>
@@ -9,9 +8,10 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include "model/Paths.h"
 #include "common/CEscape.h"
+#include "common/FormatText.h"
 #include "common/Translate.h"
+#include "model/Paths.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <QStringList>
 
-#include "model/Paths.h"
 #include "common/Drives.h"
 #include "common/FileQueries.h"
+#include "model/Paths.h"
 #include "platform/Platform.h"
 #include "shell/SysImageList.h"
 

@@ -11,10 +11,10 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "common/SizeText.h"
 #include "import/TreeCompare.h"
 #include "model/DeleteNodes.h"
 #include "model/TreeTypes.h"
-#include "common/SizeText.h"
 #include "paint/ZuBarChartPainter.h"
 #include "scan/ScanThread.h"
 #include "settings/MRUDirList.h"

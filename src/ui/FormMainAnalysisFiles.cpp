@@ -4,11 +4,11 @@
 #include <QTreeView>
 
 #include "common/FormatText.h"
+#include "common/MessageBoxes.h"
+#include "common/Translate.h"
 #include "import/NcduJsonImport.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
-#include "common/MessageBoxes.h"
-#include "common/Translate.h"
 #include "ui/FormMain.h"
 #include "ui/UiText.h"
 

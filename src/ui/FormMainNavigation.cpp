@@ -7,9 +7,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "common/Translate.h"
 #include "log/Logger.h"
 #include "model/Paths.h"
-#include "common/Translate.h"
 #include "platform/Platform.h"
 #include "shell/SysImageList.h"
 #include "ui/FormMain.h"

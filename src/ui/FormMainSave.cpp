@@ -5,14 +5,11 @@
 #include <QFileInfo>
 
 #include "common/FormatText.h"
-#include "export/ExportEstimate.h"
-#include "export/ExportRegistry.h"
-#include "log/Logger.h"
-#include "model/Paths.h"
 #include "common/MessageBoxes.h"
 #include "common/ShellTexts.h"
 #include "common/TextUtils.h"
 #include "common/Translate.h"
+#include "export/ExportEstimate.h"
 #include "export/ExportRegistry.h"
 #include "log/Logger.h"
 #include "model/Paths.h"

@@ -4,13 +4,13 @@
 #include <QPointer>
 #include <QTreeView>
 
-#include "import/NcduJsonImport.h"
-#include "log/Logger.h"
-#include "model/Paths.h"
 #include "common/Drives.h"
 #include "common/FileQueries.h"
 #include "common/ShellTexts.h"
 #include "common/TextUtils.h"
+#include "import/NcduJsonImport.h"
+#include "log/Logger.h"
+#include "model/Paths.h"
 #include "platform/Platform.h"
 #include "ui/FormMain.h"
 #include "ui/UiText.h"

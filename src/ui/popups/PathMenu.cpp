@@ -6,9 +6,9 @@
 #include <QCollator>
 #include <QFile>
 
+#include "common/FileQueries.h"
 #include "model/Paths.h"
 #include "model/TreeTypes.h"
-#include "common/FileQueries.h"
 
 namespace {
 

@@ -1,4 +1,3 @@
-#include "common/FormatText.h"
 #include "ui/startpage/FavoriteItems.h"
 
 #include <sys/stat.h>
@@ -6,6 +5,7 @@
 #include <QFile>
 #include <QLocale>
 
+#include "common/FormatText.h"
 #include "common/Profiler.h"
 #include "common/Translate.h"
 #include "model/Paths.h"
